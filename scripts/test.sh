@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds Ferryman and runs every test. "scripts/test.sh sanitize" does the same in an
+# address + undefined-behaviour sanitizer build (folder build-sanitize).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+mode="${1:-plain}"
+case "$mode" in
+    plain) build=build; options=() ;;
+    sanitize) build=build-sanitize; options=(-DFERRY_SANITIZE=ON -DFERRY_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+    *) echo "usage: scripts/test.sh [plain|sanitize]" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "$build" "${options[@]}"
+cmake --build "$build" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

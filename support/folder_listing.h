@@ -1,0 +1,52 @@
+#pragma once
+
+// Scanning one folder with a mask list. Entries keep the file system's enumeration
+// order; "." and "..", devices, pipes and links that lead nowhere are never listed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/platform.h"
+
+namespace ferry {
+
+// Attribute filter bits. With Normal every entry passes the attribute test; with Normal
+// and Directory together every folder is accepted without looking at the masks.
+inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t FileAttributeNormal = 0x80;
+
+class FolderListing {
+public:
+    std::int32_t count() const { return static_cast<std::int32_t>(entries_.size()); }
+    // The entry's name without its folder; "" out of range.
+    const std::string& name(std::int32_t index) const;
+    bool isFolder(std::int32_t index) const;
+    // The scanned folder, ending in "/" ("" for an empty request).
+    const std::string& path() const { return path_; }
+    // Which folder was read; meaningful when the folder could be opened.
+    FolderIdentity identity() const { return identity_; }
+
+private:
+    friend FolderListing scanFolder(std::string_view, const std::vector<std::string>&,
+                                    std::uint32_t);
+    struct Entry {
+        std::string name;
+        bool isFolder = false;
+    };
+    std::string path_;
+    FolderIdentity identity_;
+    std::vector<Entry> entries_;
+};
+
+// Scans with a ";"-separated mask list: pieces trimmed, empty ones dropped, a piece
+// starting with "^" excludes. The first piece that matches decides; with no inclusion
+// piece at all every name passes. A folder that cannot be read gives an empty listing.
+FolderListing listFolder(std::string_view path, std::string_view masks,
+                         std::uint32_t attributeFilter);
+// Scans with one mask ("*.*" counts as "*").
+FolderListing listFolderWithMask(std::string_view path, std::string_view mask,
+                                 std::uint32_t attributeFilter);
+
+}  // namespace ferry

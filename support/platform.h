@@ -1,0 +1,122 @@
+#pragma once
+
+// The one door to the operating system. The engine and the support code reach files,
+// folders, file times and the clock only through the current Platform, so another
+// system can be added with a new implementation, and tests can put one in front of the
+// real one that fails chosen calls ("medium full", "file locked") even when run as root.
+//
+// Every call reports failure by its result and leaves the system's error code behind,
+// readable with lastError().
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+
+namespace ferry {
+
+using FileHandle = int;
+inline constexpr FileHandle InvalidFileHandle = -1;
+
+// 100-nanosecond ticks since 1 January 1601, UTC: the file-time unit media records carry.
+struct FileTime {
+    std::uint64_t ticks = 0;
+    friend bool operator==(FileTime, FileTime) = default;
+};
+
+enum class FileAccess { Read, Write, ReadWrite };
+enum class FileCreation {
+    OpenExisting,    // fail when missing
+    CreateAlways,    // create, or empty an existing file
+    CreateNew,       // fail when it exists
+    OpenAlways,      // create when missing, keep the contents otherwise
+    TruncateExisting // fail when missing, empty it otherwise
+};
+
+enum class EntryKind { File, Folder, Other };
+
+// What a folder entry is once links are followed. Other: a device, pipe or socket, or
+// a link that leads nowhere; none of those is a file a project can carry.
+struct FolderEntry {
+    std::string name;
+    EntryKind kind = EntryKind::Other;
+};
+
+// Identity of a folder on its file system (device and inode on POSIX).
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+// An open folder being enumerated. Entries come in the file system's own order; "." and
+// ".." are passed on like any other name.
+class FolderReader {
+public:
+    virtual ~FolderReader() = default;
+    virtual FolderIdentity identity() const = 0;
+    // Fills `entry` with the next entry; false at the end or on an error.
+    virtual bool next(FolderEntry& entry) = 0;
+};
+
+struct PathInfo {
+    bool exists = false;
+    bool isFolder = false;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Files. Opening a folder as a file fails.
+    virtual FileHandle openFile(const std::string& path, FileAccess access,
+                                FileCreation creation) = 0;
+    virtual bool closeFile(FileHandle handle) = 0;
+    // Bytes transferred, or -1 on failure. A short count is not a failure.
+    virtual std::int64_t readFile(FileHandle handle, void* target, std::size_t count) = 0;
+    virtual std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) = 0;
+    // `whence` is 0 from the beginning, 1 from the current position, 2 from the end. The
+    // new position, or -1.
+    virtual std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) = 0;
+    virtual std::int64_t fileSize(FileHandle handle) = 0;
+    virtual bool truncateFile(FileHandle handle, std::int64_t size) = 0;
+    virtual bool lastWriteTime(FileHandle handle, FileTime& time) = 0;
+    virtual bool setLastWriteTime(FileHandle handle, FileTime time) = 0;
+
+    // Names. pathInfo follows links.
+    virtual PathInfo pathInfo(const std::string& path) = 0;
+    virtual bool makeFolder(const std::string& path) = 0;
+    virtual bool removeFile(const std::string& path) = 0;
+    // Fails when `to` exists.
+    virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
+    // Null when the folder cannot be opened.
+    virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
+
+    // Clock and time zone.
+    virtual FileTime currentTime() = 0;
+    // UTC seconds since 1970 to the local calendar, and back (tm_isdst decided by the zone).
+    virtual bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) = 0;
+    virtual bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) = 0;
+
+    // The error code the last failed call left (errno values on POSIX).
+    virtual int lastError() = 0;
+};
+
+// The platform in use: the real one unless a test has put another in front.
+Platform& platform();
+// The real one, for test platforms that pass calls through.
+Platform& systemPlatform();
+
+// Puts `replacement` in use for the lifetime of this object.
+class ScopedPlatform {
+public:
+    explicit ScopedPlatform(Platform& replacement);
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+private:
+    Platform* previous_;
+};
+
+}  // namespace ferry

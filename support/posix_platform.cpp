@@ -1,0 +1,270 @@
+// The real platform on POSIX systems.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "support/platform.h"
+
+namespace ferry {
+
+namespace {
+
+// Seconds from 1601 to 1970, in file-time ticks.
+constexpr std::int64_t UnixEpochTicks = 116444736000000000;
+constexpr std::int64_t TicksPerSecond = 10000000;
+
+thread_local int savedError = 0;
+
+// Keeps errno for lastError() and passes the failed result on.
+template <typename T>
+T failed(T result) {
+    savedError = errno;
+    return result;
+}
+
+FileTime toFileTime(const timespec& ts) {
+    const std::int64_t ticks =
+        static_cast<std::int64_t>(ts.tv_sec) * TicksPerSecond + ts.tv_nsec / 100 + UnixEpochTicks;
+    return FileTime{static_cast<std::uint64_t>(ticks < 0 ? 0 : ticks)};
+}
+
+timespec toTimespec(FileTime time) {
+    const std::int64_t sinceEpoch = static_cast<std::int64_t>(time.ticks) - UnixEpochTicks;
+    std::int64_t seconds = sinceEpoch / TicksPerSecond;
+    std::int64_t rest = sinceEpoch % TicksPerSecond;
+    if (rest < 0) {
+        rest += TicksPerSecond;
+        --seconds;
+    }
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>(rest * 100);
+    return ts;
+}
+
+class PosixFolderReader final : public FolderReader {
+public:
+    PosixFolderReader(DIR* dir, FolderIdentity identity) : dir_(dir), identity_(identity) {}
+    ~PosixFolderReader() override { closedir(dir_); }
+    PosixFolderReader(const PosixFolderReader&) = delete;
+    PosixFolderReader& operator=(const PosixFolderReader&) = delete;
+
+    FolderIdentity identity() const override { return identity_; }
+
+    bool next(FolderEntry& entry) override {
+        errno = 0;
+        const dirent* found = readdir(dir_);
+        if (found == nullptr) {
+            if (errno != 0) savedError = errno;
+            return false;
+        }
+        entry.name.assign(found->d_name);
+        entry.kind = kindOf(*found);
+        return true;
+    }
+
+private:
+    // The entry's own type where the directory says it; a stat only for links and file
+    // systems that do not tell.
+    EntryKind kindOf(const dirent& found) const {
+        switch (found.d_type) {
+            case DT_REG: return EntryKind::File;
+            case DT_DIR: return EntryKind::Folder;
+            case DT_LNK:
+            case DT_UNKNOWN: break;
+            default: return EntryKind::Other;
+        }
+        struct stat st {};
+        if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) return EntryKind::Other;
+        if (S_ISREG(st.st_mode)) return EntryKind::File;
+        if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+        return EntryKind::Other;
+    }
+
+    DIR* dir_;
+    FolderIdentity identity_;
+};
+
+class PosixPlatform final : public Platform {
+public:
+    FileHandle openFile(const std::string& path, FileAccess access,
+                        FileCreation creation) override {
+        int flags = O_CLOEXEC;
+        switch (access) {
+            case FileAccess::Read: flags |= O_RDONLY; break;
+            case FileAccess::Write: flags |= O_WRONLY; break;
+            case FileAccess::ReadWrite: flags |= O_RDWR; break;
+        }
+        switch (creation) {
+            case FileCreation::OpenExisting: break;
+            case FileCreation::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
+            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;
+            case FileCreation::OpenAlways: flags |= O_CREAT; break;
+            case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
+        }
+        const int fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0) return failed(InvalidFileHandle);
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            errno = EISDIR;
+            return failed(InvalidFileHandle);
+        }
+        return fd;
+    }
+
+    bool closeFile(FileHandle handle) override {
+        return ::close(handle) == 0 ? true : failed(false);
+    }
+
+    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override {
+        auto* bytes = static_cast<char*>(target);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::read(handle, bytes + done, count - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            if (got == 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+
+    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override {
+        const auto* bytes = static_cast<const char*>(source);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t put = ::write(handle, bytes + done, count - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            done += static_cast<std::size_t>(put);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+
+    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override {
+        static constexpr int whences[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+        if (whence < 0 || whence > 2) {
+            errno = EINVAL;
+            return failed<std::int64_t>(-1);
+        }
+        const off_t result = ::lseek(handle, static_cast<off_t>(offset), whences[whence]);
+        return result < 0 ? failed<std::int64_t>(-1) : static_cast<std::int64_t>(result);
+    }
+
+    std::int64_t fileSize(FileHandle handle) override {
+        struct stat st {};
+        if (fstat(handle, &st) != 0) return failed<std::int64_t>(-1);
+        return static_cast<std::int64_t>(st.st_size);
+    }
+
+    bool truncateFile(FileHandle handle, std::int64_t size) override {
+        return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? true : failed(false);
+    }
+
+    bool lastWriteTime(FileHandle handle, FileTime& time) override {
+        struct stat st {};
+        if (fstat(handle, &st) != 0) return failed(false);
+        time = toFileTime(st.st_mtim);
+        return true;
+    }
+
+    bool setLastWriteTime(FileHandle handle, FileTime time) override {
+        timespec times[2]{};
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1] = toTimespec(time);
+        return ::futimens(handle, times) == 0 ? true : failed(false);
+    }
+
+    PathInfo pathInfo(const std::string& path) override {
+        struct stat st {};
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});
+        return PathInfo{true, S_ISDIR(st.st_mode)};
+    }
+
+    bool makeFolder(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? true : failed(false);
+    }
+
+    bool removeFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? true : failed(false);
+    }
+
+    bool renameNoReplace(const std::string& from, const std::string& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS) return failed(false);
+        // File systems without RENAME_NOREPLACE (FAT sticks among them).
+        if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0 ? true : failed(false);
+        if (errno == EEXIST) return failed(false);
+        struct stat st {};
+        if (::lstat(to.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return failed(false);
+        }
+        return ::rename(from.c_str(), to.c_str()) == 0 ? true : failed(false);
+    }
+
+    std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr) return failed(nullptr);
+        struct stat st {};
+        if (fstat(dirfd(dir), &st) != 0) {
+            savedError = errno;
+            closedir(dir);
+            return nullptr;
+        }
+        return std::make_unique<PosixFolderReader>(
+            dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                static_cast<std::uint64_t>(st.st_ino)});
+    }
+
+    FileTime currentTime() override {
+        timespec ts{};
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return toFileTime(ts);
+    }
+
+    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
+        const auto seconds = static_cast<time_t>(unixSeconds);
+        return localtime_r(&seconds, &local) != nullptr ? true : failed(false);
+    }
+
+    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override {
+        std::tm copy = local;
+        copy.tm_isdst = -1;
+        errno = 0;
+        const time_t seconds = mktime(&copy);
+        if (seconds == static_cast<time_t>(-1) && errno != 0) return failed(false);
+        unixSeconds = static_cast<std::int64_t>(seconds);
+        return true;
+    }
+
+    int lastError() override { return savedError; }
+};
+
+Platform* current = nullptr;
+
+}  // namespace
+
+Platform& systemPlatform() {
+    static PosixPlatform real;
+    return real;
+}
+
+Platform& platform() { return current != nullptr ? *current : systemPlatform(); }
+
+ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
+    current = &replacement;
+}
+
+ScopedPlatform::~ScopedPlatform() { current = previous_; }
+
+}  // namespace ferry

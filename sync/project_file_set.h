@@ -1,0 +1,24 @@
+#pragma once
+
+// Which files on disk belong to a project, and in which order a synchronization meets
+// them.
+
+#include <string_view>
+
+#include "support/string_list.h"
+
+namespace ferry {
+
+// Appends to `list` the full path of every file in `folder` accepted by the mask list
+// (exclusion pieces honoured), in enumeration order; with `includeSubfolders` each
+// subfolder's files are inserted where the subfolder stands (depth first). Folders are
+// entered whatever their names. A linked folder is followed unless it leads back to a
+// folder the walk is already inside.
+void gatherProjectFiles(StringList& list, std::string_view folder, std::string_view maskList,
+                        bool includeSubfolders);
+
+// True when any ";"-piece of the mask list (trimmed, "^" and empty pieces taken as plain
+// masks) matches the file name. False for every name under an empty list.
+bool matchesMaskList(std::string_view fileName, std::string_view maskList);
+
+}  // namespace ferry

@@ -1,0 +1,135 @@
+#include "support/folder_listing.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+#include "tests/testkit/disk_files.h"
+#include "tests/testkit/temp_dir.h"
+
+namespace ferry {
+namespace {
+
+using testkit::TempDir;
+using testkit::writeDiskFile;
+
+std::set<std::string> namesOf(const FolderListing& listing) {
+    std::set<std::string> names;
+    for (std::int32_t i = 0; i < listing.count(); ++i) names.insert(listing.name(i));
+    return names;
+}
+
+class FolderListingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"test1.pas", "main.pas", "old.bak", "README", "readme."}) {
+            writeDiskFile(dir / name, "x");
+        }
+        mkdir((dir / "sub").c_str(), 0777);
+        mkdir((dir / "obj.pas").c_str(), 0777);
+    }
+    TempDir dir;
+};
+
+TEST_F(FolderListingTest, FirstMatchingMaskDecides) {
+    EXPECT_EQ(namesOf(listFolder(dir.path(), "*.pas;^test*.pas", FileAttributeNormal)),
+              (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
+    EXPECT_EQ(namesOf(listFolder(dir.path(), "^test*.pas;*.pas", FileAttributeNormal)),
+              (std::set<std::string>{"main.pas", "obj.pas"}));
+}
+
+TEST_F(FolderListingTest, ExclusionsOnlyAcceptTheRest) {
+    EXPECT_EQ(namesOf(listFolder(dir.path(), "^*.bak", FileAttributeNormal)),
+              (std::set<std::string>{"test1.pas", "main.pas", "README", "readme.", "sub", "obj.pas"}));
+}
+
+TEST_F(FolderListingTest, EmptyListAcceptsAllButDotNames) {
+    const FolderListing listing = listFolder(dir.path(), "", FileAttributeNormal);
+    EXPECT_EQ(listing.count(), 7);
+    EXPECT_EQ(namesOf(listing).count("."), 0u);
+    EXPECT_EQ(namesOf(listing).count(".."), 0u);
+}
+
+TEST_F(FolderListingTest, BlanksAndEmptyPiecesAreIgnored) {
+    EXPECT_EQ(namesOf(listFolder(dir.path(), " *.pas ;; ^test* ", FileAttributeNormal)),
+              namesOf(listFolder(dir.path(), "*.pas;^test*", FileAttributeNormal)));
+}
+
+TEST_F(FolderListingTest, DirectoryFilterAcceptsEveryFolder) {
+    const FolderListing listing =
+        listFolder(dir.path(), "*.txt", FileAttributeNormal | FileAttributeDirectory);
+    EXPECT_EQ(namesOf(listing), (std::set<std::string>{"sub", "obj.pas"}));
+    for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_TRUE(listing.isFolder(i));
+}
+
+TEST_F(FolderListingTest, FoldersWithoutDirectoryFilterNeedAMatchingMask) {
+    const FolderListing listing = listFolder(dir.path(), "*.pas", FileAttributeNormal);
+    const auto names = namesOf(listing);
+    EXPECT_EQ(names.count("sub"), 0u);
+    EXPECT_EQ(names.count("obj.pas"), 1u);
+}
+
+TEST_F(FolderListingTest, OnlyFoldersWhenDirectoryAttributeIsRequired) {
+    EXPECT_EQ(namesOf(listFolder(dir.path(), "", FileAttributeDirectory)),
+              (std::set<std::string>{"sub", "obj.pas"}));
+}
+
+TEST_F(FolderListingTest, SingleMask) {
+    EXPECT_EQ(namesOf(listFolderWithMask(dir.path(), "*.*", FileAttributeNormal)).size(), 7u)
+        << "*.* stands for every name";
+    EXPECT_EQ(namesOf(listFolderWithMask(dir.path(), "*.PAS", FileAttributeNormal)),
+              (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
+}
+
+TEST_F(FolderListingTest, PathEndsWithSeparator) {
+    const std::string bare = dir.path().substr(0, dir.path().size() - 1);
+    EXPECT_EQ(listFolder(bare, "", FileAttributeNormal).path(), dir.path());
+    EXPECT_EQ(listFolder(dir.path(), "", FileAttributeNormal).path(), dir.path());
+}
+
+TEST(FolderListing, MissingOrEmptyPathGivesEmptyListing) {
+    TempDir dir;
+    EXPECT_EQ(listFolder(dir / "missing", "", FileAttributeNormal).count(), 0);
+    const FolderListing empty = listFolder("", "", FileAttributeNormal);
+    EXPECT_EQ(empty.count(), 0);
+    EXPECT_EQ(empty.path(), "");
+    EXPECT_EQ(empty.name(0), "");
+    EXPECT_FALSE(empty.isFolder(-1));
+}
+
+TEST(FolderListing, LinksAreFollowedAndDeadOnesSkipped) {
+    TempDir dir;
+    writeDiskFile(dir / "real/file.txt", "x");
+    ASSERT_EQ(symlink((dir / "real/file.txt").c_str(), (dir / "link.txt").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "linkdir").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "dead.txt").c_str()), 0);
+    const FolderListing listing = listFolder(dir.path(), "", FileAttributeNormal);
+    EXPECT_EQ(namesOf(listing), (std::set<std::string>{"real", "link.txt", "linkdir"}));
+    for (std::int32_t i = 0; i < listing.count(); ++i) {
+        EXPECT_EQ(listing.isFolder(i), listing.name(i) != "link.txt") << listing.name(i);
+    }
+}
+
+TEST(FolderListing, PipesAndSocketsAreNoFiles) {
+    TempDir dir;
+    writeDiskFile(dir / "plain", "x");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "sock";
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    EXPECT_EQ(namesOf(listFolder(dir.path(), "", FileAttributeNormal)),
+              (std::set<std::string>{"plain"}));
+    close(sock);
+}
+
+}  // namespace
+}  // namespace ferry

@@ -1,0 +1,63 @@
+#include "tests/testkit/disk_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace ferry::testkit {
+
+namespace {
+constexpr std::int64_t UnixEpochTicks = 116444736000000000;
+}
+
+void writeDiskFile(const std::string& path, const std::string& content) {
+    const std::filesystem::path target(path);
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readDiskFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void setDiskFileTime(const std::string& path, FileTime time) {
+    const auto sinceEpoch = static_cast<std::int64_t>(time.ticks) - UnixEpochTicks;
+    timespec times[2]{};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(sinceEpoch / 10000000);
+    times[1].tv_nsec = static_cast<long>(sinceEpoch % 10000000 * 100);
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        throw std::runtime_error("cannot set time of " + path);
+    }
+}
+
+FileTime diskFileTime(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
+    return FileTime{static_cast<std::uint64_t>(st.st_mtim.tv_sec * 10000000LL +
+                                               st.st_mtim.tv_nsec / 100 + UnixEpochTicks)};
+}
+
+FileTime utcFileTime(int year, int month, int day, int hour, int minute, int second,
+                     int milliseconds) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    const std::int64_t seconds = timegm(&tm);
+    return FileTime{static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL +
+                                               UnixEpochTicks)};
+}
+
+}  // namespace ferry::testkit

@@ -1,0 +1,23 @@
+#pragma once
+
+// Plain file helpers for tests, independent of the code under test.
+
+#include <cstdint>
+#include <string>
+
+#include "support/platform.h"
+
+namespace ferry::testkit {
+
+// Writes `content` to `path`, creating missing folders.
+void writeDiskFile(const std::string& path, const std::string& content);
+// The whole file, or "" when it cannot be read.
+std::string readDiskFile(const std::string& path);
+void setDiskFileTime(const std::string& path, FileTime time);
+FileTime diskFileTime(const std::string& path);
+
+// A file time from UTC calendar fields.
+FileTime utcFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                     int milliseconds = 0);
+
+}  // namespace ferry::testkit

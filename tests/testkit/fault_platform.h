@@ -1,0 +1,77 @@
+#pragma once
+
+// A platform for tests: passes every call to the real one unless told to make it fail.
+// Faults are matched by a part of the path (for handle calls, the path the handle was
+// opened with), so "the medium is full" or "this file is locked" can be staged for real,
+// also when the tests run as root. The clock can be fixed.
+
+#include <cerrno>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/platform.h"
+
+namespace ferry::testkit {
+
+enum class Call {
+    OpenFile, CloseFile, ReadFile, WriteFile, SeekFile, FileSize, TruncateFile,
+    LastWriteTime, SetLastWriteTime, PathInfo, MakeFolder, RemoveFile, Rename, OpenFolder
+};
+
+class FaultPlatform final : public Platform {
+public:
+    // Every later `call` on a path containing `pathPart` ("" matches all) fails with `error`.
+    void failCall(Call call, std::string pathPart = {}, int error = EACCES);
+    // Writes to files whose path contains `pathPart` stop after `bytes` bytes in all; the
+    // write that crosses the limit comes up short, later ones fail with `error`.
+    void failWritesAfter(std::int64_t bytes, std::string pathPart = {}, int error = ENOSPC);
+    // Every fault removed.
+    void heal();
+    // currentTime() gives `time` from now on.
+    void setClock(FileTime time) { clock_ = time; }
+
+    FileHandle openFile(const std::string& path, FileAccess access, FileCreation creation) override;
+    bool closeFile(FileHandle handle) override;
+    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override;
+    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override;
+    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override;
+    std::int64_t fileSize(FileHandle handle) override;
+    bool truncateFile(FileHandle handle, std::int64_t size) override;
+    bool lastWriteTime(FileHandle handle, FileTime& time) override;
+    bool setLastWriteTime(FileHandle handle, FileTime time) override;
+    PathInfo pathInfo(const std::string& path) override;
+    bool makeFolder(const std::string& path) override;
+    bool removeFile(const std::string& path) override;
+    bool renameNoReplace(const std::string& from, const std::string& to) override;
+    std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
+    FileTime currentTime() override;
+    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;
+    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override;
+    int lastError() override;
+
+private:
+    struct Fault {
+        Call call;
+        std::string pathPart;
+        int error;
+    };
+    struct WriteLimit {
+        std::string pathPart;
+        std::int64_t remaining;
+        int error;
+    };
+    // True (with the error stored) when a fault applies to this call and path.
+    bool faulted(Call call, const std::string& path);
+    std::string pathOf(FileHandle handle) const;
+
+    Platform& real_ = systemPlatform();
+    std::vector<Fault> faults_;
+    std::optional<WriteLimit> writeLimit_;
+    std::optional<FileTime> clock_;
+    std::map<FileHandle, std::string> openPaths_;
+    std::optional<int> error_;
+};
+
+}  // namespace ferry::testkit
