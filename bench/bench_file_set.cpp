@@ -34,7 +34,8 @@ void generateTree(const fs::path& root) {
     for (int top = 0; top < TopFolders; ++top) {
         const fs::path topFolder = root / ("dir" + std::to_string(top));
         fill(topFolder);
-        for (int sub = 0; sub < SubfoldersEach; ++sub) fill(topFolder / ("sub" + std::to_string(sub)));
+        for (int sub = 0; sub < SubfoldersEach; ++sub)
+            fill(topFolder / ("sub" + std::to_string(sub)));
     }
 }
 

@@ -9,12 +9,10 @@ namespace ferry {
 namespace {
 
 constexpr std::int64_t MillisecondsPerDay = 86400000;
-constexpr std::int64_t TicksPerMillisecond = 10000;
-constexpr std::int64_t TicksPerSecond = 10000000;
-// 1 January 1970 in file-time ticks.
-constexpr std::int64_t UnixEpochTicks = 116444736000000000;
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int monthLength(int year, int month) {
     static constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -77,7 +75,8 @@ bool systemTimeToDateTime(const SystemTime& t, DateTime& value) {
     for (int month = 1; month < t.month; ++month) days += monthLength(t.year, month);
     const std::int64_t y = t.year == 0 ? 0 : t.year - 1;
     days += 365 * y + y / 4 - y / 100 + y / 400;
-    const std::int64_t ms = t.hour * 3600000LL + t.minute * 60000LL + t.second * 1000LL + t.milliseconds;
+    const std::int64_t ms =
+        t.hour * 3600000LL + t.minute * 60000LL + t.second * 1000LL + t.milliseconds;
     value = static_cast<double>(days) + static_cast<double>(ms) / MillisecondsPerDay;
     return true;
 }
@@ -85,7 +84,8 @@ bool systemTimeToDateTime(const SystemTime& t, DateTime& value) {
 bool dateTimeToSystemTime(DateTime value, SystemTime& time) {
     if (!(value >= 1.0) || value >= 1e9) return false;
     auto days = static_cast<std::int64_t>(value);
-    auto ms = static_cast<std::int64_t>(std::llround((value - static_cast<double>(days)) * MillisecondsPerDay));
+    auto ms = static_cast<std::int64_t>(
+        std::llround((value - static_cast<double>(days)) * MillisecondsPerDay));
     // A fraction that rounds up to a whole day is the next midnight, not hour 24.
     if (ms >= MillisecondsPerDay) {
         ms -= MillisecondsPerDay;
@@ -138,16 +138,11 @@ bool dateTimeToSystemTime(DateTime value, SystemTime& time) {
 bool fileTimeToDateTime(FileTime fileTime, DateTime& value) {
     value = 0;
     if (fileTime.ticks >= 0x8000000000000000ULL) return false;
-    const std::int64_t sinceEpoch = static_cast<std::int64_t>(fileTime.ticks) - UnixEpochTicks;
-    std::int64_t seconds = sinceEpoch / TicksPerSecond;
-    std::int64_t rest = sinceEpoch % TicksPerSecond;
-    if (rest < 0) {
-        rest += TicksPerSecond;
-        --seconds;
-    }
+    const UnixTime unix = toUnixTime(fileTime);
     std::tm local{};
-    if (!platform().toLocalCalendar(seconds, local)) return false;
-    return systemTimeToDateTime(fromCalendar(local, static_cast<int>(rest / TicksPerMillisecond)), value);
+    if (!platform().toLocalCalendar(unix.seconds, local)) return false;
+    return systemTimeToDateTime(
+        fromCalendar(local, static_cast<int>(unix.ticks / FileTicksPerMillisecond)), value);
 }
 
 bool dateTimeToFileTime(DateTime value, FileTime& fileTime) {
@@ -155,10 +150,9 @@ bool dateTimeToFileTime(DateTime value, FileTime& fileTime) {
     if (!dateTimeToSystemTime(value, time) || time.year < 1601) return false;
     std::int64_t seconds = 0;
     if (!platform().fromLocalCalendar(toCalendar(time), seconds)) return false;
-    const std::int64_t ticks =
-        seconds * TicksPerSecond + time.milliseconds * TicksPerMillisecond + UnixEpochTicks;
-    if (ticks < 0) return false;
-    fileTime.ticks = static_cast<std::uint64_t>(ticks);
+    // A local time just after 1601 can lie before it in UTC, where file times do not reach.
+    if (seconds < -UnixEpochFileTicks / FileTicksPerSecond) return false;
+    fileTime = fromUnixTime(seconds, time.milliseconds * FileTicksPerMillisecond);
     return true;
 }
 

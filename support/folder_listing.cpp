@@ -8,7 +8,9 @@ namespace ferry {
 
 namespace {
 
-bool isDotName(std::string_view name) { return name == "." || name == ".."; }
+bool isDotName(std::string_view name) {
+    return name == "." || name == "..";
+}
 
 // The first mask that matches decides; undecided names pass only when no mask includes.
 bool acceptedByMasks(std::string_view name, const std::vector<std::string>& masks) {

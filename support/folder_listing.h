@@ -18,7 +18,7 @@ inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t FileAttributeNormal = 0x80;
 
 class FolderListing {
-public:
+  public:
     std::int32_t count() const { return static_cast<std::int32_t>(entries_.size()); }
     // The entry's name without its folder; "" out of range.
     const std::string& name(std::int32_t index) const;
@@ -28,7 +28,7 @@ public:
     // Which folder was read; meaningful when the folder could be opened.
     FolderIdentity identity() const { return identity_; }
 
-private:
+  private:
     friend FolderListing scanFolder(std::string_view, const std::vector<std::string>&,
                                     std::uint32_t);
     struct Entry {

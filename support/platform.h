@@ -13,24 +13,20 @@
 #include <memory>
 #include <string>
 
+#include "support/file_time.h"
+
 namespace ferry {
 
 using FileHandle = int;
 inline constexpr FileHandle InvalidFileHandle = -1;
 
-// 100-nanosecond ticks since 1 January 1601, UTC: the file-time unit media records carry.
-struct FileTime {
-    std::uint64_t ticks = 0;
-    friend bool operator==(FileTime, FileTime) = default;
-};
-
 enum class FileAccess { Read, Write, ReadWrite };
 enum class FileCreation {
-    OpenExisting,    // fail when missing
-    CreateAlways,    // create, or empty an existing file
-    CreateNew,       // fail when it exists
-    OpenAlways,      // create when missing, keep the contents otherwise
-    TruncateExisting // fail when missing, empty it otherwise
+    OpenExisting,     // fail when missing
+    CreateAlways,     // create, or empty an existing file
+    CreateNew,        // fail when it exists
+    OpenAlways,       // create when missing, keep the contents otherwise
+    TruncateExisting  // fail when missing, empty it otherwise
 };
 
 enum class EntryKind { File, Folder, Other };
@@ -52,7 +48,7 @@ struct FolderIdentity {
 // An open folder being enumerated. Entries come in the file system's own order; "." and
 // ".." are passed on like any other name.
 class FolderReader {
-public:
+  public:
     virtual ~FolderReader() = default;
     virtual FolderIdentity identity() const = 0;
     // Fills `entry` with the next entry; false at the end or on an error.
@@ -65,7 +61,7 @@ struct PathInfo {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // Files. Opening a folder as a file fails.
@@ -109,13 +105,13 @@ Platform& systemPlatform();
 
 // Puts `replacement` in use for the lifetime of this object.
 class ScopedPlatform {
-public:
+  public:
     explicit ScopedPlatform(Platform& replacement);
     ~ScopedPlatform();
     ScopedPlatform(const ScopedPlatform&) = delete;
     ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 
-private:
+  private:
     Platform* previous_;
 };
 

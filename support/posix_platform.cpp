@@ -15,10 +15,6 @@ namespace ferry {
 
 namespace {
 
-// Seconds from 1601 to 1970, in file-time ticks.
-constexpr std::int64_t UnixEpochTicks = 116444736000000000;
-constexpr std::int64_t TicksPerSecond = 10000000;
-
 thread_local int savedError = 0;
 
 // Keeps errno for lastError() and passes the failed result on.
@@ -29,27 +25,19 @@ T failed(T result) {
 }
 
 FileTime toFileTime(const timespec& ts) {
-    const std::int64_t ticks =
-        static_cast<std::int64_t>(ts.tv_sec) * TicksPerSecond + ts.tv_nsec / 100 + UnixEpochTicks;
-    return FileTime{static_cast<std::uint64_t>(ticks < 0 ? 0 : ticks)};
+    return fromUnixTime(ts.tv_sec, ts.tv_nsec / 100);
 }
 
 timespec toTimespec(FileTime time) {
-    const std::int64_t sinceEpoch = static_cast<std::int64_t>(time.ticks) - UnixEpochTicks;
-    std::int64_t seconds = sinceEpoch / TicksPerSecond;
-    std::int64_t rest = sinceEpoch % TicksPerSecond;
-    if (rest < 0) {
-        rest += TicksPerSecond;
-        --seconds;
-    }
+    const UnixTime unix = toUnixTime(time);
     timespec ts{};
-    ts.tv_sec = static_cast<time_t>(seconds);
-    ts.tv_nsec = static_cast<long>(rest * 100);
+    ts.tv_sec = static_cast<time_t>(unix.seconds);
+    ts.tv_nsec = static_cast<long>(unix.ticks * 100);
     return ts;
 }
 
 class PosixFolderReader final : public FolderReader {
-public:
+  public:
     PosixFolderReader(DIR* dir, FolderIdentity identity) : dir_(dir), identity_(identity) {}
     ~PosixFolderReader() override { closedir(dir_); }
     PosixFolderReader(const PosixFolderReader&) = delete;
@@ -69,16 +57,20 @@ public:
         return true;
     }
 
-private:
+  private:
     // The entry's own type where the directory says it; a stat only for links and file
     // systems that do not tell.
     EntryKind kindOf(const dirent& found) const {
         switch (found.d_type) {
-            case DT_REG: return EntryKind::File;
-            case DT_DIR: return EntryKind::Folder;
+            case DT_REG:
+                return EntryKind::File;
+            case DT_DIR:
+                return EntryKind::Folder;
             case DT_LNK:
-            case DT_UNKNOWN: break;
-            default: return EntryKind::Other;
+            case DT_UNKNOWN:
+                break;
+            default:
+                return EntryKind::Other;
         }
         struct stat st {};
         if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) return EntryKind::Other;
@@ -92,21 +84,36 @@ private:
 };
 
 class PosixPlatform final : public Platform {
-public:
+  public:
     FileHandle openFile(const std::string& path, FileAccess access,
                         FileCreation creation) override {
         int flags = O_CLOEXEC;
         switch (access) {
-            case FileAccess::Read: flags |= O_RDONLY; break;
-            case FileAccess::Write: flags |= O_WRONLY; break;
-            case FileAccess::ReadWrite: flags |= O_RDWR; break;
+            case FileAccess::Read:
+                flags |= O_RDONLY;
+                break;
+            case FileAccess::Write:
+                flags |= O_WRONLY;
+                break;
+            case FileAccess::ReadWrite:
+                flags |= O_RDWR;
+                break;
         }
         switch (creation) {
-            case FileCreation::OpenExisting: break;
-            case FileCreation::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
-            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;
-            case FileCreation::OpenAlways: flags |= O_CREAT; break;
-            case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
+            case FileCreation::OpenExisting:
+                break;
+            case FileCreation::CreateAlways:
+                flags |= O_CREAT | O_TRUNC;
+                break;
+            case FileCreation::CreateNew:
+                flags |= O_CREAT | O_EXCL;
+                break;
+            case FileCreation::OpenAlways:
+                flags |= O_CREAT;
+                break;
+            case FileCreation::TruncateExisting:
+                flags |= O_TRUNC;
+                break;
         }
         const int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) return failed(InvalidFileHandle);
@@ -129,7 +136,8 @@ public:
         while (done < count) {
             const ssize_t got = ::read(handle, bytes + done, count - done);
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0) return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            if (got < 0)
+                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
             if (got == 0) break;
             done += static_cast<std::size_t>(got);
         }
@@ -142,7 +150,8 @@ public:
         while (done < count) {
             const ssize_t put = ::write(handle, bytes + done, count - done);
             if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            if (put <= 0)
+                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
             done += static_cast<std::size_t>(put);
         }
         return static_cast<std::int64_t>(done);
@@ -202,7 +211,8 @@ public:
         }
         if (errno != EINVAL && errno != ENOSYS) return failed(false);
         // File systems without RENAME_NOREPLACE (FAT sticks among them).
-        if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0 ? true : failed(false);
+        if (::link(from.c_str(), to.c_str()) == 0)
+            return ::unlink(from.c_str()) == 0 ? true : failed(false);
         if (errno == EEXIST) return failed(false);
         struct stat st {};
         if (::lstat(to.c_str(), &st) == 0) {
@@ -259,12 +269,16 @@ Platform& systemPlatform() {
     return real;
 }
 
-Platform& platform() { return current != nullptr ? *current : systemPlatform(); }
+Platform& platform() {
+    return current != nullptr ? *current : systemPlatform();
+}
 
 ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
     current = &replacement;
 }
 
-ScopedPlatform::~ScopedPlatform() { current = previous_; }
+ScopedPlatform::~ScopedPlatform() {
+    current = previous_;
+}
 
 }  // namespace ferry

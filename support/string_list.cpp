@@ -8,8 +8,12 @@ StringList::StringList(bool withData) {
     if (withData) data_.emplace();
 }
 
-StringList newStringList() { return StringList(false); }
-StringList newStringListWithData() { return StringList(true); }
+StringList newStringList() {
+    return StringList(false);
+}
+StringList newStringListWithData() {
+    return StringList(true);
+}
 
 std::int32_t StringList::add(std::string_view text) {
     items_.emplace_back(text);

@@ -14,7 +14,7 @@ using ItemData = std::uintptr_t;
 // An ordered list of text copies, optionally with one data value per item. Never sorts
 // or reorders; out-of-range indexes read as "" or 0.
 class StringList {
-public:
+  public:
     std::int32_t add(std::string_view text);
     std::int32_t addWithData(std::string_view text, ItemData value);
     std::int32_t count() const { return static_cast<std::int32_t>(items_.size()); }
@@ -29,7 +29,7 @@ public:
     // list without a data column.
     void setData(std::int32_t index, ItemData value);
 
-private:
+  private:
     friend StringList newStringList();
     friend StringList newStringListWithData();
     explicit StringList(bool withData);

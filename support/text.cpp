@@ -7,7 +7,9 @@
 
 namespace ferry {
 
-std::string intToDecimal(std::int32_t value) { return std::to_string(value); }
+std::string intToDecimal(std::int32_t value) {
+    return std::to_string(value);
+}
 
 std::string intToHex(std::uint32_t value, std::int32_t digits) {
     static constexpr char hexDigits[] = "0123456789ABCDEF";

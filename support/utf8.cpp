@@ -7,7 +7,9 @@ namespace {
 // Marks a byte that is not part of well-formed UTF-8; append() writes it back as is.
 constexpr char32_t RawByteBase = 0xDC00;
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 }  // namespace
 

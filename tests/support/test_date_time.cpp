@@ -27,18 +27,21 @@ SystemTime calendar(int year, int month, int day, int hour = 0, int minute = 0, 
 
 // Sets the process time zone for one test (POSIX rules, no zone files needed).
 class ZoneGuard {
-public:
+  public:
     explicit ZoneGuard(const char* zone) {
         if (const char* old = std::getenv("TZ")) saved_ = old, hadZone_ = true;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ZoneGuard() {
-        if (hadZone_) setenv("TZ", saved_.c_str(), 1); else unsetenv("TZ");
+        if (hadZone_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
-private:
+  private:
     std::string saved_;
     bool hadZone_ = false;
 };
@@ -56,10 +59,11 @@ TEST(SystemTimeToDateTime, KnownDays) {
 }
 
 TEST(SystemTimeToDateTime, RejectsFieldsOutOfRange) {
-    const SystemTime bad[] = {
-        calendar(10000, 1, 1), calendar(2026, 13, 1), calendar(2026, 0, 1), calendar(2026, 1, 0),
-        calendar(2026, 4, 31), calendar(1900, 2, 29), calendar(2026, 1, 1, 24),
-        calendar(2026, 1, 1, 0, 60), calendar(2026, 1, 1, 0, 0, 60), calendar(2026, 1, 1, 0, 0, 0, 1000)};
+    const SystemTime bad[] = {calendar(10000, 1, 1),          calendar(2026, 13, 1),
+                              calendar(2026, 0, 1),           calendar(2026, 1, 0),
+                              calendar(2026, 4, 31),          calendar(1900, 2, 29),
+                              calendar(2026, 1, 1, 24),       calendar(2026, 1, 1, 0, 60),
+                              calendar(2026, 1, 1, 0, 0, 60), calendar(2026, 1, 1, 0, 0, 0, 1000)};
     for (const SystemTime& t : bad) {
         DateTime v = 5;
         EXPECT_FALSE(systemTimeToDateTime(t, v)) << t.year << "-" << t.month << "-" << t.day;

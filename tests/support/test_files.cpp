@@ -78,7 +78,8 @@ TEST(OpenFileHandle, DispositionsOfTheFlagWord) {
     EXPECT_EQ(openFileHandle(name, readExisting), InvalidFileHandle);
     EXPECT_EQ(openFileHandle(name, 0xC0000300), InvalidFileHandle) << "open existing only";
 
-    const FileHandle created = openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateAlways);
+    const FileHandle created =
+        openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateAlways);
     ASSERT_NE(created, InvalidFileHandle);
     EXPECT_EQ(platform().writeFile(created, "hello", 5), 5);
     EXPECT_TRUE(closeFileHandle(created));
@@ -88,7 +89,8 @@ TEST(OpenFileHandle, DispositionsOfTheFlagWord) {
     EXPECT_EQ(platform().fileSize(reopened), 5) << "open existing keeps the content";
     EXPECT_TRUE(closeFileHandle(reopened));
 
-    EXPECT_EQ(openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateNew), InvalidFileHandle);
+    EXPECT_EQ(openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateNew),
+              InvalidFileHandle);
     EXPECT_EQ(openFileHandle(dir.path(), readExisting), InvalidFileHandle) << "a folder is no file";
     EXPECT_FALSE(closeFileHandle(InvalidFileHandle));
 }

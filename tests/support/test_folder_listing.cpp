@@ -25,7 +25,7 @@ std::set<std::string> namesOf(const FolderListing& listing) {
 }
 
 class FolderListingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"test1.pas", "main.pas", "old.bak", "README", "readme."}) {
             writeDiskFile(dir / name, "x");
@@ -44,8 +44,9 @@ TEST_F(FolderListingTest, FirstMatchingMaskDecides) {
 }
 
 TEST_F(FolderListingTest, ExclusionsOnlyAcceptTheRest) {
-    EXPECT_EQ(namesOf(listFolder(dir.path(), "^*.bak", FileAttributeNormal)),
-              (std::set<std::string>{"test1.pas", "main.pas", "README", "readme.", "sub", "obj.pas"}));
+    EXPECT_EQ(
+        namesOf(listFolder(dir.path(), "^*.bak", FileAttributeNormal)),
+        (std::set<std::string>{"test1.pas", "main.pas", "README", "readme.", "sub", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, EmptyListAcceptsAllButDotNames) {

@@ -22,7 +22,9 @@ TEST(MatchesMask, EmptyNameMatchesNothing) {
     EXPECT_FALSE(matchesMask("", ""));
 }
 
-TEST(MatchesMask, EmptyMaskReturnsNormally) { EXPECT_FALSE(matchesMask("a", "")); }
+TEST(MatchesMask, EmptyMaskReturnsNormally) {
+    EXPECT_FALSE(matchesMask("a", ""));
+}
 
 TEST(MatchesMask, DotIsOrdinary) {
     EXPECT_FALSE(matchesMask("readme", "*.*"));
@@ -33,9 +35,12 @@ TEST(MatchesMask, DotIsOrdinary) {
 }
 
 TEST(MatchesMask, QuestionMarkIsOneCodePoint) {
-    EXPECT_TRUE(matchesMask("\xC3\xA4.txt", "?.txt"));          // ä is two bytes, one letter
+    EXPECT_TRUE(matchesMask("\xC3\xA4.txt", "?.txt"));  // ä is two bytes, one letter
     EXPECT_FALSE(matchesMask("\xC3\xA4.txt", "??.txt"));
-    EXPECT_TRUE(matchesMask("\xE2\x82\xAC" "1", "?1"));        // €1
+    EXPECT_TRUE(
+        matchesMask("\xE2\x82\xAC"
+                    "1",
+                    "?1"));  // €1
 }
 
 TEST(MatchesMask, CaseFoldingBeyondAscii) {
@@ -43,7 +48,9 @@ TEST(MatchesMask, CaseFoldingBeyondAscii) {
     EXPECT_TRUE(matchesMask("\xD0\x94\xD0\x90.doc", "\xD0\xB4\xD0\xB0.*"));  // ДА vs да
 }
 
-TEST(MatchesMask, SeparatorsAreNotSpecial) { EXPECT_TRUE(matchesMask("a/b", "a*b")); }
+TEST(MatchesMask, SeparatorsAreNotSpecial) {
+    EXPECT_TRUE(matchesMask("a/b", "a*b"));
+}
 
 }  // namespace
 }  // namespace ferry

@@ -34,7 +34,8 @@ TEST(PosixPlatform, LastWriteTimeKeepsTicks) {
     TempDir dir;
     writeDiskFile(dir / "f", "x");
     Platform& os = platform();
-    const FileHandle handle = os.openFile(dir / "f", FileAccess::ReadWrite, FileCreation::OpenExisting);
+    const FileHandle handle =
+        os.openFile(dir / "f", FileAccess::ReadWrite, FileCreation::OpenExisting);
     ASSERT_NE(handle, InvalidFileHandle);
     const FileTime wanted{testkit::utcFileTime(2001, 9, 9, 1, 46, 40).ticks + 1234567};
     EXPECT_TRUE(os.setLastWriteTime(handle, wanted));

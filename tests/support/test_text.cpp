@@ -65,10 +65,13 @@ TEST(TakeToken, SplitsAtFirstSeparator) {
 
 TEST(LowerText, FoldsLettersBeyondAscii) {
     EXPECT_EQ(lowerText("Unit1.PAS"), "unit1.pas");
-    EXPECT_EQ(lowerText("\xC3\x84RGER"), "\xC3\xA4rger");              // Ärger
-    EXPECT_EQ(lowerText("\xC5\x81\xC3\x93" "D\xC5\xBB"), "\xC5\x82\xC3\xB3" "d\xC5\xBC");  // ŁÓDŻ
+    EXPECT_EQ(lowerText("\xC3\x84RGER"), "\xC3\xA4rger");  // Ärger
+    EXPECT_EQ(lowerText("\xC5\x81\xC3\x93"
+                        "D\xC5\xBB"),
+              "\xC5\x82\xC3\xB3"
+              "d\xC5\xBC");                                                        // ŁÓDŻ
     EXPECT_EQ(lowerText("\xD0\x9C\xD0\x98\xD0\xA0"), "\xD0\xBC\xD0\xB8\xD1\x80");  // МИР
-    EXPECT_EQ(lowerText("\xCE\xA3\xCE\x91"), "\xCF\x83\xCE\xB1");      // ΣΑ
+    EXPECT_EQ(lowerText("\xCE\xA3\xCE\x91"), "\xCF\x83\xCE\xB1");                  // ΣΑ
     // Bytes that are not UTF-8 pass through unchanged.
     EXPECT_EQ(lowerText("A\xFF\xC3"), "a\xFF\xC3");
     EXPECT_EQ(lowerText("\xC3\x97"), "\xC3\x97");  // the multiplication sign is no letter

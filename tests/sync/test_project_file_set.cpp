@@ -43,7 +43,7 @@ TEST(MatchesMaskList, EveryPieceIsAPlainMask) {
 }
 
 class ProjectFileSetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"a.pas", "x1.pas", "B.PAS", "old.bak", "README", "obj/in.pas",
                                  "obj/deep/more.pas", "obj/deep/skip.txt", "src/s.pas"}) {
@@ -62,8 +62,9 @@ TEST_F(ProjectFileSetTest, FirstDecidingPieceWins) {
 }
 
 TEST_F(ProjectFileSetTest, ExclusionOnlyListsTheRest) {
-    EXPECT_EQ(asSet(gathered(root.path(), "^*.bak", false)),
-              (std::set<std::string>{root / "a.pas", root / "x1.pas", root / "B.PAS", root / "README"}));
+    EXPECT_EQ(
+        asSet(gathered(root.path(), "^*.bak", false)),
+        (std::set<std::string>{root / "a.pas", root / "x1.pas", root / "B.PAS", root / "README"}));
 }
 
 TEST_F(ProjectFileSetTest, EmptyMaskListListsEverything) {
@@ -75,7 +76,8 @@ TEST_F(ProjectFileSetTest, DotMaskNeedsADot) {
 }
 
 TEST_F(ProjectFileSetTest, BlanksAndDoubleSeparatorsDoNotMatter) {
-    EXPECT_EQ(gathered(root.path(), "  *.pas ;; ^x* ", true), gathered(root.path(), "*.pas;^x*", true));
+    EXPECT_EQ(gathered(root.path(), "  *.pas ;; ^x* ", true),
+              gathered(root.path(), "*.pas;^x*", true));
 }
 
 TEST_F(ProjectFileSetTest, CaseIsIgnored) {
@@ -106,7 +108,8 @@ TEST_F(ProjectFileSetTest, DepthFirstAtTheFoldersPlace) {
     const auto more = at(root / "obj/deep/more.pas");
     const auto skip = at(root / "obj/deep/skip.txt");
     EXPECT_EQ(std::abs(more - skip), 1);
-    EXPECT_EQ(std::abs(in - std::min(more, skip)) == 1 || std::abs(in - std::max(more, skip)) == 1, true);
+    EXPECT_EQ(std::abs(in - std::min(more, skip)) == 1 || std::abs(in - std::max(more, skip)) == 1,
+              true);
 }
 
 TEST_F(ProjectFileSetTest, FolderWithOrWithoutTrailingSeparator) {
@@ -146,7 +149,8 @@ TEST(ProjectFileSet, LinkedFolderOutsideTheTreeIsFollowed) {
     ASSERT_EQ(symlink(elsewhere.path().c_str(), (root / "lib").c_str()), 0);
     ASSERT_EQ(symlink(elsewhere.path().c_str(), (root / "lib2").c_str()), 0);
     EXPECT_EQ(asSet(gathered(root.path(), "", true)),
-              (std::set<std::string>{root / "own.txt", root / "lib/shared.txt", root / "lib2/shared.txt"}))
+              (std::set<std::string>{root / "own.txt", root / "lib/shared.txt",
+                                     root / "lib2/shared.txt"}))
         << "the same folder twice side by side is no cycle";
 }
 

@@ -56,8 +56,8 @@ FileTime utcFileTime(int year, int month, int day, int hour, int minute, int sec
     tm.tm_min = minute;
     tm.tm_sec = second;
     const std::int64_t seconds = timegm(&tm);
-    return FileTime{static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL +
-                                               UnixEpochTicks)};
+    return FileTime{
+        static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL + UnixEpochTicks)};
 }
 
 }  // namespace ferry::testkit

@@ -122,7 +122,9 @@ std::unique_ptr<FolderReader> FaultPlatform::openFolder(const std::string& path)
     return real_.openFolder(path);
 }
 
-FileTime FaultPlatform::currentTime() { return clock_ ? *clock_ : real_.currentTime(); }
+FileTime FaultPlatform::currentTime() {
+    return clock_ ? *clock_ : real_.currentTime();
+}
 
 bool FaultPlatform::toLocalCalendar(std::int64_t unixSeconds, std::tm& local) {
     return real_.toLocalCalendar(unixSeconds, local);
@@ -132,6 +134,8 @@ bool FaultPlatform::fromLocalCalendar(const std::tm& local, std::int64_t& unixSe
     return real_.fromLocalCalendar(local, unixSeconds);
 }
 
-int FaultPlatform::lastError() { return error_ ? *error_ : real_.lastError(); }
+int FaultPlatform::lastError() {
+    return error_ ? *error_ : real_.lastError();
+}
 
 }  // namespace ferry::testkit

@@ -16,12 +16,24 @@
 namespace ferry::testkit {
 
 enum class Call {
-    OpenFile, CloseFile, ReadFile, WriteFile, SeekFile, FileSize, TruncateFile,
-    LastWriteTime, SetLastWriteTime, PathInfo, MakeFolder, RemoveFile, Rename, OpenFolder
+    OpenFile,
+    CloseFile,
+    ReadFile,
+    WriteFile,
+    SeekFile,
+    FileSize,
+    TruncateFile,
+    LastWriteTime,
+    SetLastWriteTime,
+    PathInfo,
+    MakeFolder,
+    RemoveFile,
+    Rename,
+    OpenFolder
 };
 
 class FaultPlatform final : public Platform {
-public:
+  public:
     // Every later `call` on a path containing `pathPart` ("" matches all) fails with `error`.
     void failCall(Call call, std::string pathPart = {}, int error = EACCES);
     // Writes to files whose path contains `pathPart` stop after `bytes` bytes in all; the
@@ -51,7 +63,7 @@ public:
     bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override;
     int lastError() override;
 
-private:
+  private:
     struct Fault {
         Call call;
         std::string pathPart;

@@ -7,7 +7,7 @@ namespace ferry::testkit {
 // A fresh folder under the system's temporary folder, removed with everything in it
 // when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // path() + relative.
     std::string operator/(const std::string& relative) const { return path_ + relative; }
 
-private:
+  private:
     std::string path_;
 };
 
