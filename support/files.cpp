@@ -32,23 +32,12 @@ FileHandle openFileHandle(std::string_view name, std::uint32_t flags) {
                                             : FileAccess::Read;
     FileCreation creation{};
     switch (flags & 0xFF00u) {
-        case OpenFlags::CreateNew:
-            creation = FileCreation::CreateNew;
-            break;
-        case OpenFlags::CreateAlways:
-            creation = FileCreation::CreateAlways;
-            break;
-        case OpenFlags::OpenExisting:
-            creation = FileCreation::OpenExisting;
-            break;
-        case OpenFlags::OpenAlways:
-            creation = FileCreation::OpenAlways;
-            break;
-        case OpenFlags::TruncateExisting:
-            creation = FileCreation::TruncateExisting;
-            break;
-        default:
-            return InvalidFileHandle;
+        case OpenFlags::CreateNew: creation = FileCreation::CreateNew; break;
+        case OpenFlags::CreateAlways: creation = FileCreation::CreateAlways; break;
+        case OpenFlags::OpenExisting: creation = FileCreation::OpenExisting; break;
+        case OpenFlags::OpenAlways: creation = FileCreation::OpenAlways; break;
+        case OpenFlags::TruncateExisting: creation = FileCreation::TruncateExisting; break;
+        default: return InvalidFileHandle;
     }
     return platform().openFile(std::string(name), access, creation);
 }

@@ -62,15 +62,11 @@ class PosixFolderReader final : public FolderReader {
     // systems that do not tell.
     EntryKind kindOf(const dirent& found) const {
         switch (found.d_type) {
-            case DT_REG:
-                return EntryKind::File;
-            case DT_DIR:
-                return EntryKind::Folder;
+            case DT_REG: return EntryKind::File;
+            case DT_DIR: return EntryKind::Folder;
             case DT_LNK:
-            case DT_UNKNOWN:
-                break;
-            default:
-                return EntryKind::Other;
+            case DT_UNKNOWN: break;
+            default: return EntryKind::Other;
         }
         struct stat st {};
         if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) return EntryKind::Other;
@@ -89,31 +85,16 @@ class PosixPlatform final : public Platform {
                         FileCreation creation) override {
         int flags = O_CLOEXEC;
         switch (access) {
-            case FileAccess::Read:
-                flags |= O_RDONLY;
-                break;
-            case FileAccess::Write:
-                flags |= O_WRONLY;
-                break;
-            case FileAccess::ReadWrite:
-                flags |= O_RDWR;
-                break;
+            case FileAccess::Read: flags |= O_RDONLY; break;
+            case FileAccess::Write: flags |= O_WRONLY; break;
+            case FileAccess::ReadWrite: flags |= O_RDWR; break;
         }
         switch (creation) {
-            case FileCreation::OpenExisting:
-                break;
-            case FileCreation::CreateAlways:
-                flags |= O_CREAT | O_TRUNC;
-                break;
-            case FileCreation::CreateNew:
-                flags |= O_CREAT | O_EXCL;
-                break;
-            case FileCreation::OpenAlways:
-                flags |= O_CREAT;
-                break;
-            case FileCreation::TruncateExisting:
-                flags |= O_TRUNC;
-                break;
+            case FileCreation::OpenExisting: break;
+            case FileCreation::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
+            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;
+            case FileCreation::OpenAlways: flags |= O_CREAT; break;
+            case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
         }
         const int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) return failed(InvalidFileHandle);
