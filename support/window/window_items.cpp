@@ -42,6 +42,11 @@ QTableWidgetItem* cellItem(QTableWidget* table, int row, int column) {
     return item;
 }
 
+void unselect(QComboBox* combo, const QString& typed) {
+    combo->setCurrentIndex(-1);
+    if (combo->isEditable()) combo->setEditText(typed);
+}
+
 }  // namespace
 
 std::int32_t Window::addItem(std::string_view text) {
@@ -52,7 +57,12 @@ std::int32_t Window::insertItem(std::int32_t index, std::string_view text) {
     if (index > itemCount()) return -1;
     if (index < 0) index = itemCount();
     if (auto* combo = qobject_cast<QComboBox*>(widget_)) {
+        // Qt selects the first entry of an empty list; here nothing is selected until the
+        // program or the user selects something, and the typed text stays.
+        const bool noneSelected = combo->currentIndex() < 0;
+        const QString typed = combo->currentText();
         combo->insertItem(index, toQt(text));
+        if (noneSelected) unselect(combo, typed);
         return index;
     }
     if (auto* table = qobject_cast<QTableWidget*>(widget_)) {
@@ -65,7 +75,14 @@ std::int32_t Window::insertItem(std::int32_t index, std::string_view text) {
 
 void Window::deleteItem(std::int32_t index) {
     if (index < 0 || index >= itemCount()) return;
-    if (auto* combo = qobject_cast<QComboBox*>(widget_)) combo->removeItem(index);
+    if (auto* combo = qobject_cast<QComboBox*>(widget_)) {
+        // Qt would select a neighbour in place of a deleted selected entry; here the
+        // selection goes with it and the typed text stays.
+        const bool wasSelected = combo->currentIndex() == index;
+        const QString typed = combo->currentText();
+        combo->removeItem(index);
+        if (wasSelected) unselect(combo, typed);
+    }
     if (auto* table = qobject_cast<QTableWidget*>(widget_)) table->removeRow(index);
 }
 

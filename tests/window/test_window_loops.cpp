@@ -1,0 +1,1 @@
+#include "tests/window/window_test_kit.h"
