@@ -1,7 +1,7 @@
 // Entry of the window tests: they need a QApplication, always on the offscreen platform.
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -139,7 +139,8 @@ TEST_F(Controls, ReportViewTellsSelectionAndFocusChanges) {
     list->selectRow(0);
     bool rowOneLostSelection = false;
     for (const ItemStateChange& change : changes) {
-        if (change.from == 1 && (change.oldState & ItemSelected) && !(change.newState & ItemSelected)) {
+        if (change.from == 1 && (change.oldState & ItemSelected) &&
+            !(change.newState & ItemSelected)) {
             rowOneLostSelection = true;
         }
     }

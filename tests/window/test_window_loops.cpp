@@ -12,7 +12,7 @@ using testkit::whenWaiting;
 
 // A dialog like the program's: an edit box, a check box, a multi-line box, OK and Cancel.
 class ModalLoop : public testkit::WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         main = createForm(*app, "Main");

@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include "support/window/dialog_script.h"
 #include "support/window/window.h"
@@ -18,7 +18,7 @@
 namespace ferry::testkit {
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dialog_script::clear();
         app = createAppWindow("Ferryman");
@@ -48,9 +48,10 @@ inline void whenWaiting(std::function<void()> action) {
 template <class Widget>
 void whenShown(const char* name, std::function<void(Widget*)> action) {
     whenWaiting([name, action = std::move(action)] {
-        QTest::qWaitFor([name] { return findTopLevel(name) != nullptr; }, 2000);
+        ASSERT_TRUE(QTest::qWaitFor([name] { return findTopLevel(name) != nullptr; }, 2000))
+            << name << " did not appear";
         auto* widget = qobject_cast<Widget*>(findTopLevel(name));
-        ASSERT_NE(widget, nullptr) << name << " did not appear";
+        ASSERT_NE(widget, nullptr) << name << " is no " << Widget::staticMetaObject.className();
         action(widget);
     });
 }
