@@ -30,20 +30,13 @@ Window*& currentApplication() {
 // role that plays its part in Qt.
 QPalette::ColorRole systemColorRole(std::uint32_t index) {
     switch (index) {
-        case 5:
-            return QPalette::Base;  // window background
-        case 8:
-            return QPalette::Text;  // window text
-        case 13:
-            return QPalette::Highlight;  // selection
-        case 14:
-            return QPalette::HighlightedText;  // selected text
-        case 18:
-            return QPalette::ButtonText;  // button text
-        case 24:
-            return QPalette::ToolTipBase;  // tool tip background
-        default:
-            return QPalette::Window;  // button face and the rest
+        case 5: return QPalette::Base;              // window background
+        case 8: return QPalette::Text;              // window text
+        case 13: return QPalette::Highlight;        // selection
+        case 14: return QPalette::HighlightedText;  // selected text
+        case 18: return QPalette::ButtonText;       // button text
+        case 24: return QPalette::ToolTipBase;      // tool tip background
+        default: return QPalette::Window;           // button face and the rest
     }
 }
 
@@ -354,16 +347,12 @@ bool Window::handleDialogKey(int key) {
     }
     // Enter or Return, received by the control that has the focus.
     switch (kind_) {
-        case WindowKind::Button:
-            pressIfUsable();
-            return true;
-        case WindowKind::CheckBox:
-            return true;
+        case WindowKind::Button: pressIfUsable(); return true;
+        case WindowKind::CheckBox: return true;
         case WindowKind::EditBox:
             if (qobject_cast<QTextEdit*>(widget_) != nullptr) return false;
             break;
-        default:
-            break;
+        default: break;
     }
     return owner->defaultButton_ != nullptr && owner->defaultButton_->pressIfUsable();
 }

@@ -116,8 +116,7 @@ bool WindowBridge::closeRequested(QEvent* event) {
 bool WindowBridge::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_.handle()) return false;
     switch (event->type()) {
-        case QEvent::Close:
-            return window_.kind() == WindowKind::Form && closeRequested(event);
+        case QEvent::Close: return window_.kind() == WindowKind::Form && closeRequested(event);
         case QEvent::Show:
             if (!event->spontaneous()) fire(window_.events().show, window_);
             return false;
@@ -130,9 +129,7 @@ bool WindowBridge::eventFilter(QObject* watched, QEvent* event) {
                 fire(window_.events().leave, window_);
             }
             return false;
-        case QEvent::Resize:
-            window_.sizeChanged();
-            return false;
+        case QEvent::Resize: window_.sizeChanged(); return false;
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
             const bool dialogKey =
@@ -140,8 +137,7 @@ bool WindowBridge::eventFilter(QObject* watched, QEvent* event) {
             return dialogKey && window_.kind() != WindowKind::Form &&
                    window_.kind() != WindowKind::Panel && window_.handleDialogKey(key);
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -17,12 +17,9 @@ constexpr int RowDataRole = Qt::UserRole;
 
 Qt::Alignment toQtAlignment(ColumnAlign align) {
     switch (align) {
-        case ColumnAlign::Right:
-            return Qt::AlignRight | Qt::AlignVCenter;
-        case ColumnAlign::Centre:
-            return Qt::AlignHCenter | Qt::AlignVCenter;
-        default:
-            return Qt::AlignLeft | Qt::AlignVCenter;
+        case ColumnAlign::Right: return Qt::AlignRight | Qt::AlignVCenter;
+        case ColumnAlign::Centre: return Qt::AlignHCenter | Qt::AlignVCenter;
+        default: return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 

@@ -123,12 +123,9 @@ void Window::alignChildren() {
     const std::int32_t s = spacing_;
     const auto inPass = [](Align align, int pass) {
         switch (pass) {
-            case 0:
-                return align == Align::Top || align == Align::Bottom;
-            case 1:
-                return align == Align::Left || align == Align::Right;
-            default:
-                return align == Align::Client;
+            case 0: return align == Align::Top || align == Align::Bottom;
+            case 1: return align == Align::Left || align == Align::Right;
+            default: return align == Align::Client;
         }
     };
     for (int pass = 0; pass < 3; ++pass) {

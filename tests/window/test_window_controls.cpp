@@ -270,6 +270,25 @@ TEST_F(Controls, FontsAndColours) {
     EXPECT_EQ(label->handle()->palette().color(QPalette::Window), QColor(255, 0, 0));
 }
 
+TEST_F(Controls, FormFrameFollowsTheStyleWords) {
+    Window* form = createForm(*app, "Add Project");
+    const Qt::WindowFlags normal = form->handle()->windowFlags();
+    EXPECT_TRUE(normal & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(normal & Qt::WindowMaximizeButtonHint);
+    form->show();
+    form->setStyle(form->style() & ~(StyleMinimizeBox | StyleMaximizeBox));
+    EXPECT_FALSE(form->handle()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(form->handle()->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(form->visible()) << "a live window takes the change at once and stays";
+    form->setExStyle(ExStyleTopmost);
+    EXPECT_TRUE(form->handle()->windowFlags() & Qt::WindowStaysOnTopHint);
+
+    form->setIcon(QIcon());
+    const QIcon icon = form->handle()->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.pixmap(16, 16).toImage().pixelColor(8, 8).alpha() == 0) << "no picture";
+}
+
 struct Tracked {
     explicit Tracked(std::vector<std::string>& log) : log_(log) {}
     ~Tracked() { log_.push_back("owned object"); }

@@ -101,12 +101,19 @@ TEST_F(ModalLoop, OnlyVisibleEnabledButtonsReact) {
 TEST_F(ModalLoop, OtherFormsAreDisabledMeanwhile) {
     main->show();
     bool mainEnabledDuring = true;
-    whenWaiting([this, &mainEnabledDuring] {
+    bool clickBroughtDialogBack = false;
+    whenWaiting([this, &mainEnabledDuring, &clickBroughtDialogBack] {
         mainEnabledDuring = main->enabled();
+        main->handle()->activateWindow();
+        if (QTest::qWaitForWindowActive(main->handle())) {
+            QTest::mouseClick(main->handle(), Qt::LeftButton);
+            clickBroughtDialogBack = QTest::qWaitForWindowActive(form->handle());
+        }
         form->setModalResult(1);
     });
     EXPECT_EQ(form->runModal(), 1);
     EXPECT_FALSE(mainEnabledDuring);
+    EXPECT_TRUE(clickBroughtDialogBack) << "a click on a disabled form brings the dialog back";
     EXPECT_TRUE(main->enabled()) << "enabled again afterwards";
 }
 
