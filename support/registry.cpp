@@ -81,15 +81,21 @@ class Query {
     }
 
     Query& text(std::string_view value) {
-        return bound(sqlite3_bind_text64(statement_.get(), next_, value.data(), value.size(),
-                                         SQLITE_TRANSIENT, SQLITE_UTF8));
+        return bind([&](sqlite3_stmt* statement, int index) {
+            return sqlite3_bind_text64(statement, index, value.data(), value.size(),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
+        });
     }
     Query& blob(std::string_view bytes) {
-        return bound(sqlite3_bind_blob64(statement_.get(), next_, bytes.data(), bytes.size(),
-                                         SQLITE_TRANSIENT));
+        return bind([&](sqlite3_stmt* statement, int index) {
+            return sqlite3_bind_blob64(statement, index, bytes.data(), bytes.size(),
+                                       SQLITE_TRANSIENT);
+        });
     }
     Query& integer(std::int64_t value) {
-        return bound(sqlite3_bind_int64(statement_.get(), next_, value));
+        return bind([&](sqlite3_stmt* statement, int index) {
+            return sqlite3_bind_int64(statement, index, value);
+        });
     }
 
     // SQLITE_ROW, SQLITE_DONE, or an error.
@@ -97,8 +103,10 @@ class Query {
     sqlite3_stmt* get() const { return statement_.get(); }
 
   private:
-    Query& bound(int result) {
-        ok_ = ok_ && result == SQLITE_OK;
+    // Binds the next parameter, unless an earlier step failed.
+    template <typename Binder>
+    Query& bind(const Binder& binder) {
+        ok_ = ok_ && binder(statement_.get(), next_) == SQLITE_OK;
         ++next_;
         return *this;
     }
@@ -143,8 +151,7 @@ OpenKeys& openKeys() {
 
 std::string rootName(RegistryRoot root) {
     switch (root) {
-        case RegistryRoot::CurrentUser:
-            return "HKEY_CURRENT_USER";
+        case RegistryRoot::CurrentUser: return "HKEY_CURRENT_USER";
     }
     return "";
 }
@@ -154,10 +161,9 @@ bool isAbsolute(const char* path) {
 }
 
 // Makes an opened store ready to take writes. FULL makes each commit reach the disk
-// before it returns. A write-ahead log then costs one flush per write where a rollback
-// journal costs three; the switch to it is refused at once, without waiting, while
-// another process is creating the store, and that one switches it instead, so its
-// result does not count.
+// before it returns; the write-ahead log makes that one flush per write instead of
+// three. Switching to the log is refused at once while another process is creating the
+// store, which then switches it itself: that refusal is no failure.
 bool prepareForWrites(sqlite3* db) {
     if (!execute(db, "PRAGMA synchronous=FULL") || !execute(db, Schema)) return false;
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
@@ -208,8 +214,9 @@ std::optional<StoredValue> readValue(RegistryKey key, std::string_view name) {
     value.type = static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 0));
     const void* bytes = sqlite3_column_blob(query.get(), 1);
     const int size = sqlite3_column_bytes(query.get(), 1);
-    if (bytes != nullptr)
+    if (bytes != nullptr) {
         value.data.assign(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    }
     return value;
 }
 
