@@ -15,7 +15,6 @@ namespace ferry {
 namespace {
 
 using testkit::dword;
-using testkit::StoreSql;
 using testkit::sz;
 using testkit::TempConfigHome;
 
@@ -25,14 +24,19 @@ constexpr std::uint32_t RegBinary = 3;
 constexpr std::uint32_t RegDword = 4;
 constexpr std::uint32_t May17th2024 = 739023;
 
-// The settings key, created empty, and plain SQL on it.
-StoreSql settingsStore(const TempConfigHome& home) {
+// Plain SQL on the values of the settings key.
+testkit::StoreSql settingsSql(const TempConfigHome& home) {
+    return testkit::StoreSql(home.storePath(), std::string(SettingsKeyPath));
+}
+
+// The same, after creating the settings key empty.
+testkit::StoreSql settingsStore(const TempConfigHome& home) {
     closeKey(openKeyForWrite(RegistryRoot::CurrentUser, SettingsKeyPath));
-    return StoreSql(home.storePath(), std::string(SettingsKeyPath));
+    return settingsSql(home);
 }
 
 // Catalogue entry n as another run would have stored it.
-void putEntry(StoreSql& sql, int n, const std::string& key, const std::string& workDir,
+void putEntry(testkit::StoreSql& sql, int n, const std::string& key, const std::string& workDir,
               std::uint32_t days, std::uint32_t seconds) {
     const std::string number = std::to_string(n);
     ASSERT_TRUE(sql.put("Project" + number, RegSz, sz(key)));
@@ -67,7 +71,7 @@ TEST(SettingsStore, FirstStartGivesDefaultsAndTheCloseCreatesTheKey) {
     EXPECT_FALSE(fileExists(home.storePath())) << "loading writes nothing";
 
     saveMediumSettings(KindRemovable, "/media/ann/STICK/");
-    const StoreSql sql(home.storePath(), std::string(SettingsKeyPath));
+    const auto sql = settingsSql(home);
     EXPECT_EQ(sql.row("Kind")->type, RegDword);
     EXPECT_EQ(sql.row("Kind")->data, dword(0));
     EXPECT_EQ(sql.row("Removable")->data, sz("/media/ann/STICK/"));
@@ -77,7 +81,7 @@ TEST(SettingsStore, FirstStartGivesDefaultsAndTheCloseCreatesTheKey) {
 
 TEST(SettingsStore, KindDecidesSelectionAndMediumText) {
     const TempConfigHome home;
-    StoreSql sql = settingsStore(home);
+    auto sql = settingsStore(home);
     ASSERT_TRUE(sql.put("Removable", RegSz, sz("/media/stick/")));
     ASSERT_TRUE(sql.put("Directory", RegSz, sz("/data/ferry/")));
 
@@ -105,7 +109,7 @@ TEST(SettingsStore, MediumSettingsWriteOnlyTheirKindsFolder) {
     const TempConfigHome home;
     saveMediumSettings(KindRemovable, "/media/stick/");
     saveMediumSettings(KindDirectory, "/data/ferry/");
-    const StoreSql sql(home.storePath(), std::string(SettingsKeyPath));
+    const auto sql = settingsSql(home);
     EXPECT_EQ(sql.row("Kind")->data, dword(1));
     EXPECT_EQ(sql.row("Removable")->data, sz("/media/stick/")) << "left as it was";
     EXPECT_EQ(sql.row("Directory")->data, sz("/data/ferry/"));
@@ -118,7 +122,7 @@ TEST(SettingsStore, MediumSettingsWriteOnlyTheirKindsFolder) {
 
 TEST(SettingsStore, CatalogueLoadsUpToTheFirstEmptyProject) {
     const TempConfigHome home;
-    StoreSql sql = settingsStore(home);
+    auto sql = settingsStore(home);
     putEntry(sql, 1, "/media/stick/Ferry/%a.move", "/home/ann/a/", May17th2024, 66615);
     putEntry(sql, 2, "b", "", 0, 0);
     ASSERT_TRUE(sql.put("WorkDir2", RegExpandSz, sz("$HOME/b")));
@@ -141,7 +145,7 @@ TEST(SettingsStore, CatalogueLoadsUpToTheFirstEmptyProject) {
 
 TEST(SettingsStore, WholeSaveOverALongerListEndsItWithAMarker) {
     const TempConfigHome home;
-    StoreSql sql = settingsStore(home);
+    auto sql = settingsStore(home);
     for (int n = 1; n <= 5; ++n) putEntry(sql, n, "old" + std::to_string(n), "/old/", 9, 9);
 
     Catalogue catalogue;
@@ -164,7 +168,7 @@ TEST(SettingsStore, WholeSaveOverALongerListEndsItWithAMarker) {
 
 TEST(SettingsStore, SingleEntrySaveWritesOnlyThatEntry) {
     const TempConfigHome home;
-    StoreSql sql = settingsStore(home);
+    auto sql = settingsStore(home);
     for (int n = 1; n <= 3; ++n) putEntry(sql, n, "p" + std::to_string(n), "", 1, 1);
 
     LoadedSettings loaded = loadSettings();
@@ -196,7 +200,7 @@ TEST(SettingsStore, LastSyncIsStoredInWholeDaysAndSecondsCutNotRounded) {
     catalogue.add("far").lastSync = 1e300;
     saveProjects(catalogue, nullptr);
 
-    const StoreSql sql(home.storePath(), std::string(SettingsKeyPath));
+    const auto sql = settingsSql(home);
     EXPECT_EQ(sql.row("LastSyncDate1")->data, dword(0));
     EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(0));
     EXPECT_EQ(sql.row("LastSyncDate2")->data, dword(May17th2024));
@@ -220,7 +224,7 @@ TEST(SettingsStore, LastSyncSurvivesRepeatedLoadAndSave) {
     saveProjects(catalogue, nullptr);
     for (int round = 0; round < 2; ++round) saveProjects(loadSettings().catalogue, nullptr);
 
-    const StoreSql sql(home.storePath(), std::string(SettingsKeyPath));
+    const auto sql = settingsSql(home);
     for (std::int32_t i = 0; i < catalogue.count(); ++i) {
         const std::string n = std::to_string(i + 1);
         EXPECT_EQ(sql.row("LastSyncTime" + n)->data,
