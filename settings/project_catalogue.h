@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/date_time.h"
+#include "support/string_list.h"
+
+namespace ferry {
+
+// What this machine knows of one project.
+struct ProjectRecord {
+    std::string workDir;      // the project's folder here; "" when never set
+    DateTime lastSync = 0.0;  // when this machine last finished synchronizing it; 0 never
+};
+
+// The project catalogue: project keys, each with its record, in the order they became
+// known. It owns its records and never removes or reorders an entry, so a record's
+// address and index stay valid as long as the catalogue does.
+class Catalogue {
+  public:
+    Catalogue() = default;
+
+    std::int32_t count() const { return keys_.count(); }
+    // The key of entry `index`; "" when out of range.
+    const std::string& key(std::int32_t index) const { return keys_.item(index); }
+    // The record of entry `index`; null when out of range.
+    ProjectRecord* record(std::int32_t index) const;
+
+    // Appends a new, empty record under `key`, even when the key is there already.
+    ProjectRecord& add(std::string_view key);
+    // The record of the first entry whose key equals `key` byte for byte (letter case
+    // counts); when there is none, a new empty record appended under `key`.
+    ProjectRecord& findOrCreateRecord(std::string_view key);
+
+  private:
+    StringList keys_ = newStringListWithData();  // data: the entry's record
+    std::vector<std::unique_ptr<ProjectRecord>> owned_;
+};
+
+}  // namespace ferry

@@ -1,0 +1,47 @@
+#pragma once
+
+// The medium settings and the project catalogue in the registry store. The window reads
+// and sets its controls; these take and give plain values.
+//
+// Values under the settings key: "Kind" (REG_DWORD), "Removable" and "Directory"
+// (REG_SZ), and per catalogue entry n (from 1): "Project"+n (the key; "" or missing ends
+// the list), "WorkDir"+n, "LastSyncDate"+n (whole days) and "LastSyncTime"+n (seconds
+// since midnight). A value of another type reads as its default.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "settings/project_catalogue.h"
+
+namespace ferry {
+
+// Indexes of the medium kinds, as the kind box lists them; -1 selects none.
+inline constexpr std::int32_t KindRemovable = 0;
+inline constexpr std::int32_t KindDirectory = 1;
+inline constexpr std::int32_t NoKindSelected = -1;
+
+struct LoadedSettings {
+    // The kind to select: the stored "Kind" when it names a kind, else NoKindSelected.
+    std::int32_t kindIndex = KindRemovable;
+    std::string removableFolder;
+    std::string directoryFolder;
+    // What the medium box starts with: the directory folder when "Kind" is exactly
+    // KindDirectory, else "".
+    std::string mediumText;
+    Catalogue catalogue;
+};
+
+// Everything but the mask history; defaults for whatever is missing or unreadable.
+LoadedSettings loadSettings();
+
+// Writes "Kind" = `kindIndex` (-1 as FFFFFFFF) and, for KindRemovable "Removable",
+// otherwise "Directory" = `mediumFolder`. Skipped quietly when the store refuses.
+void saveMediumSettings(std::int32_t kindIndex, std::string_view mediumFolder);
+
+// Writes the catalogue entries numbered by position: all of them and the end marker (an
+// empty "Project"+(count+1)) when `onlyRecord` is null, else only the entry whose
+// record it is. Skipped quietly when the store refuses.
+void saveProjects(const Catalogue& catalogue, const ProjectRecord* onlyRecord);
+
+}  // namespace ferry

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tests/testkit/temp_dir.h"
+
+namespace ferry::testkit {
+
+// Points XDG_CONFIG_HOME at a fresh temporary folder (or a path inside it) for its
+// lifetime, so the registry store a test writes lives there and goes with it. The
+// previous value comes back afterwards.
+class TempConfigHome {
+  public:
+    // `inside` is appended to the temporary folder; "" uses the folder itself.
+    explicit TempConfigHome(const std::string& inside = "");
+    ~TempConfigHome();
+    TempConfigHome(const TempConfigHome&) = delete;
+    TempConfigHome& operator=(const TempConfigHome&) = delete;
+
+    // The temporary folder, ending in "/".
+    const TempDir& dir() const { return dir_; }
+    // Where the store is expected: <config home>/ferryman/registry.sqlite3.
+    const std::string& storePath() const { return storePath_; }
+
+  private:
+    TempDir dir_;
+    std::optional<std::string> previous_;
+    std::string storePath_;
+};
+
+}  // namespace ferry::testkit
