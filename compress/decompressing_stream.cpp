@@ -1,0 +1,191 @@
+#include <algorithm>
+#include <cstring>
+
+#include <ucl/ucl.h>
+
+#include "compress/block_buffer.h"
+#include "compress/compressed_stream.h"
+#include "compress/little_endian.h"
+
+namespace ferry {
+namespace {
+
+// A block's compressed bytes are read into the end of the buffer and decoded in place to
+// its start. The cursor walks the decoded bytes; cursor - start of the buffer have been
+// delivered and `available` remain.
+struct DecompressorState {
+    Stream* self = nullptr;
+    Stream* source = nullptr;
+    BlockBuffer buffer;
+    std::byte* cursor = nullptr;
+    std::uint32_t available = 0;
+    std::uint32_t totalIn = 0;   // bytes consumed from the source, length fields included
+    std::uint32_t totalOut = 0;  // decoded bytes
+    ProgressCallback progress;
+    // Set by damage; every load fails until a rewind, so no stale bytes are delivered and
+    // no later bytes are mistaken for a block start.
+    bool damaged = false;
+
+    std::uint32_t position() const { return totalOut - available; }
+    std::int64_t blockStart() const { return std::int64_t{position()} - (cursor - buffer.start()); }
+    void skipBlock() {
+        cursor += available;
+        available = 0;
+    }
+};
+
+DecompressorState& stateOf(Stream& stream) {
+    return *static_cast<DecompressorState*>(stream.ops.custom);
+}
+
+enum class Load { Block, EndOfData, Damage };
+
+Load damage(DecompressorState& state) {
+    state.damaged = true;
+    state.available = 0;
+    return Load::Damage;
+}
+
+// Reads and decodes the next block. Fewer than 4 length bytes is the end of the data.
+Load loadBlock(DecompressorState& state, bool report) {
+    if (state.damaged) return Load::Damage;
+    std::byte field[4];
+    const std::uint32_t got = read(*state.source, field, 4);
+    if (got < 4) return Load::EndOfData;
+    if (got != 4) return damage(state);
+    const auto length = static_cast<std::uint32_t>(loadLittleEndian(field, 4));
+    if (length == 0 || length > state.buffer.size) return damage(state);
+    std::byte* data = state.buffer.end() - length;
+    if (read(*state.source, data, length) != length) return damage(state);
+    ucl_uint decoded = state.buffer.size;
+    if (ucl_nrv2e_decompress_safe_8(reinterpret_cast<const ucl_bytep>(data), length,
+                                    reinterpret_cast<ucl_bytep>(state.buffer.start()), &decoded,
+                                    nullptr) != UCL_E_OK) {
+        return damage(state);
+    }
+    state.available = static_cast<std::uint32_t>(decoded);
+    state.cursor = state.buffer.start();
+    state.totalIn += 4 + length;
+    state.totalOut += state.available;
+    if (report && state.progress) state.progress(*state.self, state.totalIn, state.totalOut);
+    return Load::Block;
+}
+
+std::uint32_t decompressingRead(Stream& stream, void* target, std::uint32_t count) {
+    DecompressorState& state = stateOf(stream);
+    auto* out = static_cast<std::byte*>(target);
+    std::uint32_t delivered = 0;
+    while (count > 0) {
+        const std::uint32_t taken = std::min(count, state.available);
+        if (taken > 0) {
+            std::memcpy(out, state.cursor, taken);
+            state.cursor += taken;
+            state.available -= taken;
+            out += taken;
+            delivered += taken;
+            count -= taken;
+            continue;
+        }
+        switch (loadBlock(state, true)) {
+            case Load::Block:
+                break;
+            case Load::EndOfData:
+                return delivered;
+            case Load::Damage:
+                return StreamFailure;
+        }
+    }
+    return delivered;
+}
+
+// Loads blocks until the decoded total reaches `target`; running out of data fails.
+std::uint32_t seekForward(DecompressorState& state, std::int64_t target) {
+    do {
+        state.skipBlock();
+        if (loadBlock(state, true) != Load::Block) return StreamFailure;
+    } while (state.totalOut < target);
+    const auto past = static_cast<std::uint32_t>(state.totalOut - target);
+    state.cursor += state.available - past;
+    state.available = past;
+    return static_cast<std::uint32_t>(target);
+}
+
+// Reads the source again from position 0 up to `target`.
+std::uint32_t seekFromStart(DecompressorState& state, std::int64_t target) {
+    if (setPosition(*state.source, 0) != 0) return StreamFailure;
+    state.damaged = false;
+    state.available = 0;
+    state.cursor = state.buffer.start();
+    state.totalIn = 0;
+    state.totalOut = 0;
+    return seekForward(state, std::max<std::int64_t>(target, 0));
+}
+
+// Decodes the remaining blocks without reporting them; false on damage.
+bool skipToEnd(DecompressorState& state) {
+    for (;;) {
+        state.skipBlock();
+        switch (loadBlock(state, false)) {
+            case Load::Block:
+                break;
+            case Load::EndOfData:
+                return true;
+            case Load::Damage:
+                return false;
+        }
+    }
+}
+
+std::uint32_t decompressingSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
+    DecompressorState& state = stateOf(stream);
+    std::int64_t target = offset;
+    switch (origin) {
+        case SeekOrigin::fromBeginning:
+            break;
+        case SeekOrigin::fromCurrent:
+            target += state.position();
+            break;
+        case SeekOrigin::fromEnd:
+            if (!skipToEnd(state)) return StreamFailure;
+            target += state.totalOut;
+            break;
+        default:
+            return StreamFailure;
+    }
+    if (target > state.totalOut) return seekForward(state, target);
+    const std::int64_t blockStart = state.blockStart();
+    if (state.damaged || target < blockStart) return seekFromStart(state, target);
+    // Inside the current block: its decoded bytes are still in the buffer.
+    state.cursor = state.buffer.start() + (target - blockStart);
+    state.available = static_cast<std::uint32_t>(state.totalOut - target);
+    return static_cast<std::uint32_t>(target);
+}
+
+void decompressingClose(Stream& stream) {
+    const std::unique_ptr<DecompressorState> state(&stateOf(stream));
+    stream.ops.custom = nullptr;
+}
+
+constexpr StreamOps DecompressingOps{.seek = decompressingSeek,
+                                     .getSize = sizeZero,
+                                     .setSize = keepSize,
+                                     .read = decompressingRead,
+                                     .write = writeNothing,
+                                     .close = decompressingClose};
+
+}  // namespace
+
+StreamPtr newDecompressingStream(std::uint32_t blockSize, Stream& source,
+                                 ProgressCallback progress) {
+    auto state = std::make_unique<DecompressorState>();
+    if (!prepareBlockBuffer(state->buffer, blockSize)) return nullptr;
+    state->source = &source;
+    state->progress = std::move(progress);
+    state->cursor = state->buffer.start();
+    StreamPtr stream = newStreamWithOps(DecompressingOps);
+    state->self = stream.get();
+    stream->ops.custom = state.release();
+    return stream;
+}
+
+}  // namespace ferry
