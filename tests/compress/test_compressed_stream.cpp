@@ -152,8 +152,8 @@ TEST(CompressedStream, AReadAcrossBlocksReturnsTheFullCount) {
 
 TEST(CompressedStream, OneToThreeStrayBytesEndTheDataQuietly) {
     const std::string data = sourceLikeText(Small + 10);
-    for (const std::string stray : {"\x01", "\x01\x02", "\x01\x02\x03"}) {
-        Reader reader(compressed(data, Small) + stray);
+    for (const std::string_view stray : {"\x01", "\x01\x02", "\x01\x02\x03"}) {
+        Reader reader(compressed(data, Small) + std::string(stray));
         char buffer[4096];
         EXPECT_EQ(read(*reader.stream, buffer, sizeof buffer), data.size()) << stray.size();
         EXPECT_EQ(read(*reader.stream, buffer, sizeof buffer), 0u);
