@@ -153,8 +153,10 @@ std::uint32_t decompressingSeek(Stream& stream, std::int32_t offset, SeekOrigin 
             return StreamFailure;
     }
     if (target > state.totalOut) return seekForward(state, target);
+    // After damage the buffer holds no decoded bytes any more: only staying put is free.
     const std::int64_t blockStart = state.blockStart();
-    if (state.damaged || target < blockStart) return seekFromStart(state, target);
+    const bool stays = target == state.position();
+    if (target < blockStart || (state.damaged && !stays)) return seekFromStart(state, target);
     // Inside the current block: its decoded bytes are still in the buffer.
     state.cursor = state.buffer.start() + (target - blockStart);
     state.available = static_cast<std::uint32_t>(state.totalOut - target);

@@ -187,6 +187,13 @@ TEST(CompressedStream, DamageAfterGoodBlocksKeepsFailingUntilRewound) {
     EXPECT_EQ(read(*reader.stream, buffer, sizeof buffer), StreamFailure)
         << "the bytes of the good block are not counted";
     EXPECT_EQ(read(*reader.stream, buffer, 1), StreamFailure);
+    const std::size_t loads = reader.reports.size();
+    EXPECT_EQ(position(*reader.stream), Small) << "asking the position rewinds nothing";
+    EXPECT_EQ(reader.reports.size(), loads);
+    EXPECT_EQ(read(*reader.stream, buffer, 1), StreamFailure);
+    EXPECT_EQ(seek(*reader.stream, Small - 1, SeekOrigin::fromBeginning), Small - 1)
+        << "the damaged load overwrote the buffer: read again from the start";
+    EXPECT_EQ(reader.read(1), data.substr(Small - 1));
     EXPECT_EQ(seek(*reader.stream, 10, SeekOrigin::fromBeginning), 10u);
     EXPECT_EQ(reader.read(20), data.substr(10, 20));
 }
