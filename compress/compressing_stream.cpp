@@ -3,7 +3,7 @@
 
 #include <ucl/ucl.h>
 
-#include "compress/block_buffer.h"
+#include "compress/block_stream.h"
 #include "compress/compressed_stream.h"
 #include "compress/little_endian.h"
 
@@ -13,15 +13,10 @@ namespace {
 // The uncompressed block is gathered in the last B bytes of the buffer and compressed to
 // the buffer's start: the output never overtakes the input still to be read, so one
 // buffer serves both.
-struct CompressorState {
-    Stream* self = nullptr;
-    Stream* destination = nullptr;
-    BlockBuffer buffer;
-    std::byte* cursor = nullptr;
+// totalIn counts the uncompressed bytes of the blocks written, totalOut the bytes written
+// to the destination, length fields included.
+struct CompressorState : BlockStreamState {
     std::uint32_t free = 0;
-    std::uint32_t totalIn = 0;   // uncompressed bytes of the blocks written
-    std::uint32_t totalOut = 0;  // bytes written, length fields included
-    ProgressCallback progress;
     ucl_progress_callback_t codecCallback{};
     std::int32_t level = 0;
 
@@ -32,10 +27,6 @@ struct CompressorState {
         cursor = inputArea();
     }
 };
-
-CompressorState& stateOf(Stream& stream) {
-    return *static_cast<CompressorState*>(stream.ops.custom);
-}
 
 void forwardProgress(ucl_uint textSize, ucl_uint codeSize, int, ucl_voidp user) {
     auto& state = *static_cast<CompressorState*>(user);
@@ -56,15 +47,15 @@ bool emitBlock(CompressorState& state, std::uint32_t length) {
     const auto blockLength = static_cast<std::uint32_t>(compressedLength);
     std::byte field[4];
     storeLittleEndian(field, blockLength, 4);
-    write(*state.destination, field, 4);
-    write(*state.destination, state.buffer.start(), blockLength);
+    write(*state.underlying, field, 4);
+    write(*state.underlying, state.buffer.start(), blockLength);
     state.totalOut += 4 + blockLength;
     return true;
 }
 
 std::uint32_t compressingWrite(Stream& stream, const void* source, std::uint32_t count) {
     if (count == 0) return 0;
-    CompressorState& state = stateOf(stream);
+    CompressorState& state = stateOf<CompressorState>(stream);
     const auto* data = static_cast<const std::byte*>(source);
     std::uint32_t accepted = 0;
     for (;;) {
@@ -84,7 +75,7 @@ std::uint32_t compressingWrite(Stream& stream, const void* source, std::uint32_t
 }
 
 std::uint32_t startAgain(CompressorState& state) {
-    if (setPosition(*state.destination, 0) != 0) return StreamFailure;
+    if (setPosition(*state.underlying, 0) != 0) return StreamFailure;
     state.startBlock();
     state.totalIn = 0;
     state.totalOut = 0;
@@ -92,7 +83,7 @@ std::uint32_t startAgain(CompressorState& state) {
 }
 
 std::uint32_t compressingSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
-    CompressorState& state = stateOf(stream);
+    CompressorState& state = stateOf<CompressorState>(stream);
     const std::uint32_t position = state.position();
     const auto distance = static_cast<std::uint32_t>(offset);
     switch (origin) {
@@ -110,8 +101,7 @@ std::uint32_t compressingSeek(Stream& stream, std::int32_t offset, SeekOrigin or
 }
 
 void compressingClose(Stream& stream) {
-    const std::unique_ptr<CompressorState> state(&stateOf(stream));
-    stream.ops.custom = nullptr;
+    const std::unique_ptr<CompressorState> state = takeState<CompressorState>(stream);
     const std::uint32_t pending = state->buffer.blockSize - state->free;
     if (pending > 0) emitBlock(*state, pending);
 }
@@ -129,16 +119,13 @@ StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stre
                                ProgressCallback progress) {
     auto state = std::make_unique<CompressorState>();
     if (!prepareBlockBuffer(state->buffer, blockSize)) return nullptr;
-    state->destination = &destination;
+    state->underlying = &destination;
     state->level = level;
     state->progress = std::move(progress);
     state->codecCallback.callback = forwardProgress;
     state->codecCallback.user = state.get();
     state->startBlock();
-    StreamPtr stream = newStreamWithOps(CompressingOps);
-    state->self = stream.get();
-    stream->ops.custom = state.release();
-    return stream;
+    return attachState(std::move(state), CompressingOps);
 }
 
 }  // namespace ferry

@@ -3,7 +3,7 @@
 
 #include <ucl/ucl.h>
 
-#include "compress/block_buffer.h"
+#include "compress/block_stream.h"
 #include "compress/compressed_stream.h"
 #include "compress/little_endian.h"
 
@@ -12,16 +12,10 @@ namespace {
 
 // A block's compressed bytes are read into the end of the buffer and decoded in place to
 // its start. The cursor walks the decoded bytes; cursor - start of the buffer have been
-// delivered and `available` remain.
-struct DecompressorState {
-    Stream* self = nullptr;
-    Stream* source = nullptr;
-    BlockBuffer buffer;
-    std::byte* cursor = nullptr;
+// delivered and `available` remain. totalIn counts the bytes taken from the source, length
+// fields included, totalOut the decoded bytes.
+struct DecompressorState : BlockStreamState {
     std::uint32_t available = 0;
-    std::uint32_t totalIn = 0;   // bytes consumed from the source, length fields included
-    std::uint32_t totalOut = 0;  // decoded bytes
-    ProgressCallback progress;
     // Set by damage; every load fails until a rewind, so no stale bytes are delivered and
     // no later bytes are mistaken for a block start.
     bool damaged = false;
@@ -33,10 +27,6 @@ struct DecompressorState {
         available = 0;
     }
 };
-
-DecompressorState& stateOf(Stream& stream) {
-    return *static_cast<DecompressorState*>(stream.ops.custom);
-}
 
 enum class Load { Block, EndOfData, Damage };
 
@@ -50,13 +40,13 @@ Load damage(DecompressorState& state) {
 Load loadBlock(DecompressorState& state, bool report) {
     if (state.damaged) return Load::Damage;
     std::byte field[4];
-    const std::uint32_t got = read(*state.source, field, 4);
+    const std::uint32_t got = read(*state.underlying, field, 4);
     if (got < 4) return Load::EndOfData;
     if (got != 4) return damage(state);
     const auto length = static_cast<std::uint32_t>(loadLittleEndian(field, 4));
     if (length == 0 || length > state.buffer.size) return damage(state);
     std::byte* data = state.buffer.end() - length;
-    if (read(*state.source, data, length) != length) return damage(state);
+    if (read(*state.underlying, data, length) != length) return damage(state);
     ucl_uint decoded = state.buffer.size;
     if (ucl_nrv2e_decompress_safe_8(reinterpret_cast<const ucl_bytep>(data), length,
                                     reinterpret_cast<ucl_bytep>(state.buffer.start()), &decoded,
@@ -72,7 +62,7 @@ Load loadBlock(DecompressorState& state, bool report) {
 }
 
 std::uint32_t decompressingRead(Stream& stream, void* target, std::uint32_t count) {
-    DecompressorState& state = stateOf(stream);
+    DecompressorState& state = stateOf<DecompressorState>(stream);
     auto* out = static_cast<std::byte*>(target);
     std::uint32_t delivered = 0;
     while (count > 0) {
@@ -87,12 +77,9 @@ std::uint32_t decompressingRead(Stream& stream, void* target, std::uint32_t coun
             continue;
         }
         switch (loadBlock(state, true)) {
-            case Load::Block:
-                break;
-            case Load::EndOfData:
-                return delivered;
-            case Load::Damage:
-                return StreamFailure;
+            case Load::Block: break;
+            case Load::EndOfData: return delivered;
+            case Load::Damage: return StreamFailure;
         }
     }
     return delivered;
@@ -112,7 +99,7 @@ std::uint32_t seekForward(DecompressorState& state, std::int64_t target) {
 
 // Reads the source again from position 0 up to `target`.
 std::uint32_t seekFromStart(DecompressorState& state, std::int64_t target) {
-    if (setPosition(*state.source, 0) != 0) return StreamFailure;
+    if (setPosition(*state.underlying, 0) != 0) return StreamFailure;
     state.damaged = false;
     state.available = 0;
     state.cursor = state.buffer.start();
@@ -126,31 +113,24 @@ bool skipToEnd(DecompressorState& state) {
     for (;;) {
         state.skipBlock();
         switch (loadBlock(state, false)) {
-            case Load::Block:
-                break;
-            case Load::EndOfData:
-                return true;
-            case Load::Damage:
-                return false;
+            case Load::Block: break;
+            case Load::EndOfData: return true;
+            case Load::Damage: return false;
         }
     }
 }
 
 std::uint32_t decompressingSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
-    DecompressorState& state = stateOf(stream);
+    DecompressorState& state = stateOf<DecompressorState>(stream);
     std::int64_t target = offset;
     switch (origin) {
-        case SeekOrigin::fromBeginning:
-            break;
-        case SeekOrigin::fromCurrent:
-            target += state.position();
-            break;
+        case SeekOrigin::fromBeginning: break;
+        case SeekOrigin::fromCurrent: target += state.position(); break;
         case SeekOrigin::fromEnd:
             if (!skipToEnd(state)) return StreamFailure;
             target += state.totalOut;
             break;
-        default:
-            return StreamFailure;
+        default: return StreamFailure;
     }
     if (target > state.totalOut) return seekForward(state, target);
     // After damage the buffer holds no decoded bytes any more: only staying put is free.
@@ -164,8 +144,7 @@ std::uint32_t decompressingSeek(Stream& stream, std::int32_t offset, SeekOrigin 
 }
 
 void decompressingClose(Stream& stream) {
-    const std::unique_ptr<DecompressorState> state(&stateOf(stream));
-    stream.ops.custom = nullptr;
+    takeState<DecompressorState>(stream).reset();
 }
 
 constexpr StreamOps DecompressingOps{.seek = decompressingSeek,
@@ -181,13 +160,10 @@ StreamPtr newDecompressingStream(std::uint32_t blockSize, Stream& source,
                                  ProgressCallback progress) {
     auto state = std::make_unique<DecompressorState>();
     if (!prepareBlockBuffer(state->buffer, blockSize)) return nullptr;
-    state->source = &source;
+    state->underlying = &source;
     state->progress = std::move(progress);
     state->cursor = state->buffer.start();
-    StreamPtr stream = newStreamWithOps(DecompressingOps);
-    state->self = stream.get();
-    stream->ops.custom = state.release();
-    return stream;
+    return attachState(std::move(state), DecompressingOps);
 }
 
 }  // namespace ferry

@@ -67,36 +67,40 @@ constexpr StreamOps FileOps{.seek = fileSeek,
                             .write = fileWrite,
                             .close = fileClose};
 
-StreamPtr openFileStream(std::string_view fileName, StreamOps ops, std::uint32_t flags) {
+constexpr StreamOps ReadFileOps = [] {
+    StreamOps ops = FileOps;
+    ops.setSize = keepSize;
+    ops.write = writeNothing;
+    return ops;
+}();
+
+constexpr StreamOps WriteFileOps = [] {
+    StreamOps ops = FileOps;
+    ops.read = readNothing;
+    ops.write = fileWriteAndCut;
+    return ops;
+}();
+
+StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, std::uint32_t access,
+                         std::uint32_t creation) {
     StreamPtr stream = newStreamWithOps(ops);
-    stream->handle = openFileHandle(fileName, flags);
+    stream->handle = openFileHandle(fileName, access | creation | OpenFlags::ShareRead);
     return stream;
 }
 
 }  // namespace
 
 StreamPtr openReadFileStream(std::string_view fileName) {
-    StreamOps ops = FileOps;
-    ops.setSize = keepSize;
-    ops.write = writeNothing;
-    return openFileStream(fileName, ops,
-                          OpenFlags::GenericRead | OpenFlags::OpenExisting | OpenFlags::ShareRead);
+    return openFileStream(fileName, ReadFileOps, OpenFlags::GenericRead, OpenFlags::OpenExisting);
 }
 
 StreamPtr createWriteFileStream(std::string_view fileName) {
-    StreamOps ops = FileOps;
-    ops.read = readNothing;
-    ops.write = fileWriteAndCut;
-    return openFileStream(fileName, ops,
-                          OpenFlags::GenericWrite | OpenFlags::CreateAlways | OpenFlags::ShareRead);
+    return openFileStream(fileName, WriteFileOps, OpenFlags::GenericWrite, OpenFlags::CreateAlways);
 }
 
 StreamPtr openReadWriteFileStream(std::string_view fileName) {
-    const std::uint32_t creation =
-        fileExists(fileName) ? OpenFlags::OpenExisting : OpenFlags::CreateAlways;
-    return openFileStream(
-        fileName, FileOps,
-        OpenFlags::GenericRead | OpenFlags::GenericWrite | creation | OpenFlags::ShareRead);
+    return openFileStream(fileName, FileOps, OpenFlags::GenericRead | OpenFlags::GenericWrite,
+                          fileExists(fileName) ? OpenFlags::OpenExisting : OpenFlags::CreateAlways);
 }
 
 }  // namespace ferry

@@ -31,16 +31,10 @@ std::uint32_t memoryGetSize(Stream& stream) {
 std::uint32_t memorySeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     std::int64_t target = offset;
     switch (origin) {
-        case SeekOrigin::fromBeginning:
-            break;
-        case SeekOrigin::fromCurrent:
-            target += stream.position;
-            break;
-        case SeekOrigin::fromEnd:
-            target += stream.size;
-            break;
-        default:
-            return StreamFailure;
+        case SeekOrigin::fromBeginning: break;
+        case SeekOrigin::fromCurrent: target += stream.position; break;
+        case SeekOrigin::fromEnd: target += stream.size; break;
+        default: return StreamFailure;
     }
     if (target < 0 || target >= StreamFailure) return StreamFailure;
     const auto position = static_cast<std::uint32_t>(target);

@@ -11,7 +11,7 @@
 
 #include <ucl/ucl.h>
 
-#include "compress/block_buffer.h"
+#include "compress/block_stream.h"
 
 namespace {
 

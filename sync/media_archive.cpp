@@ -103,12 +103,9 @@ bool writeRecordSequenceEnd(Stream& payload) {
 RecordRead readRecordHead(Stream& payload, RecordHead& head) {
     head.name.clear();
     switch (readZStringInto(payload, head.name)) {
-        case ZStringEnd::Terminator:
-            break;
-        case ZStringEnd::EndOfData:
-            return RecordRead::End;
-        case ZStringEnd::Failure:
-            return RecordRead::Damage;
+        case ZStringEnd::Terminator: break;
+        case ZStringEnd::EndOfData: return RecordRead::End;
+        case ZStringEnd::Failure: return RecordRead::Damage;
     }
     if (head.name.empty()) return RecordRead::End;
     std::byte fields[TimeWidth + SizeWidth];

@@ -22,7 +22,7 @@
 
 #include "compress/stream.h"
 #include "support/date_time.h"
-#include "support/platform.h"
+#include "support/file_time.h"
 
 namespace ferry {
 

@@ -1,4 +1,4 @@
-#include "compress/block_buffer.h"
+#include "compress/block_stream.h"
 
 #include <cstring>
 #include <new>
