@@ -10,10 +10,11 @@
 namespace ferry {
 namespace {
 
-// A block's compressed bytes are read into the end of the buffer and decoded in place to
-// its start. The cursor walks the decoded bytes; cursor - start of the buffer have been
-// delivered and `available` remain. totalIn counts the bytes taken from the source, length
-// fields included, totalOut the decoded bytes.
+// A block is decoded to the start of the buffer, or straight into a reader's target when
+// the read takes it whole; from the end of the buffer or from a memory source's own bytes
+// (compressedBytes). The cursor walks the decoded bytes; cursor - start of the
+// buffer have been delivered and `available` remain. totalIn counts the bytes taken from the
+// source, length fields included, totalOut the decoded bytes.
 struct DecompressorState : BlockStreamState {
     std::uint32_t available = 0;
     // Set by damage; every load fails until a rewind, so no stale bytes are delivered and
@@ -36,8 +37,43 @@ Load damage(DecompressorState& state) {
     return Load::Damage;
 }
 
-// Reads and decodes the next block. Fewer than 4 length bytes is the end of the data.
-Load loadBlock(DecompressorState& state, bool report) {
+// The block's compressed bytes. A memory source lends them where they lie, saving a copy,
+// as long as its own data follows them for the decoder's look past the end; any other
+// source, and the last block of a memory source, is read into the end of the buffer and
+// decoded in place. Null when the source holds fewer bytes.
+const std::byte* compressedBytes(DecompressorState& state, std::uint32_t length) {
+    Stream& source = *state.underlying;
+    if (source.memory &&
+        std::uint64_t{source.position} + length + DecoderReadSlack <= source.size) {
+        const std::byte* data = source.memory.get() + source.position;
+        source.position += length;
+        return data;
+    }
+    std::byte* data = state.buffer.end() - length;
+    return read(source, data, length) == length ? data : nullptr;
+}
+
+// Where a read wants at least a whole block: decoding straight there saves the copy out of
+// the buffer.
+struct DirectTarget {
+    std::byte* at = nullptr;
+    std::uint32_t room = 0;
+    std::uint32_t filled = 0;  // bytes the last load decoded there
+};
+
+bool decode(const std::byte* data, std::uint32_t length, std::byte* target, std::uint32_t room,
+            std::uint32_t& decoded) {
+    ucl_uint outLength = room;
+    const int result =
+        ucl_nrv2e_decompress_safe_8(reinterpret_cast<const ucl_bytep>(data), length,
+                                    reinterpret_cast<ucl_bytep>(target), &outLength, nullptr);
+    decoded = static_cast<std::uint32_t>(outLength);
+    return result == UCL_E_OK;
+}
+
+// Reads and decodes the next block, into `direct` when given and the block fits there, else
+// into the buffer. Fewer than 4 length bytes is the end of the data.
+Load loadBlock(DecompressorState& state, bool report, DirectTarget* direct = nullptr) {
     if (state.damaged) return Load::Damage;
     std::byte field[4];
     const std::uint32_t got = read(*state.underlying, field, 4);
@@ -45,18 +81,20 @@ Load loadBlock(DecompressorState& state, bool report) {
     if (got != 4) return damage(state);
     const auto length = static_cast<std::uint32_t>(loadLittleEndian(field, 4));
     if (length == 0 || length > state.buffer.size) return damage(state);
-    std::byte* data = state.buffer.end() - length;
-    if (read(*state.underlying, data, length) != length) return damage(state);
-    ucl_uint decoded = state.buffer.size;
-    if (ucl_nrv2e_decompress_safe_8(reinterpret_cast<const ucl_bytep>(data), length,
-                                    reinterpret_cast<ucl_bytep>(state.buffer.start()), &decoded,
-                                    nullptr) != UCL_E_OK) {
+    const std::byte* data = compressedBytes(state, length);
+    if (!data) return damage(state);
+    std::uint32_t decoded = 0;
+    // The compressed bytes are untouched by a failed direct attempt, so the buffer can
+    // still take a block that did not fit (only damaged data decodes to more than B).
+    const bool handed = direct && decode(data, length, direct->at, direct->room, decoded);
+    if (!handed && !decode(data, length, state.buffer.start(), state.buffer.size, decoded)) {
         return damage(state);
     }
-    state.available = static_cast<std::uint32_t>(decoded);
+    if (direct) direct->filled = handed ? decoded : 0;
+    state.available = handed ? 0 : decoded;
     state.cursor = state.buffer.start();
     state.totalIn += 4 + length;
-    state.totalOut += state.available;
+    state.totalOut += decoded;
     if (report && state.progress) state.progress(*state.self, state.totalIn, state.totalOut);
     return Load::Block;
 }
@@ -76,11 +114,15 @@ std::uint32_t decompressingRead(Stream& stream, void* target, std::uint32_t coun
             count -= taken;
             continue;
         }
-        switch (loadBlock(state, true)) {
+        DirectTarget direct{out, count};
+        switch (loadBlock(state, true, count >= state.buffer.blockSize ? &direct : nullptr)) {
             case Load::Block: break;
             case Load::EndOfData: return delivered;
             case Load::Damage: return StreamFailure;
         }
+        out += direct.filled;
+        delivered += direct.filled;
+        count -= direct.filled;
     }
     return delivered;
 }

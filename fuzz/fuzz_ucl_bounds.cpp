@@ -43,8 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t* input = inputEnd - ferry::DecoderReadSlack - size;
     std::memcpy(input, data, size);
     ucl_uint outLength = static_cast<ucl_uint>(room);
-    ucl_nrv2e_decompress_safe_8(input, static_cast<ucl_uint>(size), outputEnd - room, &outLength,
-                                nullptr);
+    const int result = ucl_nrv2e_decompress_safe_8(input, static_cast<ucl_uint>(size),
+                                                   outputEnd - room, &outLength, nullptr);
     if (outLength > room) std::abort();
+    // libucl carries no coverage of its own: let each outcome, and each further doubling of
+    // the output, count as new ground, so the fuzzer keeps inputs that get further.
+    static volatile int outcome = 0;
+    switch (result) {
+        case UCL_E_OK: outcome = 1; break;
+        case UCL_E_INPUT_OVERRUN: outcome = 2; break;
+        case UCL_E_OUTPUT_OVERRUN: outcome = 3; break;
+        case UCL_E_LOOKBEHIND_OVERRUN: outcome = 4; break;
+        case UCL_E_INPUT_NOT_CONSUMED: outcome = 5; break;
+        default: outcome = 6; break;
+    }
+    for (ucl_uint reached = outLength; reached > 0; reached /= 2) outcome = outcome + 1;
     return 0;
 }

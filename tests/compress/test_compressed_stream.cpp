@@ -127,6 +127,42 @@ TEST(CompressedStream, RandomBlockLongerThanBReadsBackUnchanged) {
     EXPECT_EQ(readToEnd(*reader.stream, 100000), data);
 }
 
+TEST(CompressedStream, FileAndMemorySourcesGiveTheSameBytes) {
+    // A memory source lends its bytes to the decoder; a file's are read into the buffer.
+    const std::string data = randomBytes(B + 1000) + sourceLikeText(B) + randomBytes(B);
+    const std::string payload = compressed(data, B);
+    testkit::TempDir dir;
+    StreamPtr file = createWriteFileStream(dir / "payload");
+    writeText(*file, payload);
+    release(file);
+    StreamPtr fileSource = openReadFileStream(dir / "payload");
+    StreamPtr fromFile = newDecompressingStream(B, *fileSource);
+    EXPECT_EQ(readToEnd(*fromFile, 70000), data);
+    Reader fromMemory(payload, B);
+    EXPECT_EQ(readToEnd(*fromMemory.stream, 70000), data);
+    EXPECT_EQ(position(*fromMemory.source), payload.size());
+}
+
+TEST(CompressedStream, WholeBlocksGoStraightToTheReader) {
+    const std::string data = sourceLikeText(3 * Small + 10);
+    Reader reader(compressed(data, Small));
+    EXPECT_EQ(reader.read(5), data.substr(0, 5));
+    EXPECT_EQ(reader.read(2 * Small - 5), data.substr(5, 2 * Small - 5));
+    ASSERT_EQ(reader.reports.size(), 2u);
+    // The second block went to the reader, not the buffer: going back into it reads again.
+    EXPECT_EQ(seek(*reader.stream, -10, SeekOrigin::fromCurrent), 2 * Small - 10);
+    EXPECT_EQ(reader.reports.size(), 4u);
+    EXPECT_EQ(reader.read(Small + 100), data.substr(2 * Small - 10));
+}
+
+TEST(CompressedStream, ABlockLargerThanTheReadStillArrivesWhole) {
+    // Only a foreign writer makes a block that decodes to more than B bytes.
+    const std::string data = sourceLikeText(Small + 100);
+    Reader reader(plainPayload(data, data.size()));
+    EXPECT_EQ(reader.read(Small + 50), data.substr(0, Small + 50));
+    EXPECT_EQ(reader.read(Small), data.substr(Small + 50));
+}
+
 TEST(CompressedStream, ZeroCountsChangeNothing) {
     StreamPtr sink = newMemoryStream();
     StreamPtr writer = newCompressingStream(7, Small, *sink);
