@@ -2,9 +2,6 @@
 // decoder reads at most DecoderReadSlack bytes past its input and never writes past the
 // output length it is given. Input and output each end at a page that may not be touched.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,29 +9,20 @@
 #include <ucl/ucl.h>
 
 #include "compress/block_stream.h"
+#include "tests/testkit/guarded_memory.h"
 
 namespace {
 
 constexpr std::size_t MaxInput = 1 << 16;
 constexpr std::size_t OutputRoom = 1 << 16;
 
-// `bytes` of memory followed by a page that faults on any access; returns its end.
-std::uint8_t* guardedEnd(std::size_t bytes) {
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    const std::size_t length = (bytes + page - 1) / page * page;
-    void* region =
-        mmap(nullptr, length + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (region == MAP_FAILED) std::abort();
-    auto* end = static_cast<std::uint8_t*>(region) + length;
-    if (mprotect(end, page, PROT_NONE) != 0) std::abort();
-    return end;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::uint8_t* const inputEnd = guardedEnd(MaxInput + ferry::DecoderReadSlack);
-    static std::uint8_t* const outputEnd = guardedEnd(OutputRoom);
+    static const ferry::testkit::GuardedMemory inputMemory(MaxInput + ferry::DecoderReadSlack);
+    static const ferry::testkit::GuardedMemory outputMemory(OutputRoom);
+    std::uint8_t* const inputEnd = inputMemory.end();
+    std::uint8_t* const outputEnd = outputMemory.end();
     if (size < 2 || size - 2 > MaxInput) return 0;
     // The first two bytes choose how much room the output gets.
     const std::size_t room = (std::size_t{data[0]} << 8 | data[1]) % OutputRoom;
