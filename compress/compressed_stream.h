@@ -42,7 +42,8 @@ using ProgressCallback =
 StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stream& destination,
                                ProgressCallback progress = {});
 
-// Reads blocks of `blockSize` from `source` and delivers their bytes. Safe on any input:
+// Reads blocks of `blockSize` from `source`, whose payload starts at its position 0, and
+// delivers their bytes. A memory source is decoded where it lies. Safe on any input:
 //   read: the count asked for; fewer at the end of the data (also when 1 to 3 stray bytes
 //         follow the last block); StreamFailure on damage (a length of 0 or above
 //         B + B/8 + 256, a block cut short, a decoder error), not counting bytes that call

@@ -11,10 +11,10 @@ namespace ferry {
 namespace {
 
 // A block is decoded to the start of the buffer, or straight into a reader's target when
-// the read takes it whole; from the end of the buffer or from a memory source's own bytes
-// (compressedBytes). The cursor walks the decoded bytes; cursor - start of the
-// buffer have been delivered and `available` remain. totalIn counts the bytes taken from the
-// source, length fields included, totalOut the decoded bytes.
+// the read takes it whole. Its compressed bytes come from the end of the buffer or from a
+// memory source's own memory (compressedBytes). The cursor walks the decoded bytes in the
+// buffer: cursor - start have been delivered and `available` remain. totalIn counts the
+// bytes taken from the source, length fields included; totalOut the decoded bytes.
 struct DecompressorState : BlockStreamState {
     std::uint32_t available = 0;
     // Set by damage; every load fails until a rewind, so no stale bytes are delivered and
