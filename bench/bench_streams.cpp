@@ -1,0 +1,235 @@
+// Throughput of the compressing and decompressing streams against calling libucl directly
+// on the same blocks, over a generated corpus of source-like text and incompressible
+// bytes. The last two lines are "compress_ratio <ours/direct>" and
+// "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams).
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <ucl/ucl.h>
+
+#include "compress/compressed_stream.h"
+#include "compress/memory_stream.h"
+#include "sync/media_archive.h"
+
+namespace {
+
+using namespace ferry;
+using Bytes = std::vector<unsigned char>;
+
+constexpr std::size_t CorpusSize = 64u << 20;
+constexpr std::size_t Segment = 1u << 20;         // every fourth segment is random bytes
+constexpr std::size_t SegmentBytes = 8 * 524288;  // the unit both sides are timed on
+constexpr std::uint32_t Piece = 64u << 10;        // bytes per stream write, and per read
+constexpr std::uint32_t WholePiece = 1u << 20;    // reads that take whole blocks
+constexpr std::uint32_t B = ArchiveBlockSize;
+
+Bytes makeCorpus() {
+    static const char* const words[] = {"int",
+                                        "return",
+                                        "const",
+                                        "std::string",
+                                        "value",
+                                        "count",
+                                        "index",
+                                        "stream",
+                                        "if (",
+                                        "for (",
+                                        "while (",
+                                        ") {\n",
+                                        "}\n",
+                                        ";\n",
+                                        " = ",
+                                        " + ",
+                                        "->",
+                                        "nullptr",
+                                        "// keep the order stable\n",
+                                        "static_cast<std::uint32_t>(",
+                                        "    ",
+                                        "        "};
+    std::mt19937 random(2024);
+    Bytes corpus;
+    corpus.reserve(CorpusSize);
+    while (corpus.size() < CorpusSize) {
+        const bool noise = (corpus.size() / Segment) % 4 == 3;
+        const std::size_t end = std::min(CorpusSize, corpus.size() + Segment);
+        while (corpus.size() < end) {
+            if (noise) {
+                corpus.push_back(static_cast<unsigned char>(random()));
+                continue;
+            }
+            std::string token = words[random() % std::size(words)];
+            if (random() % 4 == 0) token += "name" + std::to_string(random() % 5000);
+            corpus.insert(corpus.end(), token.begin(), token.end());
+        }
+        corpus.resize(end);
+    }
+    return corpus;
+}
+
+double seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The machine is shared, so both sides run segment by segment, in turns, several times;
+// each side is credited with its best time per segment.
+struct Timing {
+    double ours = 0;
+    double direct = 0;
+};
+
+Timing bestPerSegment(std::size_t segments, int passes,
+                      const std::function<void(std::size_t)>& ours,
+                      const std::function<void(std::size_t)>& direct) {
+    std::vector<double> bestOurs(segments, 1e30);
+    std::vector<double> bestDirect(segments, 1e30);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (std::size_t segment = 0; segment < segments; ++segment) {
+            const bool oursFirst = (pass + segment) % 2 == 0;
+            if (oursFirst)
+                bestOurs[segment] = std::min(bestOurs[segment], seconds([&] { ours(segment); }));
+            bestDirect[segment] = std::min(bestDirect[segment], seconds([&] { direct(segment); }));
+            if (!oursFirst)
+                bestOurs[segment] = std::min(bestOurs[segment], seconds([&] { ours(segment); }));
+        }
+    }
+    Timing total;
+    for (std::size_t segment = 0; segment < segments; ++segment) {
+        total.ours += bestOurs[segment];
+        total.direct += bestDirect[segment];
+    }
+    return total;
+}
+
+void putLength(Bytes& out, std::uint32_t length) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(length >> (8 * i)));
+}
+
+Bytes compressDirect(const unsigned char* data, std::size_t size) {
+    Bytes payload;
+    payload.reserve(size + size / 8 + 256);
+    Bytes block(B + B / 8 + 256);
+    for (std::size_t at = 0; at < size; at += B) {
+        const auto length = static_cast<ucl_uint>(std::min<std::size_t>(B, size - at));
+        ucl_uint out = static_cast<ucl_uint>(block.size());
+        if (ucl_nrv2e_99_compress(data + at, length, block.data(), &out, nullptr,
+                                  ArchiveCompressionLevel, nullptr, nullptr) != UCL_E_OK) {
+            std::abort();
+        }
+        putLength(payload, static_cast<std::uint32_t>(out));
+        payload.insert(payload.end(), block.begin(), block.begin() + out);
+    }
+    return payload;
+}
+
+Bytes compressOurs(const unsigned char* data, std::size_t size) {
+    StreamPtr sink = newMemoryStream();
+    StreamPtr writer = newPayloadWriter(*sink);
+    for (std::size_t at = 0; at < size; at += Piece) {
+        write(*writer, data + at,
+              static_cast<std::uint32_t>(std::min<std::size_t>(Piece, size - at)));
+    }
+    release(writer);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(sink->memory.get());
+    return Bytes(bytes, bytes + sink->size);
+}
+
+void decompressDirect(const Bytes& payload, unsigned char* out, std::size_t size) {
+    std::size_t in = 0;
+    std::size_t at = 0;
+    while (in < payload.size()) {
+        std::uint32_t length = 0;
+        for (int i = 3; i >= 0; --i) length = (length << 8) | payload[in + i];
+        in += 4;
+        ucl_uint decoded = static_cast<ucl_uint>(size - at);
+        if (ucl_nrv2e_decompress_safe_8(payload.data() + in, length, out + at, &decoded, nullptr) !=
+            UCL_E_OK) {
+            std::abort();
+        }
+        in += length;
+        at += decoded;
+    }
+}
+
+void decompressOurs(Stream& source, unsigned char* out, std::size_t size, std::uint32_t piece) {
+    setPosition(source, 0);
+    StreamPtr reader = newPayloadReader(source);
+    for (std::size_t at = 0; at < size; at += piece) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(piece, size - at));
+        if (read(*reader, out + at, count) != count) std::abort();
+    }
+}
+
+double megabytesPerSecond(std::size_t bytes, double time) {
+    return static_cast<double>(bytes) / 1e6 / time;
+}
+
+}  // namespace
+
+int main() {
+    if (ucl_init() != UCL_E_OK) return 1;
+    const Bytes corpus = makeCorpus();
+    const std::size_t segments = corpus.size() / SegmentBytes;
+    std::printf("corpus %zu bytes (3/4 source-like text, 1/4 random), block %u, level %d\n",
+                corpus.size(), B, ArchiveCompressionLevel);
+
+    std::vector<Bytes> payloads(segments);
+    const Timing compress = bestPerSegment(
+        segments, 2,
+        [&](std::size_t s) {
+            const Bytes ours = compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes);
+            if (!payloads[s].empty() && ours != payloads[s]) std::abort();
+            payloads[s] = ours;
+        },
+        [&](std::size_t s) {
+            const Bytes direct = compressDirect(corpus.data() + s * SegmentBytes, SegmentBytes);
+            if (!payloads[s].empty() && direct != payloads[s]) std::abort();
+            payloads[s] = direct;
+        });
+    std::size_t payloadBytes = 0;
+    for (const Bytes& payload : payloads) payloadBytes += payload.size();
+    std::printf("payload %zu bytes (%.1f%% of the corpus), same bytes both ways\n", payloadBytes,
+                100.0 * static_cast<double>(payloadBytes) / static_cast<double>(corpus.size()));
+
+    std::vector<StreamPtr> sources;
+    for (const Bytes& payload : payloads) {
+        sources.push_back(newMemoryStream());
+        write(*sources.back(), payload.data(), static_cast<std::uint32_t>(payload.size()));
+    }
+    Bytes out(corpus.size());
+    const auto decompressWith = [&](std::uint32_t piece) {
+        return bestPerSegment(
+            segments, 15,
+            [&](std::size_t s) {
+                decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, piece);
+            },
+            [&](std::size_t s) {
+                decompressDirect(payloads[s], out.data() + s * SegmentBytes, SegmentBytes);
+            });
+    };
+    const Timing wholeBlocks = decompressWith(WholePiece);
+    const Timing decompress = decompressWith(Piece);
+    if (out != corpus) {
+        std::printf("decoded bytes differ from the corpus\n");
+        return 1;
+    }
+
+    const auto rate = [&](double time) { return megabytesPerSecond(corpus.size(), time); };
+    std::printf("compress   streams %8.2f MB/s   direct %8.2f MB/s\n", rate(compress.ours),
+                rate(compress.direct));
+    std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
+                rate(decompress.ours), rate(decompress.direct), Piece >> 10);
+    std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
+                rate(wholeBlocks.ours), rate(wholeBlocks.direct), WholePiece >> 10);
+    std::printf("compress_ratio %.3f\n", compress.direct / compress.ours);
+    std::printf("decompress_ratio %.3f\n", decompress.direct / decompress.ours);
+    return 0;
+}

@@ -1,0 +1,211 @@
+#include <algorithm>
+#include <cstring>
+
+#include <ucl/ucl.h>
+
+#include "compress/block_stream.h"
+#include "compress/compressed_stream.h"
+#include "compress/little_endian.h"
+
+namespace ferry {
+namespace {
+
+// A block is decoded to the start of the buffer, or straight into a reader's target when
+// the read takes it whole. Its compressed bytes come from the end of the buffer or from a
+// memory source's own memory (compressedBytes). The cursor walks the decoded bytes in the
+// buffer: cursor - start have been delivered and `available` remain. totalIn counts the
+// bytes taken from the source, length fields included; totalOut the decoded bytes.
+struct DecompressorState : BlockStreamState {
+    std::uint32_t available = 0;
+    // Set by damage; every load fails until a rewind, so no stale bytes are delivered and
+    // no later bytes are mistaken for a block start.
+    bool damaged = false;
+
+    std::uint32_t position() const { return totalOut - available; }
+    std::int64_t blockStart() const { return std::int64_t{position()} - (cursor - buffer.start()); }
+    void skipBlock() {
+        cursor += available;
+        available = 0;
+    }
+};
+
+enum class Load { Block, EndOfData, Damage };
+
+Load damage(DecompressorState& state) {
+    state.damaged = true;
+    state.available = 0;
+    return Load::Damage;
+}
+
+// The block's compressed bytes. A memory source lends them where they lie, saving a copy,
+// as long as its own data follows them for the decoder's look past the end; any other
+// source, and the last block of a memory source, is read into the end of the buffer and
+// decoded in place. Null when the source holds fewer bytes.
+const std::byte* compressedBytes(DecompressorState& state, std::uint32_t length) {
+    Stream& source = *state.underlying;
+    if (source.memory &&
+        std::uint64_t{source.position} + length + DecoderReadSlack <= source.size) {
+        const std::byte* data = source.memory.get() + source.position;
+        source.position += length;
+        return data;
+    }
+    std::byte* data = state.buffer.end() - length;
+    return read(source, data, length) == length ? data : nullptr;
+}
+
+// Where a read wants at least a whole block: decoding straight there saves the copy out of
+// the buffer.
+struct DirectTarget {
+    std::byte* at = nullptr;
+    std::uint32_t room = 0;
+    std::uint32_t filled = 0;  // bytes the last load decoded there
+};
+
+bool decode(const std::byte* data, std::uint32_t length, std::byte* target, std::uint32_t room,
+            std::uint32_t& decoded) {
+    ucl_uint outLength = room;
+    const int result =
+        ucl_nrv2e_decompress_safe_8(reinterpret_cast<const ucl_bytep>(data), length,
+                                    reinterpret_cast<ucl_bytep>(target), &outLength, nullptr);
+    decoded = static_cast<std::uint32_t>(outLength);
+    return result == UCL_E_OK;
+}
+
+// Reads and decodes the next block, into `direct` when given and the block fits there, else
+// into the buffer. Fewer than 4 length bytes is the end of the data.
+Load loadBlock(DecompressorState& state, bool report, DirectTarget* direct = nullptr) {
+    if (state.damaged) return Load::Damage;
+    std::byte field[4];
+    const std::uint32_t got = read(*state.underlying, field, 4);
+    if (got < 4) return Load::EndOfData;
+    if (got != 4) return damage(state);
+    const auto length = static_cast<std::uint32_t>(loadLittleEndian(field, 4));
+    if (length == 0 || length > state.buffer.size) return damage(state);
+    const std::byte* data = compressedBytes(state, length);
+    if (!data) return damage(state);
+    std::uint32_t decoded = 0;
+    // The compressed bytes are untouched by a failed direct attempt, so the buffer can
+    // still take a block that did not fit (only damaged data decodes to more than B).
+    const bool handed = direct && decode(data, length, direct->at, direct->room, decoded);
+    if (!handed && !decode(data, length, state.buffer.start(), state.buffer.size, decoded)) {
+        return damage(state);
+    }
+    if (direct) direct->filled = handed ? decoded : 0;
+    state.available = handed ? 0 : decoded;
+    state.cursor = state.buffer.start();
+    state.totalIn += 4 + length;
+    state.totalOut += decoded;
+    if (report && state.progress) state.progress(*state.self, state.totalIn, state.totalOut);
+    return Load::Block;
+}
+
+std::uint32_t decompressingRead(Stream& stream, void* target, std::uint32_t count) {
+    DecompressorState& state = stateOf<DecompressorState>(stream);
+    auto* out = static_cast<std::byte*>(target);
+    std::uint32_t delivered = 0;
+    while (count > 0) {
+        const std::uint32_t taken = std::min(count, state.available);
+        if (taken > 0) {
+            std::memcpy(out, state.cursor, taken);
+            state.cursor += taken;
+            state.available -= taken;
+            out += taken;
+            delivered += taken;
+            count -= taken;
+            continue;
+        }
+        DirectTarget direct{out, count};
+        switch (loadBlock(state, true, count >= state.buffer.blockSize ? &direct : nullptr)) {
+            case Load::Block: break;
+            case Load::EndOfData: return delivered;
+            case Load::Damage: return StreamFailure;
+        }
+        out += direct.filled;
+        delivered += direct.filled;
+        count -= direct.filled;
+    }
+    return delivered;
+}
+
+// Loads blocks until the decoded total reaches `target`; running out of data fails.
+std::uint32_t seekForward(DecompressorState& state, std::int64_t target) {
+    do {
+        state.skipBlock();
+        if (loadBlock(state, true) != Load::Block) return StreamFailure;
+    } while (state.totalOut < target);
+    const auto past = static_cast<std::uint32_t>(state.totalOut - target);
+    state.cursor += state.available - past;
+    state.available = past;
+    return static_cast<std::uint32_t>(target);
+}
+
+// Reads the source again from position 0 up to `target`.
+std::uint32_t seekFromStart(DecompressorState& state, std::int64_t target) {
+    if (setPosition(*state.underlying, 0) != 0) return StreamFailure;
+    state.damaged = false;
+    state.available = 0;
+    state.cursor = state.buffer.start();
+    state.totalIn = 0;
+    state.totalOut = 0;
+    return seekForward(state, std::max<std::int64_t>(target, 0));
+}
+
+// Decodes the remaining blocks without reporting them; false on damage.
+bool skipToEnd(DecompressorState& state) {
+    for (;;) {
+        state.skipBlock();
+        switch (loadBlock(state, false)) {
+            case Load::Block: break;
+            case Load::EndOfData: return true;
+            case Load::Damage: return false;
+        }
+    }
+}
+
+std::uint32_t decompressingSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
+    DecompressorState& state = stateOf<DecompressorState>(stream);
+    std::int64_t target = offset;
+    switch (origin) {
+        case SeekOrigin::fromBeginning: break;
+        case SeekOrigin::fromCurrent: target += state.position(); break;
+        case SeekOrigin::fromEnd:
+            if (!skipToEnd(state)) return StreamFailure;
+            target += state.totalOut;
+            break;
+        default: return StreamFailure;
+    }
+    if (target > state.totalOut) return seekForward(state, target);
+    // After damage the buffer holds no decoded bytes any more: only staying put is free.
+    const std::int64_t blockStart = state.blockStart();
+    const bool stays = target == state.position();
+    if (target < blockStart || (state.damaged && !stays)) return seekFromStart(state, target);
+    // Inside the current block: its decoded bytes are still in the buffer.
+    state.cursor = state.buffer.start() + (target - blockStart);
+    state.available = static_cast<std::uint32_t>(state.totalOut - target);
+    return static_cast<std::uint32_t>(target);
+}
+
+void decompressingClose(Stream& stream) {
+    takeState<DecompressorState>(stream).reset();
+}
+
+constexpr StreamOps DecompressingOps{.seek = decompressingSeek,
+                                     .getSize = sizeZero,
+                                     .setSize = keepSize,
+                                     .read = decompressingRead,
+                                     .write = writeNothing,
+                                     .close = decompressingClose};
+
+}  // namespace
+
+StreamPtr newDecompressingStream(std::uint32_t blockSize, Stream& source,
+                                 ProgressCallback progress) {
+    auto state = std::make_unique<DecompressorState>();
+    if (!prepareBlockBuffer(state->buffer, blockSize)) return nullptr;
+    state->underlying = &source;
+    state->progress = std::move(progress);
+    state->cursor = state->buffer.start();
+    return attachState(std::move(state), DecompressingOps);
+}
+
+}  // namespace ferry

@@ -1,0 +1,106 @@
+#include "compress/file_stream.h"
+
+#include "support/files.h"
+
+namespace ferry {
+namespace {
+
+bool isOpen(const Stream& stream) {
+    return stream.handle != InvalidFileHandle;
+}
+
+std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
+    if (!isOpen(stream) || origin > SeekOrigin::fromEnd) return StreamFailure;
+    const std::int64_t result =
+        platform().seekFile(stream.handle, offset, static_cast<int>(origin));
+    return result < 0 ? StreamFailure : static_cast<std::uint32_t>(result);
+}
+
+std::uint32_t fileGetSize(Stream& stream) {
+    if (!isOpen(stream)) return 0;
+    const std::int64_t size = platform().fileSize(stream.handle);
+    return size < 0 ? 0 : static_cast<std::uint32_t>(size);
+}
+
+// Shrinking below the position leaves the position at the new end; growing keeps it.
+void fileSetSize(Stream& stream, std::uint32_t size) {
+    if (!isOpen(stream)) return;
+    Platform& system = platform();
+    const std::int64_t before = system.seekFile(stream.handle, 0, 1);
+    if (before < 0 || system.seekFile(stream.handle, size, 0) < 0) return;
+    system.truncateFile(stream.handle, size);
+    if (size > before) system.seekFile(stream.handle, before, 0);
+}
+
+std::uint32_t fileRead(Stream& stream, void* target, std::uint32_t count) {
+    if (!isOpen(stream) || count == 0) return 0;
+    const std::int64_t got = platform().readFile(stream.handle, target, count);
+    return got < 0 ? 0 : static_cast<std::uint32_t>(got);
+}
+
+std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count) {
+    if (!isOpen(stream) || count == 0) return 0;
+    const std::int64_t put = platform().writeFile(stream.handle, source, count);
+    return put < 0 ? 0 : static_cast<std::uint32_t>(put);
+}
+
+// The write file kind cuts the file after every write, so it always ends at the last
+// byte written.
+std::uint32_t fileWriteAndCut(Stream& stream, const void* source, std::uint32_t count) {
+    const std::uint32_t written = fileWrite(stream, source, count);
+    if (isOpen(stream)) {
+        const std::int64_t end = platform().seekFile(stream.handle, 0, 1);
+        if (end >= 0) platform().truncateFile(stream.handle, end);
+    }
+    return written;
+}
+
+void fileClose(Stream& stream) {
+    closeFileHandle(stream.handle);
+    stream.handle = InvalidFileHandle;
+}
+
+constexpr StreamOps FileOps{.seek = fileSeek,
+                            .getSize = fileGetSize,
+                            .setSize = fileSetSize,
+                            .read = fileRead,
+                            .write = fileWrite,
+                            .close = fileClose};
+
+constexpr StreamOps ReadFileOps = [] {
+    StreamOps ops = FileOps;
+    ops.setSize = keepSize;
+    ops.write = writeNothing;
+    return ops;
+}();
+
+constexpr StreamOps WriteFileOps = [] {
+    StreamOps ops = FileOps;
+    ops.read = readNothing;
+    ops.write = fileWriteAndCut;
+    return ops;
+}();
+
+StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, std::uint32_t access,
+                         std::uint32_t creation) {
+    StreamPtr stream = newStreamWithOps(ops);
+    stream->handle = openFileHandle(fileName, access | creation | OpenFlags::ShareRead);
+    return stream;
+}
+
+}  // namespace
+
+StreamPtr openReadFileStream(std::string_view fileName) {
+    return openFileStream(fileName, ReadFileOps, OpenFlags::GenericRead, OpenFlags::OpenExisting);
+}
+
+StreamPtr createWriteFileStream(std::string_view fileName) {
+    return openFileStream(fileName, WriteFileOps, OpenFlags::GenericWrite, OpenFlags::CreateAlways);
+}
+
+StreamPtr openReadWriteFileStream(std::string_view fileName) {
+    return openFileStream(fileName, FileOps, OpenFlags::GenericRead | OpenFlags::GenericWrite,
+                          fileExists(fileName) ? OpenFlags::OpenExisting : OpenFlags::CreateAlways);
+}
+
+}  // namespace ferry

@@ -1,0 +1,23 @@
+#pragma once
+
+// Streams over files, opened through the platform. Opening never fails visibly: a file
+// that cannot be opened still gives a stream, whose getHandle is InvalidFileHandle and on
+// which read, write and getSize give 0 and seek gives StreamFailure. A caller that must
+// know tests getHandle after opening.
+
+#include <string_view>
+
+#include "compress/stream.h"
+
+namespace ferry {
+
+// An existing file, for reading; write gives 0, setSize does nothing.
+StreamPtr openReadFileStream(std::string_view fileName);
+// A new or emptied file, for writing; read gives 0. After every write the file ends at
+// the last byte written.
+StreamPtr createWriteFileStream(std::string_view fileName);
+// The file for reading and writing, created empty when missing. Writes leave the bytes
+// after them in place.
+StreamPtr openReadWriteFileStream(std::string_view fileName);
+
+}  // namespace ferry

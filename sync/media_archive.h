@@ -1,0 +1,94 @@
+#pragma once
+
+// The media archive: the one file in which the medium carries a project, in the folder
+// "Ferry/" of the medium, named by mediaFileName with the extension ".move".
+//
+// Layout (integers little-endian; no magic, version, count or checksum):
+//   header text  flag ("+" with subfolders, " " without), project path, ",", mask list, 0x00
+//   write stamp  8 bytes: the writer's local DateTime as an IEEE-754 double
+//   payload      to the end of the file: a compressed stream (compressed_stream.h, block
+//                size ArchiveBlockSize, level ArchiveCompressionLevel) of the records:
+//     name       project path + path relative to the project, 0x00; never empty
+//     time       8 bytes: the file's last-write FILETIME, low 32 bits first
+//     size       4 bytes, unsigned
+//     content    size bytes
+//   and a single 0x00 (an empty name) after the last record.
+// The archive file's own last-write time is the medium's time of last synchronization.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compress/stream.h"
+#include "support/date_time.h"
+#include "support/file_time.h"
+
+namespace ferry {
+
+inline constexpr std::uint32_t ArchiveBlockSize = 524288;
+inline constexpr std::int32_t ArchiveCompressionLevel = 7;
+inline constexpr std::string_view MediaFolderName = "Ferry/";
+inline constexpr std::string_view ArchiveExtension = ".move";
+
+// Starts at 1 with subfolders, else 0; for each byte of the mask list, exactly as stored,
+// rotates left by one bit within 16 bits and XORs the byte in.
+std::uint16_t maskHash(std::string_view maskList, bool includeSubfolders);
+
+// The archive's file name without folder and extension: the project path with every "\"
+// and "/" made "%" and every ":" made "=", then maskHash as four upper-case hex digits.
+// "/home/ann/proj/" with "*.pas" and no subfolders gives "%home%ann%proj%02A1".
+std::string mediaFileName(std::string_view projectPath, std::string_view maskList,
+                          bool includeSubfolders);
+
+// mediumRoot (ending in "/") + "Ferry/" + stem + ".move".
+std::string mediaArchivePath(std::string_view mediumRoot, std::string_view stem);
+
+struct ArchiveHeader {
+    bool includeSubfolders = false;
+    std::string projectPath;
+    std::string maskList;
+};
+
+// Flag + project path + "," + mask list. The project path cannot hold ",": readers split
+// at the first one.
+std::string buildHeaderText(const ArchiveHeader& header);
+// Splits at the first ","; both parts trimmed of bytes up to 32. Without a comma all after
+// the flag is the path and the mask list is empty. Nothing for an empty text or a text
+// that is only the flag: that file is no project.
+std::optional<ArchiveHeader> parseHeaderText(std::string_view text);
+
+// Header text with its zero byte, then the stamp. True when every byte was written.
+bool writeArchiveHead(Stream& archive, std::string_view headerText, DateTime stamp);
+// Reads the header text and the stamp; false when the file ends before the stamp is whole.
+bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp);
+
+// The payload's compressing and decompressing streams over a memory stream that starts
+// at position 0. Null only when libucl cannot be used.
+StreamPtr newPayloadWriter(Stream& payload);
+StreamPtr newPayloadReader(Stream& payload);
+
+struct RecordHead {
+    std::string name;
+    FileTime time;
+    std::uint32_t size = 0;
+};
+
+// Name, time and size, then `head.size` bytes copied from `content`. False when the name
+// is empty (it would end the sequence) or fewer bytes went out than the record holds.
+bool writeRecord(Stream& payload, const RecordHead& head, Stream& content);
+// The empty name that ends the sequence; false when it was not written.
+bool writeRecordSequenceEnd(Stream& payload);
+
+enum class RecordRead {
+    Record,  // a whole record (or head) was read
+    End,     // the terminator, or data ending inside a record: no more records
+    Damage   // the payload failed to decompress
+};
+// The next record's name, time and size.
+RecordRead readRecordHead(Stream& payload, RecordHead& head);
+// Appends the record's `size` content bytes to `content`. Memory grows with what arrives,
+// so a damaged size field costs no more than the payload holds.
+RecordRead readRecordContent(Stream& payload, std::uint32_t size, Stream& content);
+
+}  // namespace ferry

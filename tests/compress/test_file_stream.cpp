@@ -1,0 +1,154 @@
+#include "compress/file_stream.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+#include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
+#include "tests/testkit/stream_bytes.h"
+#include "tests/testkit/temp_dir.h"
+
+namespace ferry {
+namespace {
+
+using testkit::Call;
+using testkit::FaultPlatform;
+using testkit::readDiskFile;
+using testkit::readToEnd;
+using testkit::TempDir;
+using testkit::writeDiskFile;
+using testkit::writeText;
+
+bool descriptorOpen(FileHandle handle) {
+    return fcntl(handle, F_GETFD) != -1;
+}
+
+TEST(ReadFileStream, AMissingFileStillGivesAStream) {
+    TempDir dir;
+    StreamPtr stream = openReadFileStream(dir / "missing");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(getHandle(*stream), InvalidFileHandle);
+    char byte = 0;
+    EXPECT_EQ(read(*stream, &byte, 1), 0u);
+    EXPECT_EQ(write(*stream, &byte, 1), 0u);
+    EXPECT_EQ(getSize(*stream), 0u);
+    EXPECT_EQ(seek(*stream, 0, SeekOrigin::fromBeginning), StreamFailure);
+    EXPECT_FALSE(fileExists(dir / "missing")) << "reading never creates";
+}
+
+TEST(ReadFileStream, ReadsSeeksAndRefusesToChange) {
+    TempDir dir;
+    writeDiskFile(dir / "f", "0123456789");
+    StreamPtr stream = openReadFileStream(dir / "f");
+    ASSERT_NE(getHandle(*stream), InvalidFileHandle);
+    EXPECT_EQ(getSize(*stream), 10u);
+    EXPECT_EQ(seek(*stream, -3, SeekOrigin::fromEnd), 7u);
+    EXPECT_EQ(readToEnd(*stream), "789");
+    EXPECT_EQ(seek(*stream, 2, SeekOrigin::fromBeginning), 2u);
+    EXPECT_EQ(seek(*stream, 3, SeekOrigin::fromCurrent), 5u);
+    EXPECT_EQ(writeText(*stream, "xx"), 0u);
+    setSize(*stream, 2);
+    EXPECT_EQ(readDiskFile(dir / "f"), "0123456789");
+}
+
+TEST(FileStream, UnknownOriginsAndNegativeTargetsFail) {
+    TempDir dir;
+    writeDiskFile(dir / "f", "0123456789");
+    StreamPtr stream = openReadFileStream(dir / "f");
+    setPosition(*stream, 4);
+    EXPECT_EQ(seek(*stream, 0, static_cast<SeekOrigin>(3)), StreamFailure);
+    EXPECT_EQ(seek(*stream, -1, SeekOrigin::fromBeginning), StreamFailure);
+    EXPECT_EQ(position(*stream), 4u);
+}
+
+TEST(WriteFileStream, EndsAtTheLastByteWritten) {
+    TempDir dir;
+    StreamPtr stream = createWriteFileStream(dir / "w");
+    EXPECT_EQ(writeText(*stream, "0123456789"), 10u);
+    EXPECT_EQ(setPosition(*stream, 4), 4u);
+    EXPECT_EQ(writeText(*stream, "ab"), 2u);
+    EXPECT_EQ(getSize(*stream), 6u);
+    char byte = 0;
+    EXPECT_EQ(read(*stream, &byte, 1), 0u) << "a write stream does not read";
+    release(stream);
+    EXPECT_EQ(readDiskFile(dir / "w"), "0123ab");
+}
+
+TEST(WriteFileStream, EmptiesAnExistingFile) {
+    TempDir dir;
+    writeDiskFile(dir / "w", "old content");
+    StreamPtr stream = createWriteFileStream(dir / "w");
+    EXPECT_EQ(getSize(*stream), 0u);
+}
+
+TEST(ReadWriteFileStream, KeepsTheBytesAfterAWrite) {
+    TempDir dir;
+    StreamPtr stream = openReadWriteFileStream(dir / "rw");
+    ASSERT_NE(getHandle(*stream), InvalidFileHandle) << "a missing file is created";
+    EXPECT_EQ(writeText(*stream, "0123456789"), 10u);
+    setPosition(*stream, 4);
+    EXPECT_EQ(writeText(*stream, "ab"), 2u);
+    EXPECT_EQ(getSize(*stream), 10u);
+    EXPECT_EQ(readToEnd(*stream), "6789");
+    release(stream);
+    EXPECT_EQ(readDiskFile(dir / "rw"), "0123ab6789");
+    stream = openReadWriteFileStream(dir / "rw");
+    EXPECT_EQ(readToEnd(*stream), "0123ab6789") << "an existing file is opened as it is";
+}
+
+TEST(FileSetSize, ShrinkingMovesThePositionGrowingKeepsIt) {
+    TempDir dir;
+    writeDiskFile(dir / "f", "0123456789");
+    StreamPtr stream = openReadWriteFileStream(dir / "f");
+    setPosition(*stream, 8);
+    setSize(*stream, 5);
+    EXPECT_EQ(getSize(*stream), 5u);
+    EXPECT_EQ(position(*stream), 5u);
+    setPosition(*stream, 2);
+    setSize(*stream, 20);
+    EXPECT_EQ(getSize(*stream), 20u);
+    EXPECT_EQ(position(*stream), 2u);
+}
+
+TEST(FileStream, ReleaseClosesTheFile) {
+    TempDir dir;
+    writeDiskFile(dir / "f", "x");
+    StreamPtr stream = openReadFileStream(dir / "f");
+    const FileHandle handle = getHandle(*stream);
+    ASSERT_TRUE(descriptorOpen(handle));
+    release(stream);
+    EXPECT_FALSE(descriptorOpen(handle));
+}
+
+TEST(FileStream, ARefusedOpenIsSeenOnlyThroughTheHandle) {
+    TempDir dir;
+    writeDiskFile(dir / "locked", "content");
+    FaultPlatform faults;
+    faults.failCall(Call::OpenFile, "locked");
+    ScopedPlatform use(faults);
+    StreamPtr streams[] = {openReadFileStream(dir / "locked"),
+                           openReadWriteFileStream(dir / "locked"),
+                           createWriteFileStream(dir / "locked")};
+    for (StreamPtr& stream : streams) {
+        ASSERT_NE(stream, nullptr);
+        EXPECT_EQ(getHandle(*stream), InvalidFileHandle);
+        EXPECT_EQ(writeText(*stream, "x"), 0u);
+    }
+    EXPECT_EQ(readDiskFile(dir / "locked"), "content");
+}
+
+TEST(FileStream, AFullMediumGivesAShortWrite) {
+    TempDir dir;
+    FaultPlatform faults;
+    faults.failWritesAfter(6, "full");
+    ScopedPlatform use(faults);
+    StreamPtr stream = createWriteFileStream(dir / "full");
+    EXPECT_EQ(writeText(*stream, "0123456789"), 6u);
+    EXPECT_EQ(writeText(*stream, "more"), 0u);
+    release(stream);
+    EXPECT_EQ(readDiskFile(dir / "full"), "012345");
+}
+
+}  // namespace
+}  // namespace ferry
