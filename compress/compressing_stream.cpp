@@ -5,7 +5,7 @@
 
 #include "compress/block_stream.h"
 #include "compress/compressed_stream.h"
-#include "compress/little_endian.h"
+#include "support/little_endian.h"
 
 namespace ferry {
 namespace {

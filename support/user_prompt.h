@@ -1,12 +1,47 @@
 #pragma once
 
 // The only way the engine talks to the user. The window layer supplies the real one
-// (message box and question dialog); tests supply one with scripted answers.
+// (message box, question dialog, progress line); the command line supplies a terminal
+// one; tests supply one with scripted answers.
 
 #include <cstdint>
 #include <string>
 
 namespace ferry {
+
+// The answers of the conflict question, in the order of its buttons (1 to 5). None: the
+// question was closed without an answer (Esc, the close box, a quit request), which
+// counts as No.
+enum class ConflictAnswer { None, Yes, YesToAll, No, NoToAll, Cancel };
+
+// How far the synchronization of one project is, in bytes of that project: reading the
+// old archive, phase 1, phase 2, writing and flushing the new archive. `expected` may
+// grow while the project runs (the new archive's size is known only at its end).
+struct SyncProgress {
+    std::string project;  // the project path as listed
+    std::string file;     // the local path of the file being handled; "" between files
+    std::uint64_t done = 0;
+    std::uint64_t expected = 0;
+};
+
+// What a synchronization does (or, in a preview, would do) with one file.
+enum class FileDecision {
+    ReplaceOnMedium,  // the medium gets the disk version
+    ReplaceOnDisk,    // the disk gets the medium's version, the previous one kept as .old
+    CreateOnDisk,     // the file exists only on the medium and is created on disk
+    AddToMedium,      // a disk file without a record becomes a new record
+    DropFromMedium,   // the record no longer belongs to the project
+    Keep,             // both sides stay as they are
+    Question          // the conflict question; `answer` tells what decided it
+};
+
+struct FileDecisionNote {
+    FileDecision decision = FileDecision::Keep;
+    std::string localPath;   // the file on this machine
+    std::string recordName;  // the record's name in the archive ("" for AddToMedium until
+                             // it is written: then projectPath + relative part)
+    ConflictAnswer answer = ConflictAnswer::None;  // for Question only
+};
 
 class UserPrompt {
   public:
@@ -17,6 +52,15 @@ class UserPrompt {
     // answer (1 for the first), -1 when the user closes the question without an answer,
     // 0 when the program is told to quit meanwhile.
     virtual std::int32_t askChoice(const std::string& text, const std::string& answers) = 0;
+    // Reported before each file and in chunks during every long step, so that a window
+    // can repaint and take a close request between two chunks.
+    virtual void showProgress(const SyncProgress& progress) { (void)progress; }
+    // Asked at every progress report: true ends the current project as "Cancel" would
+    // (nothing is written to the medium for it) and ends the run.
+    virtual bool stopRequested() { return false; }
+    // Each decision taken for a file, in the order taken; in a preview, instead of its
+    // effect.
+    virtual void noteDecision(const FileDecisionNote& note) { (void)note; }
 };
 
 }  // namespace ferry

@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "compress/compressed_stream.h"
-#include "compress/little_endian.h"
+#include "support/little_endian.h"
 #include "support/text.h"
 
 namespace ferry {

@@ -1,0 +1,37 @@
+#pragma once
+
+// Every text the engine shows the user, built in one place for the window and the
+// command line alike. Line ends are "\r\n"; a terminal shows them as line ends.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support/date_time.h"
+#include "sync/synchronize_project.h"
+
+namespace ferry {
+
+// The buttons of the conflict question, in the order of ConflictAnswer.
+inline constexpr std::string_view ConflictAnswers = "Yes/Yes to all/No/No to all/Cancel";
+
+std::string cannotOpenFileMessage(std::string_view path);
+std::string conflictQuestion(std::string_view localPath);
+std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::int32_t projectNumber,
+                                        std::string_view errorText);
+std::string archiveNotWrittenMessage(std::string_view archivePath, std::int32_t projectNumber);
+std::string archiveNotRestoredMessage(std::string_view archivePath);
+std::string clockWarning(DateTime stamp, DateTime current, std::string_view projectPath);
+// Refusals of a project the user adds.
+std::string projectPathCommaMessage(std::string_view projectPath);
+std::string projectPathUnfitMessage(std::string_view projectPath);
+// Another synchronization holds the lock of this user or of this medium.
+std::string runInProgressMessage();
+
+// The five-line report of a run that reached its end.
+std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters);
+
+// The answer named by askChoice's result (1 to 5); None for anything else.
+ConflictAnswer conflictAnswerOf(std::int32_t choice);
+
+}  // namespace ferry

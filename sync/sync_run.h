@@ -1,0 +1,60 @@
+#pragma once
+
+// The media scan and the synchronization run, on plain values, so that the window and
+// the command line drive them alike.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/project_catalogue.h"
+#include "sync/synchronize_project.h"
+
+namespace ferry {
+
+// One project found on the medium (or added since the scan).
+struct ListedProject {
+    std::string path;  // the project path from the archive's header
+    std::string mask;
+    bool includeSubfolders = false;
+    std::string key;  // the full path of its archive: medium folder + "Ferry/" + file name
+};
+
+struct MediumScan {
+    std::vector<ListedProject> projects;
+    // The clock check failed: its message was shown and the program must quit without
+    // saving the medium settings.
+    bool clockRefused = false;
+};
+
+// The medium folder for a text typed or chosen: the text ending in "/" when it names an
+// existing folder, else "".
+std::string mediumFolderOf(std::string_view text);
+
+// Lists the "*.move" archives in mediumFolder + "Ferry/" whose headers name a project,
+// in the folder's order, checking the clock against each archive's write stamp. An
+// empty mediumFolder lists nothing.
+MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt);
+
+enum class RunEnd {
+    Completed,  // every project was taken; the report is to be shown
+    Stopped,    // a project stopped (its message shown, if any); no report
+    Busy        // another synchronization holds the lock; its message shown
+};
+
+struct RunResult {
+    RunEnd end = RunEnd::Completed;
+    SyncCounters counters;
+    // Projects refused for a damaged archive (the run went on past them).
+    std::int32_t refusedProjects = 0;
+};
+
+// Synchronizes every project in list order with its catalogue record, saving each
+// project's record after it (not in a preview); stops at the first project that stops.
+// A project whose archive moved has its key and record refiled under the new path.
+// Only one run at a time per user and per medium: a run first takes both locks.
+RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
+                             Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options);
+
+}  // namespace ferry

@@ -1,0 +1,63 @@
+#pragma once
+
+// Synchronizing one project: its files on disk and its archive on the medium are brought
+// into agreement, the newer copy winning; replaced disk files are kept as name + ".old".
+
+#include <cstdint>
+#include <string>
+
+#include "support/date_time.h"
+#include "support/user_prompt.h"
+
+namespace ferry {
+
+// The five counts a run reports. A synchronization only adds to them.
+struct SyncCounters {
+    std::uint32_t replacedOnMedia = 0;
+    std::uint32_t replacedInProjects = 0;
+    std::uint32_t addedToProjects = 0;
+    std::uint32_t addedNewFiles = 0;
+    std::uint32_t removedFromMedia = 0;
+};
+
+struct ProjectInputs {
+    std::int32_t projectNumber = 0;  // 1-based position in the list; for messages only
+    std::string mediumRoot;          // the medium folder ending in "/"; "" for none
+    std::string projectPath;         // as listed, ending in its separator ("/" or "\")
+    std::string mask;                // the mask list, exactly as listed
+    bool includeSubfolders = false;
+    std::string existingArchivePath;  // the project key: the archive's full path
+    std::string localDir;             // work directory, else projectPath; ending in "/"
+};
+
+// How one project ended.
+enum class ProjectEnd {
+    Synchronized,  // the disk and the medium agree; lastSync equals the archive's time
+    Stopped,       // cancelled, stopped by request, or a failure with its message shown:
+                   // the run ends here
+    Refused        // the archive on the medium is damaged or unsafe; message shown,
+                   // nothing changed; the run goes on with the next project
+};
+
+struct ProjectResult {
+    ProjectEnd end = ProjectEnd::Stopped;
+    // The path of the archive that now carries the project (it changes when the mask
+    // list or the subfolder flag did); "" when the project has none.
+    std::string archivePath;
+};
+
+struct SyncOptions {
+    // Withhold every effect (disk, medium, settings) and report decisions instead.
+    bool preview = false;
+    // In a preview the conflict question is not shown; this answers it.
+    ConflictAnswer previewAnswer = ConflictAnswer::No;
+};
+
+// Runs the synchronization of one project. `lastSync` is this machine's time of last
+// synchronization of the project, updated on success. Messages, questions, progress and
+// decisions go through `prompt`.
+ProjectResult synchronizeProject(const ProjectInputs& inputs, DateTime& lastSync,
+                                 SyncCounters& counters, UserPrompt& prompt,
+                                 const SyncOptions& options);
+
+}  // namespace ferry
