@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <filesystem>
 
 #include "support/date_time.h"
@@ -77,6 +78,8 @@ TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
     writeDiskFile(ferry + "flag.move", archiveBytes("+", past));
     writeDiskFile(ferry + "cut.move", " /home/ann/cut/,*" + std::string(1, '\0') + "1234");
     writeDiskFile(ferry + "nothing.move", "");
+    writeDiskFile(ferry + "long.move", archiveBytes(" /" + std::string(40000, 'x') + "/,*", past));
+    writeDiskFile(ferry + "nan.move", archiveBytes(" /home/ann/nan/,*", std::nan("")));
     writeDiskFile(ferry + "other.txt", archiveBytes(" /home/ann/txt/,*", past));
     writeDiskFile(ferry + "run.lock", "");
     writeDiskFile(ferry + "folder.move/inside.move", archiveBytes(" /home/ann/in/,*", past));
