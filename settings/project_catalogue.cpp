@@ -42,17 +42,8 @@ std::int32_t Catalogue::refile(std::int32_t index, std::string_view newKey) {
         *record(holder) = *record(index);
         return holder;
     }
-    const auto slot = static_cast<std::size_t>(index);
-    if (formerKeys_.size() <= slot) formerKeys_.resize(slot + 1);
-    formerKeys_[slot].push_back(keys_.item(index));
     keys_.setItem(index, newKey);
     return index;
-}
-
-const std::vector<std::string>& Catalogue::formerKeys(std::int32_t index) const {
-    static const std::vector<std::string> none;
-    if (index < 0 || static_cast<std::size_t>(index) >= formerKeys_.size()) return none;
-    return formerKeys_[static_cast<std::size_t>(index)];
 }
 
 }  // namespace ferry

@@ -41,20 +41,15 @@ class Catalogue {
     // The index of the only entry whose key ends in `tail`; -1 when none or several do.
     std::int32_t indexOfOnlyKeyEndingIn(std::string_view tail) const;
 
-    // Files the record of entry `index` under `newKey` (its archive moved): the entry
-    // keeps its number and its previous key joins formerKeys. When an entry has `newKey`
-    // already, that entry takes over the record's values instead, so that one key never
-    // names two entries. The index of the entry now filed under `newKey`; -1 when `index`
-    // is out of range.
+    // Files the record of entry `index` under `newKey` (its archive moved); the entry
+    // keeps its number. When an entry has `newKey` already, that entry takes over the
+    // record's values instead, so that one key never names two entries. The index of the
+    // entry now filed under `newKey`; -1 when `index` is out of range.
     std::int32_t refile(std::int32_t index, std::string_view newKey);
-    // The keys entry `index` was filed under before, oldest first; empty when it never
-    // moved. A save finds the entry's stored values by these when its key is new.
-    const std::vector<std::string>& formerKeys(std::int32_t index) const;
 
   private:
     StringList keys_ = newStringListWithData();  // data: the entry's record
     std::vector<std::unique_ptr<ProjectRecord>> owned_;
-    std::vector<std::vector<std::string>> formerKeys_;  // by index; grown by refile
 };
 
 }  // namespace ferry
