@@ -103,6 +103,11 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
              stream = createWriteFileStream(path);
              return getHandle(*stream);
          }},
+        {"read-write stream",
+         [&](const std::string& path) {
+             stream = openReadWriteFileStream(path);
+             return getHandle(*stream);
+         }},
     };
     for (const auto& target : targets) {
         for (const auto& opener : openers) {
