@@ -103,4 +103,12 @@ StreamPtr openReadWriteFileStream(std::string_view fileName) {
                           fileExists(fileName) ? OpenFlags::OpenExisting : OpenFlags::CreateAlways);
 }
 
+bool closeFileStream(StreamPtr& stream) {
+    if (!stream) return false;
+    const bool closed = closeFileHandle(stream->handle);
+    stream->handle = InvalidFileHandle;
+    release(stream);
+    return closed;
+}
+
 }  // namespace ferry

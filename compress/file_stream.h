@@ -20,4 +20,9 @@ StreamPtr createWriteFileStream(std::string_view fileName);
 // after them in place.
 StreamPtr openReadWriteFileStream(std::string_view fileName);
 
+// Closes the file now and releases the stream. False when the file was not open or the
+// system reported a failure on closing (some file systems report late write errors
+// only then).
+bool closeFileStream(StreamPtr& stream);
+
 }  // namespace ferry

@@ -74,6 +74,9 @@ struct RecordHead {
     std::uint32_t size = 0;
 };
 
+// Name, time and size alone, for a caller that sends the content itself (in pieces,
+// reporting progress). False when the name is empty or not every byte went out.
+bool writeRecordHead(Stream& payload, const RecordHead& head);
 // Name, time and size, then `head.size` bytes copied from `content`. False when the name
 // is empty (it would end the sequence) or fewer bytes went out than the record holds.
 bool writeRecord(Stream& payload, const RecordHead& head, Stream& content);
