@@ -27,8 +27,7 @@ LoadedArchive loadArchive(const std::string& path, ProjectProgress& progress) {
         return archive;
     }
     progress.expect(static_cast<std::uint64_t>(fileSize));
-    DateTime stamp = 0;
-    if (!readArchiveHead(*file, archive.headerText, stamp)) {
+    if (!readArchiveHead(*file, archive.headerText, archive.stamp)) {
         archive.result = ArchiveLoad::NoProject;
         return archive;
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compress/stream.h"
+#include "support/date_time.h"
 #include "support/file_time.h"
 #include "sync/project_progress.h"
 
@@ -23,8 +24,9 @@ struct LoadedArchive {
     ArchiveLoad result = ArchiveLoad::Missing;
     int error = 0;
     std::string headerText;
-    FileTime time;       // the archive's last-write time: when the medium was last synchronized
-    StreamPtr payload;   // the compressed payload at position 0; empty without an archive
+    DateTime stamp = 0;
+    FileTime time;      // the archive's last-write time: when the medium was last synchronized
+    StreamPtr payload;  // the compressed payload at position 0; empty without an archive
 };
 
 LoadedArchive loadArchive(const std::string& path, ProjectProgress& progress);

@@ -39,13 +39,12 @@ FileWrite writeArchiveFile(const std::string& path, std::string_view headerText,
     }
     const std::uint32_t size = getSize(payload);
     setPosition(payload, 0);
-    Copied copied;
     if (!writeArchiveHead(*file, headerText, stamp)) {
-        result.error = system.lastError();
+        result.error = shortWriteCause(*file);
     } else {
-        copied = copyWithProgress(*file, payload, size, progress, stops);
+        const Copied copied = copyWithProgress(*file, payload, size, progress, stops);
         result.stopped = copied.stopped;
-        if (copied.bytes != size && !copied.stopped) result.error = system.lastError();
+        if (copied.bytes != size && !copied.stopped) result.error = shortWriteCause(*file);
     }
     if (result.error == 0 && !result.stopped) {
         if (!system.flushFile(handle) || !system.lastWriteTime(handle, result.time))
@@ -53,8 +52,6 @@ FileWrite writeArchiveFile(const std::string& path, std::string_view headerText,
     }
     if (!closeFileStream(file) && result.error == 0 && !result.stopped)
         result.error = system.lastError();
-    // A short write that left no error code behind is still a failed write.
-    if (!result.stopped && result.error == 0 && copied.bytes != size) result.error = EIO;
     return result;
 }
 
@@ -68,8 +65,8 @@ int flushArchiveFolder(const std::string& archivePath) {
 }
 
 bool setArchiveTime(const std::string& path, FileTime time) {
-    const FileHandle handle =
-        openFileHandle(path, OpenFlags::GenericRead | OpenFlags::GenericWrite | OpenFlags::OpenExisting);
+    const FileHandle handle = openFileHandle(
+        path, OpenFlags::GenericRead | OpenFlags::GenericWrite | OpenFlags::OpenExisting);
     if (handle == InvalidFileHandle) return false;
     const bool set = platform().setLastWriteTime(handle, time);
     return closeFileHandle(handle) && set;
@@ -106,14 +103,14 @@ ArchiveWriteEnd overwriteArchive(const NewArchive& archive, const OldArchive& ol
         return ArchiveWriteEnd::Failed;
     }
     if (old.path.empty()) return ArchiveWriteEnd::Failed;
-    const FileWrite restored = writeArchiveFile(archive.path, archive.headerText, stamp,
-                                                *old.payload, progress, StopRequests::Ignore);
-    // The old content with its old time: to this machine and to others the medium is as
-    // it was before, so lastSync stays as it was too.
-    if (restored.error != 0 || !setArchiveTime(archive.path, old.time)) {
-        prompt.showMessage(archiveNotRestoredMessage(archive.path));
+    // The old archive comes back as it was, to the byte and with its time: to this
+    // machine and to others the medium is as before, so lastSync stays as it was too.
+    const FileWrite restored = writeArchiveFile(old.path, old.headerText, old.stamp, *old.payload,
+                                                progress, StopRequests::Ignore);
+    if (restored.error != 0 || !setArchiveTime(old.path, old.time)) {
+        prompt.showMessage(archiveNotRestoredMessage(old.path));
     }
-    flushArchiveFolder(archive.path);
+    flushArchiveFolder(old.path);
     return ArchiveWriteEnd::Failed;
 }
 

@@ -16,14 +16,17 @@
 namespace ferry {
 
 struct NewArchive {
-    std::string path;        // where the archive goes
-    std::string headerText;  // flag, project path, ",", mask list
+    std::string path;           // where the archive goes
+    std::string headerText;     // flag, project path, ",", mask list
     Stream* payload = nullptr;  // the complete compressed payload, read from position 0
 };
 
+// The archive read at the start, to write back as it was when all else failed.
 struct OldArchive {
-    std::string path;  // the archive read at the start; "" when there was none
-    Stream* payload = nullptr;  // its compressed payload, to write back when all else failed
+    std::string path;  // "" when there was none
+    std::string headerText;
+    DateTime stamp = 0;
+    Stream* payload = nullptr;  // its compressed payload
     FileTime time;              // its last-write time
 };
 
@@ -37,8 +40,8 @@ enum class ArchiveWriteEnd {
 // Puts the new archive in place, deleting the old one after when it had another name.
 // When the temporary copy fails for lack of room (and only then) the old archive is
 // deleted first and the new one written in its place, as a medium too small for both
-// still takes one; if that write fails as well, the old payload is written back with the
-// old time.
+// still takes one; if that write fails as well, the old archive is written back as it
+// was, with its old time.
 ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
                                std::int32_t projectNumber, UserPrompt& prompt,
                                ProjectProgress& progress, DateTime& lastSync);

@@ -29,9 +29,8 @@ DiskWrite writeTemporary(const std::string& localPath, const std::string& tempor
     StreamPtr file = createWriteFileStream(temporary);
     if (getHandle(*file) == InvalidFileHandle) return failure(localPath, system.lastError());
     const Copied copied = copyWithProgress(*file, content, size, progress);
-    int error = copied.bytes == size ? 0 : system.lastError();
-    if (error == 0 && !system.setLastWriteTime(getHandle(*file), time))
-        error = system.lastError();
+    int error = copied.bytes == size || copied.stopped ? 0 : shortWriteCause(*file);
+    if (error == 0 && !system.setLastWriteTime(getHandle(*file), time)) error = system.lastError();
     if (!closeFileStream(file) && error == 0 && !copied.stopped) error = system.lastError();
     if (copied.stopped || error != 0) {
         system.removeFile(temporary);
@@ -43,8 +42,8 @@ DiskWrite writeTemporary(const std::string& localPath, const std::string& tempor
 
 }  // namespace
 
-DiskWrite replaceFileFromMedium(const std::string& localPath, Stream& content,
-                                std::uint32_t size, FileTime time, ProjectProgress& progress) {
+DiskWrite replaceFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+                                FileTime time, ProjectProgress& progress) {
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
     DiskWrite result = writeTemporary(localPath, temporary, content, size, time, progress);
     if (!result.written) return result;
@@ -66,8 +65,8 @@ DiskWrite replaceFileFromMedium(const std::string& localPath, Stream& content,
     return result;
 }
 
-DiskWrite createFileFromMedium(const std::string& localPath, Stream& content,
-                               std::uint32_t size, FileTime time, ProjectProgress& progress) {
+DiskWrite createFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+                               FileTime time, ProjectProgress& progress) {
     Platform& system = platform();
     if (!forceFolders(folderOf(localPath))) return failure(localPath, system.lastError());
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);

@@ -21,14 +21,14 @@ struct DiskWrite {
 // Replaces the file at `localPath` with `size` bytes of `content`, whose last-write time
 // becomes `time`. The previous version becomes localPath + ".old" (an older one goes)
 // and its permission bits pass to the new file.
-DiskWrite replaceFileFromMedium(const std::string& localPath, Stream& content,
-                                std::uint32_t size, FileTime time, ProjectProgress& progress);
+DiskWrite replaceFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+                                FileTime time, ProjectProgress& progress);
 
 // Creates the file at `localPath`, and its folders, with `size` bytes of `content` and
 // the last-write time `time`. Anything already at that path (a folder, a pipe, a dead
 // link) is left alone and stops the writing.
-DiskWrite createFileFromMedium(const std::string& localPath, Stream& content,
-                               std::uint32_t size, FileTime time, ProjectProgress& progress);
+DiskWrite createFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+                               FileTime time, ProjectProgress& progress);
 
 // The suffix of the temporary file beside a target.
 inline constexpr std::string_view DiskTemporarySuffix = ".ferry-new";

@@ -11,7 +11,8 @@ namespace ferry {
 
 LocalFiles::LocalFiles(const ProjectInputs& inputs, const RecordNames& names)
     : inputs_(inputs), names_(names) {
-    if (!inputs.mediumRoot.empty()) archiveFolder_ = inputs.mediumRoot + std::string(MediaFolderName);
+    if (!inputs.mediumRoot.empty())
+        archiveFolder_ = inputs.mediumRoot + std::string(MediaFolderName);
 }
 
 std::string LocalFiles::list() {

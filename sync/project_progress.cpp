@@ -37,8 +37,8 @@ Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count
                         ProjectProgress& progress, StopRequests stops) {
     Copied copied;
     while (copied.bytes < count) {
-        const auto chunk =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(count - copied.bytes, ProgressChunk));
+        const auto chunk = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(count - copied.bytes, ProgressChunk));
         const std::uint32_t moved = copyStream(destination, source, chunk);
         if (moved == StreamFailure) {
             copied.failed = true;

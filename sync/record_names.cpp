@@ -33,7 +33,7 @@ RecordNames::RecordNames(std::string_view projectPath, std::string_view localDir
     : projectPath_(projectPath),
       localDir_(localDir),
       separator_(!projectPath.empty() && projectPath.back() == WindowsSeparator ? WindowsSeparator
-                                                                               : PathSeparator) {}
+                                                                                : PathSeparator) {}
 
 std::optional<std::string> RecordNames::localPathOf(std::string_view recordName) const {
     if (!recordName.starts_with(projectPath_)) return std::nullopt;

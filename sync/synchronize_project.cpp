@@ -232,9 +232,11 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
 
 Step ProjectSync::sendDiskVersion(const RecordHead& head, Stream& disk, FileTime diskTime,
                                   const std::string& diskPath) {
-    if (!skipRecordBytes(*reader_, head.size)) return stop(unsafeArchiveMessage(in_.existingArchivePath));
+    if (!skipRecordBytes(*reader_, head.size))
+        return stop(unsafeArchiveMessage(in_.existingArchivePath));
     DiskContent content = readDiskContent(disk, progress_);
-    if (content.result != Transfer::Done) return stopForDisk(content.result, content.error, diskPath);
+    if (content.result != Transfer::Done)
+        return stopForDisk(content.result, content.error, diskPath);
     const RecordHead replaced{head.name, diskTime, getSize(*content.bytes)};
     if (const Step end = send(replaced, *content.bytes)) return end;
     ++counters_.replacedOnMedia;
@@ -264,7 +266,8 @@ Step ProjectSync::keepRecord(const RecordHead& head) {
 Step ProjectSync::handleMissingFile(const RecordHead& head, const std::string& localPath) {
     if (!files_.wouldList(localPath)) {
         note(FileDecision::DropFromMedium, localPath, head.name);
-        if (!skipRecordBytes(*reader_, head.size)) return stop(unsafeArchiveMessage(in_.existingArchivePath));
+        if (!skipRecordBytes(*reader_, head.size))
+            return stop(unsafeArchiveMessage(in_.existingArchivePath));
         ++counters_.removedFromMedia;
         ++changes_;
         return GoOn;
@@ -273,7 +276,8 @@ Step ProjectSync::handleMissingFile(const RecordHead& head, const std::string& l
     StreamPtr content;
     const Transfer read = readRecordBytes(*reader_, head.size, content, progress_);
     if (read != Transfer::Done) return stopForDisk(read, 0, in_.existingArchivePath);
-    const DiskWrite written = createFileFromMedium(localPath, *content, head.size, head.time, progress_);
+    const DiskWrite written =
+        createFileFromMedium(localPath, *content, head.size, head.time, progress_);
     if (written.stopped) return ProjectEnd::Stopped;
     if (!written.written) return stop(written.message);
     setPosition(*content, 0);
@@ -335,12 +339,11 @@ ProjectResult ProjectSync::endWithoutChanges() {
 }
 
 ProjectResult ProjectSync::endWithNewArchive() {
-    const NewArchive archive{
-        archivePath_,
-        buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
-        newPayload_.get()};
-    const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(),
-                         old_.payload.get(), old_.time};
+    const NewArchive archive{archivePath_,
+                             buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
+                             newPayload_.get()};
+    const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
+                         old_.stamp, old_.payload.get(), old_.time};
     switch (replaceArchive(archive, old, in_.projectNumber, prompt_, progress_, lastSync_)) {
         case ArchiveWriteEnd::Written: return {ProjectEnd::Synchronized, archivePath_};
         case ArchiveWriteEnd::Stopped:
