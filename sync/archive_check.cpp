@@ -12,6 +12,7 @@ namespace ferry {
 PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
                                   ProjectProgress& progress) {
     PayloadSurvey survey;
+    progress.expect(getSize(payload));
     std::uint32_t consumed = 0;
     StreamPtr reader = newDecompressingStream(
         ArchiveBlockSize, payload, [&](Stream&, std::uint32_t compressed, std::uint32_t) {

@@ -34,10 +34,11 @@ void gatherInto(StringList& list, std::string_view folder, std::string_view mask
 
 }  // namespace
 
-void gatherProjectFiles(StringList& list, std::string_view folder, std::string_view maskList,
-                        bool includeSubfolders) {
+ListingFailure gatherProjectFiles(StringList& list, std::string_view folder,
+                                  std::string_view maskList, bool includeSubfolders) {
     std::vector<FolderIdentity> walkPath;
     gatherInto(list, folder, maskList, includeSubfolders, walkPath);
+    return {};
 }
 
 bool matchesMaskList(std::string_view fileName, std::string_view maskList) {

@@ -7,6 +7,7 @@
 #include "compress/file_stream.h"
 #include "compress/memory_stream.h"
 #include "support/files.h"
+#include "support/paths.h"
 #include "support/system_error.h"
 #include "sync/archive_check.h"
 #include "sync/archive_loading.h"
@@ -29,6 +30,15 @@ std::string errorText(int error) {
     return systemErrorText(static_cast<std::uint32_t>(error));
 }
 
+enum class DiskTarget { Replace, Create };
+
+// Local paths are the local directory and a relative path, so the directory ends in "/".
+ProjectInputs withLocalDirEnding(ProjectInputs inputs) {
+    // An empty one names no folder (and must not become the root folder).
+    if (!inputs.localDir.empty()) inputs.localDir = withTrailingSeparator(inputs.localDir);
+    return inputs;
+}
+
 // How a step of the synchronization ended: go on, or end the project so.
 using Step = std::optional<ProjectEnd>;
 constexpr Step GoOn = std::nullopt;
@@ -37,13 +47,13 @@ class ProjectSync {
   public:
     ProjectSync(const ProjectInputs& inputs, DateTime& lastSync, SyncCounters& counters,
                 UserPrompt& prompt, const SyncOptions& options)
-        : in_(inputs),
+        : in_(withLocalDirEnding(inputs)),
           lastSync_(lastSync),
           counters_(counters),
           prompt_(prompt),
           options_(options),
-          names_(inputs.projectPath, inputs.localDir),
-          files_(inputs, names_),
+          names_(in_.projectPath, in_.localDir),
+          files_(in_, names_),
           progress_(prompt, inputs.projectPath),
           archivePath_(mediaArchivePath(
               inputs.mediumRoot,
@@ -63,6 +73,8 @@ class ProjectSync {
                          const std::string& diskPath);
     Step takeMediumVersion(const RecordHead& head, const std::string& diskPath);
     Step keepRecord(const RecordHead& head);
+    Step skipRecord(const RecordHead& head);
+    Step putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target);
     Step phaseTwo();
     Step addNewFile(const std::string& path);
     Step finishPayload();
@@ -77,7 +89,7 @@ class ProjectSync {
     Step stopForDisk(Transfer transfer, int error, const std::string& path);
     Step payloadFailed();
 
-    const ProjectInputs& in_;
+    const ProjectInputs in_;
     DateTime& lastSync_;
     SyncCounters& counters_;
     UserPrompt& prompt_;
@@ -146,6 +158,8 @@ Step ProjectSync::loadOldArchive() {
             prompt_.showMessage(unsafeArchiveMessage(in_.existingArchivePath));
             return ProjectEnd::Refused;
     }
+    // Every record's content goes to the new payload once; steps that also write it to
+    // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
     return GoOn;
 }
@@ -232,12 +246,12 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
 
 Step ProjectSync::sendDiskVersion(const RecordHead& head, Stream& disk, FileTime diskTime,
                                   const std::string& diskPath) {
-    if (!skipRecordBytes(*reader_, head.size))
-        return stop(unsafeArchiveMessage(in_.existingArchivePath));
+    if (const Step end = skipRecord(head)) return end;
     DiskContent content = readDiskContent(disk, progress_);
     if (content.result != Transfer::Done)
         return stopForDisk(content.result, content.error, diskPath);
     const RecordHead replaced{head.name, diskTime, getSize(*content.bytes)};
+    progress_.expect(replaced.size);
     if (const Step end = send(replaced, *content.bytes)) return end;
     ++counters_.replacedOnMedia;
     ++changes_;
@@ -245,43 +259,50 @@ Step ProjectSync::sendDiskVersion(const RecordHead& head, Stream& disk, FileTime
 }
 
 Step ProjectSync::takeMediumVersion(const RecordHead& head, const std::string& diskPath) {
-    StreamPtr content;
-    const Transfer read = readRecordBytes(*reader_, head.size, content, progress_);
-    if (read != Transfer::Done) return stopForDisk(read, 0, in_.existingArchivePath);
-    const DiskWrite written =
-        replaceFileFromMedium(diskPath, *content, head.size, head.time, progress_);
-    if (written.stopped) return ProjectEnd::Stopped;
-    if (!written.written) return stop(written.message);
-    setPosition(*content, 0);
-    if (const Step end = send(head, *content)) return end;
+    if (const Step end = putOnDisk(head, diskPath, DiskTarget::Replace)) return end;
     ++counters_.replacedInProjects;
     ++changes_;
     return GoOn;
+}
+
+// The disk gets the record's content, and the record goes on to the new payload as it was.
+Step ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target) {
+    StreamPtr content;
+    progress_.expect(2 * std::uint64_t{head.size});
+    const Transfer read = readRecordBytes(*reader_, head.size, content, progress_);
+    if (read != Transfer::Done) return stopForDisk(read, 0, in_.existingArchivePath);
+    const DiskWrite written =
+        target == DiskTarget::Replace
+            ? replaceFileFromMedium(path, *content, head.size, head.time, progress_)
+            : createFileFromMedium(path, *content, head.size, head.time, progress_);
+    if (written.stopped) return ProjectEnd::Stopped;
+    if (!written.written) return stop(written.message);
+    setPosition(*content, 0);
+    return send(head, *content);
 }
 
 Step ProjectSync::keepRecord(const RecordHead& head) {
     return send(head, *reader_);
 }
 
+// Passes over a record's content that does not go on; its bytes count as handled.
+Step ProjectSync::skipRecord(const RecordHead& head) {
+    if (!skipRecordBytes(*reader_, head.size))
+        return stop(unsafeArchiveMessage(in_.existingArchivePath));
+    progress_.advance(head.size);
+    return GoOn;
+}
+
 Step ProjectSync::handleMissingFile(const RecordHead& head, const std::string& localPath) {
     if (!files_.wouldList(localPath)) {
         note(FileDecision::DropFromMedium, localPath, head.name);
-        if (!skipRecordBytes(*reader_, head.size))
-            return stop(unsafeArchiveMessage(in_.existingArchivePath));
+        if (const Step end = skipRecord(head)) return end;
         ++counters_.removedFromMedia;
         ++changes_;
         return GoOn;
     }
     note(FileDecision::CreateOnDisk, localPath, head.name);
-    StreamPtr content;
-    const Transfer read = readRecordBytes(*reader_, head.size, content, progress_);
-    if (read != Transfer::Done) return stopForDisk(read, 0, in_.existingArchivePath);
-    const DiskWrite written =
-        createFileFromMedium(localPath, *content, head.size, head.time, progress_);
-    if (written.stopped) return ProjectEnd::Stopped;
-    if (!written.written) return stop(written.message);
-    setPosition(*content, 0);
-    if (const Step end = send(head, *content)) return end;
+    if (const Step end = putOnDisk(head, localPath, DiskTarget::Create)) return end;
     ++counters_.addedToProjects;
     return GoOn;
 }
@@ -309,7 +330,9 @@ Step ProjectSync::addNewFile(const std::string& path) {
     note(FileDecision::AddToMedium, path, name);
     DiskContent content = readDiskContent(*file, progress_);
     if (content.result != Transfer::Done) return stopForDisk(content.result, content.error, path);
-    if (const Step end = send({name, time, getSize(*content.bytes)}, *content.bytes)) return end;
+    const RecordHead head{name, time, getSize(*content.bytes)};
+    progress_.expect(head.size);
+    if (const Step end = send(head, *content.bytes)) return end;
     ++counters_.addedNewFiles;
     ++changes_;
     return GoOn;
