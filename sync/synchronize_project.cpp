@@ -115,7 +115,9 @@ ProjectResult ProjectSync::run() {
          {&ProjectSync::prepare, &ProjectSync::loadOldArchive, &ProjectSync::openPayloads,
           &ProjectSync::phaseOne, &ProjectSync::phaseTwo, &ProjectSync::finishPayload}) {
         if (const Step end = (this->*step)()) {
-            return {*end, hasOldArchive_ ? in_.existingArchivePath : std::string()};
+            // The archive read at the start still carries the project.
+            const bool found = old_.result != ArchiveLoad::Missing;
+            return {*end, found ? in_.existingArchivePath : std::string()};
         }
     }
     // A project whose archive must move to a new name (its mask list or subfolder flag
