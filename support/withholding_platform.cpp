@@ -39,11 +39,15 @@ class WithheldFolderReader final : public FolderReader {
     }
 
     FolderIdentity identity() const override { return identity_; }
+    int error() const override { return error_; }
 
     bool next(FolderEntry& entry) override {
         while (disk_) {
             if (!disk_->next(entry)) {
+                error_ = disk_->error();
                 disk_.reset();
+                // A folder not read whole ends there: its listing fails anyway.
+                if (error_ != 0) return false;
                 collectAdded();
                 break;
             }
@@ -76,6 +80,7 @@ class WithheldFolderReader final : public FolderReader {
     std::set<std::string> seen_;
     std::vector<FolderEntry> added_;
     std::size_t nextAdded_ = 0;
+    int error_ = 0;
 };
 
 }  // namespace
@@ -300,6 +305,10 @@ bool WithholdingPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
     return true;
 }
 
+bool WithholdingPlatform::flushFile(FileHandle handle) {
+    return openFileOf(handle) != nullptr;
+}
+
 PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     if (path.empty()) return fail(ENOENT, PathInfo{});
     const Found found = look(WithheldTree::keyOf(path));
@@ -349,6 +358,25 @@ bool WithholdingPlatform::moveFile(const std::string& from, const std::string& t
 
 bool WithholdingPlatform::renameNoReplace(const std::string& from, const std::string& to) {
     return moveFile(from, to, false);
+}
+
+bool WithholdingPlatform::renameReplace(const std::string& from, const std::string& to) {
+    return moveFile(from, to, true);
+}
+
+bool WithholdingPlatform::flushFolder(const std::string& path) {
+    const int problem = folderProblem(WithheldTree::keyOf(path));
+    return problem == 0 ? true : fail(problem, false);
+}
+
+// Permission bits are not kept in memory: a file made here has the bits the real run
+// would give it, or copy to it, as far as any later call can tell.
+bool WithholdingPlatform::copyPermissions(const std::string& from, const std::string& to) {
+    for (const std::string* path : {&from, &to}) {
+        const Found found = look(WithheldTree::keyOf(*path));
+        if (found.kind == WithheldKind::Gone) return fail(found.error, false);
+    }
+    return true;
 }
 
 std::unique_ptr<FolderReader> WithholdingPlatform::openFolder(const std::string& path) {

@@ -37,10 +37,14 @@ class WithholdingPlatform final : public Platform {
     bool truncateFile(FileHandle handle, std::int64_t size) override;
     bool lastWriteTime(FileHandle handle, FileTime& time) override;
     bool setLastWriteTime(FileHandle handle, FileTime time) override;
+    bool flushFile(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
     bool makeFolder(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameNoReplace(const std::string& from, const std::string& to) override;
+    bool renameReplace(const std::string& from, const std::string& to) override;
+    bool flushFolder(const std::string& path) override;
+    bool copyPermissions(const std::string& from, const std::string& to) override;
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
     FileTime currentTime() override;
     bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;

@@ -56,6 +56,7 @@ void writeThrough(Platform& os, const std::string& path, const std::string& cont
     if (time) {
         EXPECT_TRUE(os.setLastWriteTime(handle, *time));
     }
+    EXPECT_TRUE(os.flushFile(handle));
     EXPECT_TRUE(os.closeFile(handle));
 }
 
@@ -96,12 +97,13 @@ TEST(WithholdingPlatform, ShowsEveryChangeOfASynchronizationAndLeavesTheDiskAlon
 
     WithholdingPlatform preview(systemPlatform());
     writeThrough(preview, ferry + "proj.tmp", "new archive", archiveTime);
-    EXPECT_TRUE(preview.removeFile(ferry + "proj.move"));
-    EXPECT_TRUE(preview.renameNoReplace(ferry + "proj.tmp", ferry + "proj.move"));
+    EXPECT_TRUE(preview.flushFolder(ferry));
+    EXPECT_TRUE(preview.renameReplace(ferry + "proj.tmp", ferry + "proj.move"));
+    EXPECT_TRUE(preview.flushFolder(ferry));
 
     writeThrough(preview, work + "a.pas.tmp", "medium A", recordTime);
-    EXPECT_TRUE(preview.removeFile(work + "a.pas.old"));
-    EXPECT_TRUE(preview.renameNoReplace(work + "a.pas", work + "a.pas.old"));
+    EXPECT_TRUE(preview.copyPermissions(work + "a.pas", work + "a.pas.tmp"));
+    EXPECT_TRUE(preview.renameReplace(work + "a.pas", work + "a.pas.old"));
     EXPECT_TRUE(preview.renameNoReplace(work + "a.pas.tmp", work + "a.pas"));
 
     EXPECT_TRUE(preview.makeFolder(work + "new"));
@@ -166,6 +168,7 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
     writeDiskFile(dir / "b", "B");
     writeDiskFile(dir / "locked", "L");
     writeDiskFile(dir / "folder/inside", "I");
+    writeDiskFile(dir / "broken/inside", "I");
     const std::string before = diskTreeSnapshot(dir.path());
 
     const auto opens = [&](Platform& os, const std::string& name, FileAccess access,
@@ -187,6 +190,8 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
                     os.renameNoReplace(dir / "a", dir / "c");
          },
          EEXIST},
+        {"replace a folder",
+         [&](Platform& os) { return os.renameReplace(dir / "a", dir / "folder"); }, EISDIR},
         {"rename of a file deleted in memory",
          [&](Platform& os) {
              return os.removeFile(dir / "a") && os.renameNoReplace(dir / "a", dir / "c");
@@ -217,6 +222,13 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
          EEXIST},
         {"make a folder inside a file", [&](Platform& os) { return os.makeFolder(dir / "a/sub"); },
          ENOTDIR},
+        {"copy the permissions of a file deleted in memory",
+         [&](Platform& os) {
+             return os.removeFile(dir / "a") && os.copyPermissions(dir / "a", dir / "b");
+         },
+         ENOENT},
+        {"flush a folder that is not there",
+         [&](Platform& os) { return os.flushFolder(dir / "none"); }, ENOENT},
         {"list a file", [&](Platform& os) { return os.openFolder(dir / "a") != nullptr; }, ENOTDIR},
         {"write through a handle opened for reading",
          [&](Platform& os) {
@@ -243,6 +255,18 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
         EXPECT_FALSE(c.act(preview)) << c.what;
         EXPECT_EQ(preview.lastError(), c.error) << c.what;
     }
+
+    // A folder the disk cannot read whole fails through the preview as well, and does
+    // not pass off what was made in memory as the rest of it.
+    testkit::FaultPlatform beneath;
+    beneath.failFolderReadingAfter(1, "broken");
+    WithholdingPlatform preview(beneath);
+    EXPECT_TRUE(opens(preview, "broken/new", FileAccess::Write, FileCreation::CreateNew));
+    ScopedPlatform use(preview);
+    const FolderListing listing = listFolder(dir / "broken", "", FileAttributeNormal);
+    EXPECT_EQ(listing.failure().error, EIO);
+    for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_NE(listing.name(i), "new");
+
     EXPECT_EQ(diskTreeSnapshot(dir.path()), before);
 }
 
