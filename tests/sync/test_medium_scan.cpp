@@ -2,15 +2,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <filesystem>
 
 #include "support/date_time.h"
 #include "sync/sync_run.h"
+#include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
-#include "tests/testkit/plain_ucl.h"
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry {
@@ -21,17 +20,9 @@ using testkit::writeDiskFile;
 
 constexpr DateTime OneSecond = 1.0 / 86400;
 
-class MessageLog final : public UserPrompt {
-  public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    std::int32_t askChoice(const std::string&, const std::string&) override { return -1; }
-    std::vector<std::string> messages;
-};
-
-// An archive's header text and write stamp as another machine wrote them, and a payload.
+// An archive with no records, as another machine wrote it.
 std::string archiveBytes(const std::string& headerText, DateTime stamp) {
-    return headerText + '\0' + testkit::littleEndian(std::bit_cast<std::uint64_t>(stamp), 8) +
-           testkit::plainPayload(std::string(1, '\0'), 524288);
+    return testkit::archiveBytes(headerText, {}, stamp);
 }
 
 std::vector<ListedProject> byKey(std::vector<ListedProject> projects) {
@@ -85,7 +76,7 @@ TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
     writeDiskFile(ferry + "folder.move/inside.move", archiveBytes(" /home/ann/in/,*", past));
     writeDiskFile(medium / "top.move", archiveBytes(" /home/ann/top/,*", past));
 
-    MessageLog prompt;
+    testkit::ScriptedPrompt prompt;
     const MediumScan scan = scanMedium(medium.path(), prompt);
     EXPECT_FALSE(scan.clockRefused);
     EXPECT_TRUE(prompt.messages.empty());
@@ -99,7 +90,7 @@ TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
 
 TEST(MediumScan, NoMediumOrNoFerryFolderListsNothing) {
     const TempDir medium;
-    MessageLog prompt;
+    testkit::ScriptedPrompt prompt;
     EXPECT_TRUE(scanMedium(medium.path(), prompt).projects.empty());
 
     // The current folder is no medium: with none chosen, its "Ferry/" is not read.
@@ -125,7 +116,7 @@ TEST(MediumScan, ClockMustBeLaterThanEveryWriteStamp) {
     writeDiskFile(ferry + "before.move",
                   archiveBytes(" /home/ann/before/,*", current - OneSecond / 1000));
 
-    MessageLog prompt;
+    testkit::ScriptedPrompt prompt;
     const MediumScan scan = scanMedium(medium.path(), prompt);
     EXPECT_TRUE(scan.clockRefused);
     EXPECT_EQ(scan.projects.size(), 3u) << "the scan goes on";
@@ -142,7 +133,7 @@ TEST(MediumScan, ClockMustBeLaterThanEveryWriteStamp) {
 
     std::filesystem::remove(ferry + "ahead.move");
     std::filesystem::remove(ferry + "same.move");
-    MessageLog calm;
+    testkit::ScriptedPrompt calm;
     EXPECT_FALSE(scanMedium(medium.path(), calm).clockRefused);
     EXPECT_TRUE(calm.messages.empty()) << "an archive written a moment ago passes";
 }
