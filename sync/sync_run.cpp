@@ -23,13 +23,15 @@ std::string projectPathOf(std::string_view path) {
 
 // The catalogue entry of a listed project; -1 when it has none. When no entry has its
 // key, the medium may be mounted elsewhere today: the only entry filed under the same
-// archive name in a "Ferry/" folder is the project's.
+// archive name in a "Ferry/" folder is the project's, as long as that entry's archive is
+// gone from where it was (else it is another medium's copy of the project).
 std::int32_t entryOf(const Catalogue& catalogue, std::string_view mediumFolder,
                      std::string_view key) {
     const std::int32_t entry = catalogue.indexOf(key);
-    if (entry >= 0 || mediumFolder.empty()) return entry;
-    return catalogue.indexOfOnlyKeyEndingIn(PathSeparator + std::string(MediaFolderName) +
-                                            fileNameOf(key));
+    if (entry >= 0 || mediumFolder.empty() || !fileExists(key)) return entry;
+    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
+        PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
+    return moved >= 0 && !fileExists(catalogue.key(moved)) ? moved : -1;
 }
 
 // The medium was unplugged or unmounted: its folder, or the "Ferry/" folder that was

@@ -369,6 +369,19 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     EXPECT_FALSE(std::filesystem::exists(root / "elsewhere")) << "the work directory was used";
     expectStored({movedKey}, movedKey, work, fileDateTime(movedKey));
     EXPECT_TRUE(prompt.messages.empty());
+
+    // A copy of the medium beside it is another medium: its project gets a record of its
+    // own, and the work directory stays with the first.
+    const std::string copy = root / "COPY/";
+    std::filesystem::copy(remounted, copy, std::filesystem::copy_options::recursive);
+    const std::string copyKey = copy + "Ferry/" + fileNameOf(newKey);
+    LoadedSettings again = loadSettings();
+    scan = scanMedium(copy, prompt);
+    const RunResult onCopy = runSynchronization(copy, scan.projects, again.catalogue, prompt, {});
+    EXPECT_EQ(onCopy.end, RunEnd::Completed);
+    expectCounts(onCopy.counters, 0, 0, 2, 0, 0);
+    expectStored({movedKey, copyKey}, movedKey, work, fileDateTime(movedKey));
+    expectStored({movedKey, copyKey}, copyKey, "", fileDateTime(copyKey));
 }
 
 TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
