@@ -297,34 +297,46 @@ TEST_F(SyncRunTest, AMediumThatGoesAwayStopsTheRun) {
 }
 
 TEST_F(SyncRunTest, APreviewDecidesAsTheRunThenDoesAndChangesNothing) {
-    // Two projects share a folder: its Pascal sources, and all of it.
+    // Two projects share a folder (its Pascal sources, and all of it); a third has a
+    // folder of its own with the same files.
     const std::string shared = project("shared");
-    writeFileAt(shared + "a.pas", "v1", utcFileTime(2024, 1, 1));
-    writeFileAt(shared + "a.pas.old", "v0", utcFileTime(2023, 12, 1));
+    const std::string solo = project("solo");
+    for (const std::string& folder : {shared, solo}) {
+        writeFileAt(folder + "a.pas", "v1", utcFileTime(2024, 1, 1));
+        writeFileAt(folder + "a.pas.old", "v0", utcFileTime(2023, 12, 1));
+    }
     writeFileAt(shared + "b.txt", "b", utcFileTime(2024, 1, 1));
     std::vector<ListedProject> listed =
-        added({{shared, "*.pas", false, ""}, {shared, "*", false, ""}});
+        added({{shared, "*.pas", false, ""}, {shared, "*", false, ""}, {solo, "*", false, ""}});
     // A fresh medium and a machine that never ran: not even Ferry/ or a lock file is made.
     std::vector<std::string> decisions;
-    expectCounts(previewThenRun(listed, decisions).counters, 0, 0, 0, 4, 0);
-    // a.pas edited here reaches both archives; then this disk gets an older a.pas back,
+    expectCounts(previewThenRun(listed, decisions).counters, 0, 0, 0, 6, 0);
+    // a.pas edited here reaches every archive; then this disk gets an older a.pas back,
     // as another machine that missed the edit has it.
-    writeFileAt(shared + "a.pas", "v2", utcFileTime(2024, 2, 1));
+    for (const std::string& folder : {shared, solo}) {
+        writeFileAt(folder + "a.pas", "v2", utcFileTime(2024, 2, 1));
+    }
     ScriptedPrompt prompt;
-    ASSERT_EQ(run(listed, prompt).counters.replacedOnMedia, 2u);
-    writeFileAt(shared + "a.pas", "v1", utcFileTime(2024, 1, 1));
+    ASSERT_EQ(run(listed, prompt).counters.replacedOnMedia, 3u);
+    for (const std::string& folder : {shared, solo}) {
+        writeFileAt(folder + "a.pas", "v1", utcFileTime(2024, 1, 1));
+    }
 
-    expectCounts(previewThenRun(listed, decisions).counters, 1, 1, 0, 0, 0);
-    // The first project puts the medium's a.pas back (the disk's going to a.pas.old); the
-    // second then finds a.pas current and sends that a.pas.old to the medium.
+    // Each project puts the medium's a.pas back, the disk's going to a.pas.old, which a
+    // record a.pas.old then meets. In the shared folder the second project finds a.pas
+    // current and sends that a.pas.old to the medium.
+    EXPECT_EQ(previewThenRun(listed, decisions).counters.replacedInProjects, 2u);
     const auto taken = [&](const std::string& decision) {
         return std::count(decisions.begin(), decisions.end(), decision);
     };
     EXPECT_EQ(taken("ReplaceOnDisk " + shared + "a.pas"), 1);
     EXPECT_EQ(taken("Keep " + shared + "a.pas"), 1);
     EXPECT_EQ(taken("ReplaceOnMedium " + shared + "a.pas.old"), 1);
-    EXPECT_EQ(readDiskFile(shared + "a.pas"), "v2");
-    EXPECT_EQ(readDiskFile(shared + "a.pas.old"), "v1");
+    EXPECT_EQ(taken("ReplaceOnDisk " + solo + "a.pas"), 1);
+    for (const std::string& folder : {shared, solo}) {
+        EXPECT_EQ(readDiskFile(folder + "a.pas"), "v2");
+        EXPECT_EQ(readDiskFile(folder + "a.pas.old"), "v1");
+    }
 }
 
 TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
