@@ -442,6 +442,13 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     ScriptedPrompt prompt;
     EXPECT_EQ(run(listed, prompt).end, RunEnd::Completed);
     EXPECT_TRUE(fileExists(listed[0].key));
+
+    // A lock that cannot be taken at all (a read-only medium, a file system without
+    // locks) keeps no run from starting.
+    testkit::FaultPlatform noLocks;
+    noLocks.failCall(testkit::Call::LockFile, "", EROFS);
+    const ScopedPlatform scoped(noLocks);
+    EXPECT_TRUE(acquireRunLock(medium).held());
 }
 
 }  // namespace
