@@ -492,7 +492,8 @@ TEST_F(SyncTest, EmptyMaskListTravelsIntact) {
     EXPECT_EQ(records().size(), 2u) << "no record is dropped under an empty mask list";
 }
 
-// The medium inside the project: the archive never swallows itself or what lies beside it.
+// The medium inside the project: the archive never swallows itself or what lies beside it,
+// nor keeps a record from there.
 TEST_F(SyncTest, ArchiveFolderInsideTheProjectIsNotCarried) {
     project.includeSubfolders = true;
     writeDiskFile(ann.folder / "a.txt", "a");
@@ -501,10 +502,21 @@ TEST_F(SyncTest, ArchiveFolderInsideTheProjectIsNotCarried) {
     ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
     writeDiskFile(ann.folder / "Ferry/notes.txt", "beside the archives");
     ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
-    const auto content = testkit::readArchiveFile(testkit::archivePathOf(inside, project));
+    const std::string archivePath = testkit::archivePathOf(inside, project);
+    const auto content = testkit::readArchiveFile(archivePath);
     ASSERT_TRUE(content);
     ASSERT_EQ(content->records.size(), 1u);
     EXPECT_EQ(content->records[0].name, project.path + "a.txt");
+
+    // A record from the archive folder (written by a program that did not keep it out)
+    // is dropped, and the file there is left alone.
+    std::vector<ArchiveRecord> records = content->records;
+    records.push_back({project.path + "Ferry/notes.txt", M.ticks, "swallowed"});
+    writeDiskFile(archivePath, testkit::archiveBytes(content->headerText, records));
+    ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
+    EXPECT_EQ(ann.counters.removedFromMedia, 1u);
+    EXPECT_EQ(testkit::readArchiveFile(archivePath)->records.size(), 1u);
+    EXPECT_EQ(readDiskFile(ann.folder / "Ferry/notes.txt"), "beside the archives");
 }
 
 // Progress names the file and goes in chunks through a long copy; a stop request ends the
