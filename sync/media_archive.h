@@ -78,7 +78,8 @@ bool writeArchiveHead(Stream& archive, std::string_view headerText, DateTime sta
 bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp);
 
 // The payload's compressing and decompressing streams over a memory stream that starts
-// at position 0. Null only when libucl cannot be used.
+// at position 0. Null only when libucl cannot be used. The writer's output is whole only
+// when finishCompressing (compressed_stream.h) says so.
 StreamPtr newPayloadWriter(Stream& payload);
 StreamPtr newPayloadReader(Stream& payload);
 
