@@ -395,6 +395,14 @@ std::unique_ptr<FolderReader> WithholdingPlatform::openFolder(const std::string&
     return std::make_unique<WithheldFolderReader>(std::move(disk), identity, tree_, key);
 }
 
+FileLock WithholdingPlatform::lockFile(const std::string& path, FileCreation /*creation*/) {
+    // A lock changes nothing on disk, but making its file would: only a file already there
+    // is locked. The handle is the platform beneath's, and closeFile passes it there.
+    const FileLock lock = base_.lockFile(path, FileCreation::OpenExisting);
+    if (lock.handle == InvalidFileHandle) error_ = base_.lastError();
+    return lock;
+}
+
 FileTime WithholdingPlatform::currentTime() {
     return base_.currentTime();
 }
