@@ -173,7 +173,7 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
             open.file = fileOnDisk(key);
             tree_.setFile(key, open.file);
             if (open.canRead) open.disk = std::move(disk);
-        } else if (base_.lastError() != ENOENT) {
+        } else if (!isNotFoundError(base_.lastError())) {
             return fail(base_.lastError(), InvalidFileHandle);
         }
     }
