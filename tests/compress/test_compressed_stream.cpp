@@ -79,10 +79,13 @@ TEST(CompressedStream, NothingWrittenGivesAnEmptyPayload) {
     EXPECT_EQ(read(*reader.stream, &byte, 1), 0u);
 }
 
+// One worker, so that a block sent is in the destination when the write returns.
+constexpr unsigned OneWorker = 1;
+
 TEST(CompressedStream, AFullBlockWaitsForOneMoreByteOrRelease) {
     const std::string data = sourceLikeText(2 * B + 1);
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, B, *sink);
+    StreamPtr writer = newCompressingStream(7, B, *sink, {}, OneWorker);
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(0, B)), B);
     EXPECT_EQ(getSize(*sink), 0u) << "exactly B bytes stay pending";
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(B, 1)), 1u);
@@ -97,7 +100,7 @@ TEST(CompressedStream, BlockCountsForBAnd2B) {
     EXPECT_EQ(decodedBlockSizes(compressed(std::string_view(data).substr(0, B), B)),
               std::vector<std::size_t>{B});
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, B, *sink);
+    StreamPtr writer = newCompressingStream(7, B, *sink, {}, OneWorker);
     writeText(*writer, data);
     EXPECT_EQ(decodedBlockSizes(memoryBytes(*sink)), std::vector<std::size_t>{B})
         << "the second block waits for release";
@@ -315,7 +318,7 @@ TEST(CompressingStream, ForwardsTheCompressorsProgress) {
 
 TEST(CompressingSeek, ReportsOrStartsAgainAndNothingElse) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, Small, *sink);
+    StreamPtr writer = newCompressingStream(7, Small, *sink, {}, OneWorker);
     const std::string first = sourceLikeText(Small + 50);
     writeText(*writer, first);
     const auto accepted = static_cast<std::int32_t>(first.size());
@@ -338,7 +341,7 @@ TEST(CompressingSeek, ReportsOrStartsAgainAndNothingElse) {
 
 TEST(CompressingStream, ABadLevelFailsTheWriteAndKeepsTheBlock) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(11, Small, *sink);
+    StreamPtr writer = newCompressingStream(11, Small, *sink, {}, OneWorker);
     ASSERT_NE(writer, nullptr);
     const std::string data = sourceLikeText(Small + 1);
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(0, Small)), Small);
