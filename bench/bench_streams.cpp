@@ -1,7 +1,9 @@
 // Throughput of the compressing and decompressing streams against calling libucl directly
 // on the same blocks, over a generated corpus of source-like text and incompressible
-// bytes. The last two lines are "compress_ratio <ours/direct>" and
-// "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams).
+// bytes; and of the compressing stream with one worker thread per usable core against one
+// worker. The last two lines are "compress_ratio <ours/direct>" and
+// "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams;
+// both with one worker).
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +18,7 @@
 
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
+#include "support/cpu.h"
 #include "sync/media_archive.h"
 
 namespace {
@@ -130,9 +133,9 @@ Bytes compressDirect(const unsigned char* data, std::size_t size) {
     return payload;
 }
 
-Bytes compressOurs(const unsigned char* data, std::size_t size) {
+Bytes compressOurs(const unsigned char* data, std::size_t size, unsigned workers) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newPayloadWriter(*sink);
+    StreamPtr writer = newCompressingStream(ArchiveCompressionLevel, B, *sink, {}, workers);
     for (std::size_t at = 0; at < size; at += Piece) {
         write(*writer, data + at,
               static_cast<std::uint32_t>(std::min<std::size_t>(Piece, size - at)));
@@ -185,7 +188,7 @@ int main() {
     const Timing compress = bestPerSegment(
         segments, 2,
         [&](std::size_t s) {
-            const Bytes ours = compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes);
+            const Bytes ours = compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes, 1);
             if (!payloads[s].empty() && ours != payloads[s]) std::abort();
             payloads[s] = ours;
         },
@@ -194,6 +197,16 @@ int main() {
             if (!payloads[s].empty() && direct != payloads[s]) std::abort();
             payloads[s] = direct;
         });
+    const unsigned workers = usableCores();
+    const auto compressWith = [&](unsigned count) {
+        return [&, count](std::size_t s) {
+            if (compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes, count) !=
+                payloads[s]) {
+                std::abort();
+            }
+        };
+    };
+    const Timing parallel = bestPerSegment(segments, 2, compressWith(workers), compressWith(1));
     std::size_t payloadBytes = 0;
     for (const Bytes& payload : payloads) payloadBytes += payload.size();
     std::printf("payload %zu bytes (%.1f%% of the corpus), same bytes both ways\n", payloadBytes,
@@ -225,6 +238,8 @@ int main() {
     const auto rate = [&](double time) { return megabytesPerSecond(corpus.size(), time); };
     std::printf("compress   streams %8.2f MB/s   direct %8.2f MB/s\n", rate(compress.ours),
                 rate(compress.direct));
+    std::printf("compress   %u workers %8.2f MB/s   1 worker %8.2f MB/s   (x%.2f)\n", workers,
+                rate(parallel.ours), rate(parallel.direct), parallel.direct / parallel.ours);
     std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
                 rate(decompress.ours), rate(decompress.direct), Piece >> 10);
     std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
