@@ -9,76 +9,43 @@
 #include <vector>
 
 namespace ferry {
-namespace {
 
-enum class JobState { Idle, Queued, Done, Failed };
-
-struct Job {
-    BlockBuffer buffer;
-    std::uint32_t length = 0;      // bytes to compress in the input area
-    std::uint32_t compressed = 0;  // bytes at the buffer's start once Done
-    JobState state = JobState::Idle;
-};
-
-}  // namespace
-
-// The jobs form a ring in handing order: block n uses jobs[n % size], and is written
-// before block n + size can take its buffer. The caller alone writes to the destination
-// and touches a job's buffer while the job is Idle; workers touch only Queued jobs. The
-// mutex guards the queue and the job states.
+// The jobs form a ring in handing order: block n uses jobs[n % size] and is retired
+// before block n + size can take that job. The mutex guards the queue and which jobs are
+// done; a job's buffer belongs to the worker from hand until its work is done, and to the
+// stream's thread otherwise.
 struct BlockWorkers::Shared {
-    Shared(Stream& target, std::int32_t compressionLevel, std::size_t jobCount)
-        : destination(target), level(compressionLevel), jobs(jobCount) {}
+    Shared(std::size_t jobCount, Work blockWork)
+        : jobs(jobCount), done(jobCount), work(blockWork) {}
 
-    Stream& destination;
-    const std::int32_t level;
-    std::vector<Job> jobs;
-    std::uint64_t handed = 0;     // blocks handed over
-    std::uint64_t delivered = 0;  // blocks written, or found failed
-    bool failed = false;
+    std::vector<BlockJob> jobs;
+    std::vector<bool> done;
+    const Work work;
+    std::uint64_t handed = 0;   // jobs handed over
+    std::uint64_t retired = 0;  // jobs taken care of
 
     std::mutex mutex;
-    std::condition_variable queued;  // workers wait for work here
-    std::condition_variable ready;   // the caller waits for a block here
-    std::deque<Job*> queue;
+    std::condition_variable queued;    // workers wait for work here
+    std::condition_variable finished;  // the stream's thread waits for a result here
+    std::deque<std::size_t> queue;
     bool stopping = false;
     std::vector<std::thread> threads;
 
-    Job& head() { return jobs[delivered % jobs.size()]; }
+    std::size_t slot(std::uint64_t block) const { return block % jobs.size(); }
 
-    void work() {
+    void serve() {
         std::unique_lock lock(mutex);
         for (;;) {
             queued.wait(lock, [this] { return stopping || !queue.empty(); });
             if (stopping) return;
-            Job& job = *queue.front();
+            const std::size_t index = queue.front();
             queue.pop_front();
             lock.unlock();
-            job.compressed = compressInPlace(job.buffer, job.length, level, nullptr);
+            work(jobs[index]);
             lock.lock();
-            job.state = job.compressed > 0 ? JobState::Done : JobState::Failed;
-            ready.notify_all();
+            done[index] = true;
+            finished.notify_all();
         }
-    }
-
-    // Writes the oldest block handed over; without `wait`, only when it is already
-    // compressed. False when nothing was written.
-    bool deliverHead(bool wait) {
-        Job& job = head();
-        {
-            std::unique_lock lock(mutex);
-            const auto finished = [&job] { return job.state != JobState::Queued; };
-            if (wait) {
-                ready.wait(lock, finished);
-            } else if (!finished()) {
-                return false;
-            }
-        }
-        failed = job.state == JobState::Failed ||
-                 !writeBlock(destination, job.buffer.start(), job.compressed);
-        job.state = JobState::Idle;
-        ++delivered;
-        return !failed;
     }
 };
 
@@ -94,51 +61,63 @@ BlockWorkers::~BlockWorkers() {
 }
 
 std::unique_ptr<BlockWorkers> BlockWorkers::start(unsigned workers, std::uint32_t blockSize,
-                                                  std::int32_t level, Stream& destination) {
-    // Two buffers a worker: one being compressed, one compressed and waiting for its turn
-    // to be written while the worker goes on.
-    auto shared = std::make_unique<Shared>(destination, level, std::size_t{2} * workers);
-    for (Job& job : shared->jobs) {
+                                                  Work work) {
+    // Two jobs a worker: one at work, one done and waiting for its turn while the worker
+    // goes on.
+    auto shared = std::make_unique<Shared>(std::size_t{2} * workers, std::move(work));
+    for (BlockJob& job : shared->jobs) {
         if (!prepareBlockBuffer(job.buffer, blockSize)) return nullptr;
     }
     std::unique_ptr<BlockWorkers> pool(new BlockWorkers(std::move(shared)));
     Shared* common = pool->shared_.get();
     try {
         for (unsigned started = 0; started < workers; ++started) {
-            common->threads.emplace_back([common] { common->work(); });
+            common->threads.emplace_back([common] { common->serve(); });
         }
     } catch (const std::system_error&) {
-        // Fewer threads still work; none at all leaves the caller to compress alone.
+        // Fewer threads still work; none at all leaves the stream to work alone.
         if (common->threads.empty()) return nullptr;
     }
     return pool;
 }
 
-bool BlockWorkers::hand(BlockBuffer& filled, std::uint32_t length) {
+BlockJob* BlockWorkers::freeJob() {
     Shared& common = *shared_;
-    if (common.failed) return false;
-    if (common.handed - common.delivered == common.jobs.size() && !common.deliverHead(true)) {
-        return false;
-    }
-    Job& job = common.jobs[common.handed % common.jobs.size()];
-    std::swap(job.buffer.bytes, filled.bytes);
-    job.length = length;
+    if (common.handed - common.retired == common.jobs.size()) return nullptr;
+    return &common.jobs[common.slot(common.handed)];
+}
+
+void BlockWorkers::hand() {
+    Shared& common = *shared_;
+    const std::size_t index = common.slot(common.handed);
     {
         const std::lock_guard lock(common.mutex);
-        job.state = JobState::Queued;
-        common.queue.push_back(&job);
+        common.done[index] = false;
+        common.queue.push_back(index);
     }
     common.queued.notify_one();
     ++common.handed;
-    while (common.delivered < common.handed && common.deliverHead(false)) {
-    }
-    return !common.failed;
 }
 
-bool BlockWorkers::drain() {
+BlockJob* BlockWorkers::oldest(bool wait) {
     Shared& common = *shared_;
-    while (!common.failed && common.delivered < common.handed) common.deliverHead(true);
-    return !common.failed;
+    if (common.retired == common.handed) return nullptr;
+    const std::size_t index = common.slot(common.retired);
+    std::unique_lock lock(common.mutex);
+    if (wait) {
+        common.finished.wait(lock, [&] { return common.done[index]; });
+    } else if (!common.done[index]) {
+        return nullptr;
+    }
+    return &common.jobs[index];
+}
+
+void BlockWorkers::retire() {
+    ++shared_->retired;
+}
+
+void BlockWorkers::forget() {
+    while (oldest(true)) retire();
 }
 
 }  // namespace ferry

@@ -1,34 +1,55 @@
 #pragma once
 
-// Compresses a compressing stream's full blocks on worker threads and writes them to the
-// destination strictly in the order they were handed over, from the caller's thread only,
-// so that the bytes written equal those of compressing one block after another.
+// Worker threads that process a compressed stream's blocks while the stream's own thread
+// goes on, handing the results back strictly in the order the blocks were handed over.
+// Only the stream's thread touches the stream beneath; workers touch only the buffers of
+// the blocks they were given.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "compress/block_stream.h"
 
 namespace ferry {
 
+struct BlockJob {
+    BlockBuffer buffer;
+    // The bytes to work on: in the buffer (its input area, or its end) or lent by the
+    // stream beneath, which must stay unchanged until the job is retired.
+    const std::byte* input = nullptr;
+    std::uint32_t length = 0;
+    // Bytes the work left at the buffer's start; 0 when it failed.
+    std::uint32_t output = 0;
+};
+
 class BlockWorkers {
   public:
-    // `workers` threads (2 or more) and two block buffers each. Null when no thread can
-    // be started or memory runs out; the caller then compresses on its own thread.
+    // Fills job.output from job.input; runs on a worker thread.
+    using Work = std::function<void(BlockJob& job)>;
+
+    // `workers` threads (2 or more) and two jobs, each with its own block buffer, a
+    // worker. Null when no thread can be started or memory runs out; the stream then
+    // works on its own thread.
     static std::unique_ptr<BlockWorkers> start(unsigned workers, std::uint32_t blockSize,
-                                               std::int32_t level, Stream& destination);
-    // Stops the threads; blocks not yet written are dropped.
+                                               Work work);
+    // Stops the threads; results not yet taken are dropped.
     ~BlockWorkers();
     BlockWorkers(const BlockWorkers&) = delete;
     BlockWorkers& operator=(const BlockWorkers&) = delete;
 
-    // Takes the first `length` bytes of `filled`'s input area for compression and gives
-    // `filled` a free buffer in exchange. Waits, writing finished blocks, while every
-    // buffer is busy. False once a block failed: the compressor failed or the destination
-    // took less than the whole block; nothing is taken or written after that.
-    bool hand(BlockBuffer& filled, std::uint32_t length);
-    // Waits for every block handed over and writes it; false as for hand.
-    bool drain();
+    // The job the next block goes into; null while every job is handed over and not yet
+    // retired.
+    BlockJob* freeJob();
+    // Queues the job freeJob gave, once its input is set.
+    void hand();
+    // The oldest job handed over and not yet retired, once its work is done; with
+    // `wait` false, null while it is still at work. Null when none is handed over.
+    BlockJob* oldest(bool wait);
+    // The oldest job is taken care of; its buffer is free for the next block.
+    void retire();
+    // Waits for every job at work and forgets them all, results unseen.
+    void forget();
 
   private:
     struct Shared;

@@ -56,21 +56,54 @@ bool emitBlock(CompressorState& state, std::uint32_t length) {
     return !state.broken;
 }
 
+// Writes the oldest block the workers compressed; false when it failed.
+bool writeOldest(CompressorState& state, BlockJob& job) {
+    state.broken =
+        job.output == 0 || !writeBlock(*state.underlying, job.buffer.start(), job.output);
+    state.workers->retire();
+    return !state.broken;
+}
+
+// Hands the block over in exchange for a free buffer, writing what is ready first (and
+// waiting for the oldest block when every buffer is busy).
+bool handBlock(CompressorState& state, std::uint32_t length) {
+    BlockWorkers& workers = *state.workers;
+    while (BlockJob* done = workers.oldest(false)) {
+        if (!writeOldest(state, *done)) return false;
+    }
+    BlockJob* job = workers.freeJob();
+    if (!job) {
+        if (!writeOldest(state, *workers.oldest(true))) return false;
+        job = workers.freeJob();
+    }
+    std::swap(job->buffer.bytes, state.buffer.bytes);
+    job->input = job->buffer.inputArea();
+    job->length = length;
+    workers.hand();
+    return true;
+}
+
 // Sends the block of `length` bytes, or hands it to the workers; false as for emitBlock.
 bool sendBlock(CompressorState& state, std::uint32_t length) {
     if (!state.workers && state.workerCount > 1 && length == state.buffer.blockSize) {
-        state.workers = BlockWorkers::start(state.workerCount, state.buffer.blockSize, state.level,
-                                            *state.underlying);
+        const std::int32_t level = state.level;
+        state.workers =
+            BlockWorkers::start(state.workerCount, state.buffer.blockSize, [level](BlockJob& job) {
+                job.output = compressInPlace(job.buffer, job.length, level, nullptr);
+            });
         if (!state.workers) state.workerCount = 1;
     }
-    if (!state.workers) return emitBlock(state, length);
-    state.broken = !state.workers->hand(state.buffer, length);
-    return !state.broken;
+    return state.workers ? handBlock(state, length) : emitBlock(state, length);
 }
 
 // Waits until every block handed to the workers is written; false when one failed.
 bool drainWorkers(CompressorState& state) {
-    if (state.workers && !state.workers->drain()) state.broken = true;
+    if (!state.workers) return !state.broken;
+    while (!state.broken) {
+        BlockJob* job = state.workers->oldest(true);
+        if (!job) break;
+        writeOldest(state, *job);
+    }
     return !state.broken;
 }
 
