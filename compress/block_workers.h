@@ -19,13 +19,14 @@ struct BlockJob {
     // stream beneath, which must stay unchanged until the job is retired.
     const std::byte* input = nullptr;
     std::uint32_t length = 0;
-    // Bytes the work left at the buffer's start; 0 when it failed.
+    // Bytes the work left at the buffer's start, unless it failed.
     std::uint32_t output = 0;
+    bool failed = false;
 };
 
 class BlockWorkers {
   public:
-    // Fills job.output from job.input; runs on a worker thread.
+    // Fills job.output (or job.failed) from job.input; runs on a worker thread.
     using Work = std::function<void(BlockJob& job)>;
 
     // `workers` threads (2 or more) and two jobs, each with its own block buffer, a

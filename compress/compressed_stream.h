@@ -63,7 +63,12 @@ StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stre
 bool finishCompressing(Stream& compressing);
 
 // Reads blocks of `blockSize` from `source`, whose payload starts at its position 0, and
-// delivers their bytes. A memory source is decoded where it lies. Safe on any input:
+// delivers their bytes. A memory source is decoded where it lies. With more than one
+// worker, from the second block on the source is read ahead and the next blocks (at most
+// two a worker) are decoded on that many threads; the bytes delivered and the results
+// stay those of one worker, only the source's position runs ahead (and a seek back into
+// a block may need no second reading, so fewer progress reports). Damage ahead counts
+// only when the reader reaches it. Safe on any input:
 //   read: the count asked for; fewer at the end of the data (also when 1 to 3 stray bytes
 //         follow the last block); StreamFailure on damage (a length of 0 or above
 //         B + B/8 + 256, a block cut short, a decoder error), not counting bytes that call
@@ -76,6 +81,7 @@ bool finishCompressing(Stream& compressing);
 // Null when libucl's start-up check fails, blockSize is 0 or too large, or memory runs
 // out.
 StreamPtr newDecompressingStream(std::uint32_t blockSize, Stream& source,
-                                 ProgressCallback progress = {});
+                                 ProgressCallback progress = {},
+                                 unsigned workers = EveryUsableCore);
 
 }  // namespace ferry

@@ -58,8 +58,7 @@ bool emitBlock(CompressorState& state, std::uint32_t length) {
 
 // Writes the oldest block the workers compressed; false when it failed.
 bool writeOldest(CompressorState& state, BlockJob& job) {
-    state.broken =
-        job.output == 0 || !writeBlock(*state.underlying, job.buffer.start(), job.output);
+    state.broken = job.failed || !writeBlock(*state.underlying, job.buffer.start(), job.output);
     state.workers->retire();
     return !state.broken;
 }
@@ -90,6 +89,7 @@ bool sendBlock(CompressorState& state, std::uint32_t length) {
         state.workers =
             BlockWorkers::start(state.workerCount, state.buffer.blockSize, [level](BlockJob& job) {
                 job.output = compressInPlace(job.buffer, job.length, level, nullptr);
+                job.failed = job.output == 0;
             });
         if (!state.workers) state.workerCount = 1;
     }

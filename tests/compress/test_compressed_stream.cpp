@@ -30,6 +30,9 @@ constexpr std::uint32_t B = 524288;
 constexpr std::uint32_t BufferSize = 590080;
 // A small block size, so that tests can span several blocks cheaply.
 constexpr std::uint32_t Small = 1024;
+// One worker, so that a block sent is in the destination when the write returns, and a
+// block read is decoded when the read asks for it.
+constexpr unsigned OneWorker = 1;
 
 std::string compressed(std::string_view data, std::uint32_t blockSize) {
     StreamPtr sink = newMemoryStream();
@@ -53,10 +56,12 @@ struct Reader {
     explicit Reader(std::string_view payload, std::uint32_t blockSize = Small)
         : source(memoryStreamWith(payload)),
           stream(newDecompressingStream(
-              blockSize, *source, [this](Stream& sender, std::uint32_t in, std::uint32_t out) {
+              blockSize, *source,
+              [this](Stream& sender, std::uint32_t in, std::uint32_t out) {
                   EXPECT_EQ(&sender, stream.get());
                   reports.push_back({in, out});
-              })) {}
+              },
+              OneWorker)) {}
     std::string read(std::uint32_t count) {
         std::string bytes(count, '\0');
         const std::uint32_t got = ferry::read(*stream, bytes.data(), count);
@@ -78,9 +83,6 @@ TEST(CompressedStream, NothingWrittenGivesAnEmptyPayload) {
     char byte = 0;
     EXPECT_EQ(read(*reader.stream, &byte, 1), 0u);
 }
-
-// One worker, so that a block sent is in the destination when the write returns.
-constexpr unsigned OneWorker = 1;
 
 TEST(CompressedStream, AFullBlockWaitsForOneMoreByteOrRelease) {
     const std::string data = sourceLikeText(2 * B + 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -132,6 +133,74 @@ TEST(ParallelCompression, FailuresSurfaceAsWithOneWorker) {
             release(file);
             const std::size_t kept = c.level == 7 ? c.room : 0;
             EXPECT_EQ(testkit::readDiskFile(dir / "payload"), whole.substr(0, kept));
+        }
+    }
+}
+
+// Where each block's length field starts.
+std::vector<std::size_t> blockStarts(std::string_view payload) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at + 4 <= payload.size();) {
+        starts.push_back(at);
+        at += 4 + static_cast<unsigned char>(payload[at]) +
+              (static_cast<std::size_t>(static_cast<unsigned char>(payload[at + 1])) << 8);
+    }
+    return starts;
+}
+
+// Reads and seeks through `payload` at random, the same way for every worker count, and
+// writes down every result and every byte delivered. (Progress reports may differ: with
+// workers no block goes straight into the reader's target, so a seek back into it needs
+// no second reading.)
+std::string readingLog(std::string_view payload, unsigned workers) {
+    StreamPtr source = testkit::memoryStreamWith(payload);
+    std::string log;
+    StreamPtr reader = newDecompressingStream(B, *source, {}, workers);
+    std::mt19937 random(static_cast<std::uint32_t>(payload.size()));
+    const auto note = [&log](std::uint32_t result) { log += " " + std::to_string(result) + ":"; };
+    for (int step = 0; step < 80; ++step) {
+        const auto offset =
+            static_cast<std::int32_t>(random() % (4 * B)) - static_cast<std::int32_t>(B);
+        switch (random() % 8) {
+            case 5: note(seek(*reader, std::abs(offset), SeekOrigin::fromBeginning)); break;
+            case 6: note(seek(*reader, offset, SeekOrigin::fromCurrent)); break;
+            case 7: note(seek(*reader, -std::abs(offset) / 4, SeekOrigin::fromEnd)); break;
+            default: {
+                std::string bytes(random() % (3 * B) + 1, '\0');
+                const std::uint32_t count = static_cast<std::uint32_t>(bytes.size());
+                const std::uint32_t got = read(*reader, bytes.data(), count);
+                note(got);
+                if (got <= count) log.append(bytes, 0, got);
+            }
+        }
+    }
+    return log;
+}
+
+TEST(ParallelDecompression, DeliversWhatOneWorkerDelivers) {
+    const std::string whole = testkit::plainPayload(payloadOf(7 * B + 3), B);
+    const std::vector<std::size_t> starts = blockStarts(whole);
+    ASSERT_EQ(starts.size(), 8u);
+    std::string damaged = whole;
+    damaged[starts[4] + 9] = static_cast<char>(damaged[starts[4] + 9] ^ 0x5A);
+    std::string zeroLength = whole;
+    zeroLength.replace(starts[3], 4, std::string(4, '\0'));
+    const struct {
+        const char* what;
+        std::string payload;
+    } cases[] = {
+        {"nothing", ""},
+        {"one block", testkit::plainPayload(payloadOf(B - 1), B)},
+        {"eight blocks", whole},
+        {"two stray bytes after them", whole + "ab"},
+        {"a damaged fifth block", damaged},
+        {"a fourth block of length 0", zeroLength},
+        {"cut inside the sixth block", whole.substr(0, starts[5] + 20)},
+    };
+    for (const auto& c : cases) {
+        const std::string single = readingLog(c.payload, 1);
+        for (const unsigned workers : WorkerCounts) {
+            EXPECT_EQ(readingLog(c.payload, workers), single) << c.what << ", " << workers;
         }
     }
 }
