@@ -1,7 +1,7 @@
 // Throughput of the compressing and decompressing streams against calling libucl directly
 // on the same blocks, over a generated corpus of source-like text and incompressible
-// bytes; and of the compressing stream with one worker thread per usable core against one
-// worker. The last two lines are "compress_ratio <ours/direct>" and
+// bytes; and of both streams with one worker thread per usable core against one worker.
+// The last two lines are "compress_ratio <ours/direct>" and
 // "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams;
 // both with one worker).
 
@@ -162,9 +162,10 @@ void decompressDirect(const Bytes& payload, unsigned char* out, std::size_t size
     }
 }
 
-void decompressOurs(Stream& source, unsigned char* out, std::size_t size, std::uint32_t piece) {
+void decompressOurs(Stream& source, unsigned char* out, std::size_t size, std::uint32_t piece,
+                    unsigned workers) {
     setPosition(source, 0);
-    StreamPtr reader = newPayloadReader(source);
+    StreamPtr reader = newDecompressingStream(B, source, {}, workers);
     for (std::size_t at = 0; at < size; at += piece) {
         const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(piece, size - at));
         if (read(*reader, out + at, count) != count) std::abort();
@@ -222,7 +223,7 @@ int main() {
         return bestPerSegment(
             segments, 15,
             [&](std::size_t s) {
-                decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, piece);
+                decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, piece, 1);
             },
             [&](std::size_t s) {
                 decompressDirect(payloads[s], out.data() + s * SegmentBytes, SegmentBytes);
@@ -230,6 +231,13 @@ int main() {
     };
     const Timing wholeBlocks = decompressWith(WholePiece);
     const Timing decompress = decompressWith(Piece);
+    const auto decompressBy = [&](unsigned count) {
+        return [&, count](std::size_t s) {
+            decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, Piece, count);
+        };
+    };
+    const Timing parallelRead =
+        bestPerSegment(segments, 15, decompressBy(workers), decompressBy(1));
     if (out != corpus) {
         std::printf("decoded bytes differ from the corpus\n");
         return 1;
@@ -244,6 +252,9 @@ int main() {
                 rate(decompress.ours), rate(decompress.direct), Piece >> 10);
     std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
                 rate(wholeBlocks.ours), rate(wholeBlocks.direct), WholePiece >> 10);
+    std::printf("decompress %u workers %8.2f MB/s   1 worker %8.2f MB/s   (x%.2f, %u KiB reads)\n",
+                workers, rate(parallelRead.ours), rate(parallelRead.direct),
+                parallelRead.direct / parallelRead.ours, Piece >> 10);
     std::printf("compress_ratio %.3f\n", compress.direct / compress.ours);
     std::printf("decompress_ratio %.3f\n", decompress.direct / decompress.ours);
     return 0;
