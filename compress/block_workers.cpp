@@ -16,7 +16,7 @@ namespace ferry {
 // stream's thread otherwise.
 struct BlockWorkers::Shared {
     Shared(std::size_t jobCount, Work blockWork)
-        : jobs(jobCount), done(jobCount), work(blockWork) {}
+        : jobs(jobCount), done(jobCount), work(std::move(blockWork)) {}
 
     std::vector<BlockJob> jobs;
     std::vector<bool> done;

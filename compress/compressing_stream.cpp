@@ -11,7 +11,7 @@ namespace {
 
 // The uncompressed block is gathered in the buffer's input area and compressed to the
 // buffer's start. With workers, a full block's buffer is handed over whole and a free one
-// taken in exchange; they write the blocks in order.
+// taken in exchange; this thread writes the compressed blocks as they come back, in order.
 // totalIn counts the uncompressed bytes of the blocks sent (or handed over), totalOut the
 // bytes this thread wrote to the destination, length fields included (progress is only
 // reported without workers).
