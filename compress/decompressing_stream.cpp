@@ -217,7 +217,11 @@ std::uint32_t seekFromStart(DecompressorState& state, std::int64_t target) {
         state.workers->forget();
         state.aheadEnd = Load::Block;
     }
-    if (setPosition(*state.underlying, 0) != 0) return StreamFailure;
+    if (setPosition(*state.underlying, 0) != 0) {
+        // The blocks read ahead are gone: without starting again the stream cannot go on.
+        if (state.workers) damage(state);
+        return StreamFailure;
+    }
     state.damaged = false;
     state.available = 0;
     state.cursor = state.buffer.start();
