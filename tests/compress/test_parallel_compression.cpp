@@ -205,5 +205,21 @@ TEST(ParallelDecompression, DeliversWhatOneWorkerDelivers) {
     }
 }
 
+TEST(ParallelDecompression, ASourceThatCannotStartAgainNeverSkipsBlocks) {
+    const std::string data = payloadOf(6 * B);
+    for (const unsigned workers : {1u, 2u}) {
+        StreamPtr source = testkit::memoryStreamWith(testkit::plainPayload(data, B));
+        source->ops.seek = [](Stream&, std::int32_t, SeekOrigin) { return StreamFailure; };
+        StreamPtr reader = newDecompressingStream(B, *source, {}, workers);
+        std::string bytes(2 * B + 10, '\0');
+        ASSERT_EQ(read(*reader, bytes.data(), 2 * B + 10), 2 * B + 10);
+        EXPECT_EQ(setPosition(*reader, 0), StreamFailure) << workers;
+        const std::uint32_t got = read(*reader, bytes.data(), B);
+        if (got != StreamFailure) {
+            EXPECT_EQ(bytes.substr(0, got), data.substr(2 * B + 10, B)) << workers;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ferry
