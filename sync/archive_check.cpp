@@ -15,9 +15,11 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
     progress.expect(getSize(payload));
     std::uint32_t consumed = 0;
     StreamPtr reader = newDecompressingStream(
-        ArchiveBlockSize, payload, [&](Stream&, std::uint32_t compressed, std::uint32_t) {
+        ArchiveBlockSize, payload, [&](Stream&, std::uint32_t compressed, std::uint32_t decoded) {
+            // Reading only forward, the reader reports each block once, in order.
             progress.advance(compressed - consumed);
             consumed = compressed;
+            survey.blocks.push_back({compressed, decoded});
         });
     if (!reader) {
         survey.check = PayloadCheck::NoMemory;

@@ -5,6 +5,7 @@
 // outside its project.
 
 #include <cstdint>
+#include <vector>
 
 #include "compress/stream.h"
 #include "sync/project_progress.h"
@@ -20,9 +21,19 @@ enum class PayloadCheck {
     NoMemory  // libucl could not be used
 };
 
+// Where one block of a payload ends: in the compressed bytes (length fields included) and
+// in the decoded bytes, both counted from the payload's start.
+struct BlockEnd {
+    std::uint32_t compressed = 0;
+    std::uint32_t decoded = 0;
+};
+
 struct PayloadSurvey {
     PayloadCheck check = PayloadCheck::Unsafe;
     std::uint64_t contentBytes = 0;  // the records' content bytes, for progress
+    // The blocks read, in order, up to the one holding the terminator: a new payload may
+    // copy those it shares whole.
+    std::vector<BlockEnd> blocks;
 };
 
 // Decodes the payload (a stream positioned at 0, holding no block at all for an empty

@@ -33,13 +33,18 @@ bool ProjectProgress::report() {
     return !stopRequested_;
 }
 
-Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
-                        ProjectProgress& progress, StopRequests stops) {
+namespace {
+
+// Moves `count` bytes a chunk at a time with `move` (the bytes it moved, or StreamFailure),
+// counting each chunk as progress.
+template <class Move>
+Copied moveWithProgress(std::uint64_t count, ProjectProgress& progress, StopRequests stops,
+                        Move move) {
     Copied copied;
     while (copied.bytes < count) {
         const auto chunk = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(count - copied.bytes, ProgressChunk));
-        const std::uint32_t moved = copyStream(destination, source, chunk);
+        const std::uint32_t moved = move(chunk);
         if (moved == StreamFailure) {
             copied.failed = true;
             break;
@@ -49,6 +54,25 @@ Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count
         if (moved != chunk || copied.stopped) break;
     }
     return copied;
+}
+
+}  // namespace
+
+Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
+                        ProjectProgress& progress, StopRequests stops) {
+    return moveWithProgress(count, progress, stops, [&](std::uint32_t chunk) {
+        return copyStream(destination, source, chunk);
+    });
+}
+
+Copied skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress) {
+    return moveWithProgress(count, progress, StopRequests::End, [&](std::uint32_t chunk) {
+        const std::uint32_t from = position(source);
+        if (from == StreamFailure) return StreamFailure;
+        const std::uint32_t to =
+            seek(source, static_cast<std::int32_t>(chunk), SeekOrigin::fromCurrent);
+        return to == StreamFailure ? StreamFailure : to - from;
+    });
 }
 
 }  // namespace ferry

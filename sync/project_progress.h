@@ -50,5 +50,8 @@ enum class StopRequests { End, Ignore };
 // step that must not be left half done).
 Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
                         ProjectProgress& progress, StopRequests stops = StopRequests::End);
+// Passes over up to `count` bytes of `source` as copyWithProgress would copy them: the
+// same progress and the same stops, with nothing written.
+Copied skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress);
 
 }  // namespace ferry

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <optional>
+#include <utility>
+#include <vector>
 
-#include "compress/compressed_stream.h"
 #include "compress/file_stream.h"
-#include "compress/memory_stream.h"
 #include "support/files.h"
 #include "support/paths.h"
 #include "support/system_error.h"
@@ -15,6 +15,7 @@
 #include "sync/disk_file_writer.h"
 #include "sync/local_files.h"
 #include "sync/media_archive.h"
+#include "sync/new_payload.h"
 #include "sync/record_names.h"
 #include "sync/record_times.h"
 #include "sync/record_transfer.h"
@@ -78,13 +79,17 @@ class ProjectSync {
     Step phaseTwo();
     Step addNewFile(const std::string& path);
     Step finishPayload();
+    bool rewritesArchive() const;
     ProjectResult endWithoutChanges();
     ProjectResult endWithNewArchive();
 
     std::optional<ConflictAnswer> answerConflict(const std::string& diskPath);
     void note(FileDecision decision, const std::string& localPath, const std::string& recordName,
               ConflictAnswer answer = ConflictAnswer::None);
-    Step send(const RecordHead& head, Stream& content);
+    Step passOn(const RecordHead& head, Stream& content);
+    Step add(const RecordHead& head, Stream& content);
+    Step fits(const RecordHead& head);
+    Step sent(Transfer transfer);
     Step stop(const std::string& message);
     Step stopForDisk(Transfer transfer, int error, const std::string& path);
     Step payloadFailed();
@@ -102,9 +107,9 @@ class ProjectSync {
     LoadedArchive old_;
     bool hasOldArchive_ = false;
     DateTime mediaSync_ = 0;
+    std::vector<BlockEnd> oldBlocks_;
     StreamPtr reader_;
-    StreamPtr newPayload_;
-    StreamPtr writer_;
+    NewPayload newPayload_;
     std::uint64_t payloadBytes_ = 0;
     std::int32_t changes_ = 0;
     ConflictAnswer rememberedAnswer_ = ConflictAnswer::None;
@@ -120,10 +125,14 @@ ProjectResult ProjectSync::run() {
             return {*end, found ? in_.existingArchivePath : std::string()};
         }
     }
+    return rewritesArchive() ? endWithNewArchive() : endWithoutChanges();
+}
+
+bool ProjectSync::rewritesArchive() const {
     // A project whose archive must move to a new name (its mask list or subfolder flag
     // changed) is written even when no file changed: the header must say what it is now.
     const bool renamed = hasOldArchive_ && in_.existingArchivePath != archivePath_;
-    return changes_ < 1 && !renamed ? endWithoutChanges() : endWithNewArchive();
+    return changes_ >= 1 || renamed;
 }
 
 Step ProjectSync::prepare() {
@@ -163,16 +172,17 @@ Step ProjectSync::loadOldArchive() {
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
+    oldBlocks_ = survey.blocks;
     return GoOn;
 }
 
 Step ProjectSync::openPayloads() {
     const std::string problem = files_.list();
     if (!problem.empty()) return stop(problem);
-    newPayload_ = newMemoryStream();
-    writer_ = newPayloadWriter(*newPayload_);
+    const bool opened =
+        newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression);
     reader_ = newPayloadReader(*old_.payload);
-    if (!writer_ || !reader_) return payloadFailed();
+    if (!opened || !reader_) return payloadFailed();
     return GoOn;
 }
 
@@ -254,7 +264,7 @@ Step ProjectSync::sendDiskVersion(const RecordHead& head, Stream& disk, FileTime
         return stopForDisk(content.result, content.error, diskPath);
     const RecordHead replaced{head.name, diskTime, getSize(*content.bytes)};
     progress_.expect(replaced.size);
-    if (const Step end = send(replaced, *content.bytes)) return end;
+    if (const Step end = add(replaced, *content.bytes)) return end;
     ++counters_.replacedOnMedia;
     ++changes_;
     return GoOn;
@@ -280,11 +290,11 @@ Step ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, Dis
     if (written.stopped) return ProjectEnd::Stopped;
     if (!written.written) return stop(written.message);
     setPosition(*content, 0);
-    return send(head, *content);
+    return passOn(head, *content);
 }
 
 Step ProjectSync::keepRecord(const RecordHead& head) {
-    return send(head, *reader_);
+    return passOn(head, *reader_);
 }
 
 // Passes over a record's content that does not go on; its bytes count as handled.
@@ -299,6 +309,7 @@ Step ProjectSync::handleMissingFile(const RecordHead& head, const std::string& l
     if (!files_.wouldList(localPath)) {
         note(FileDecision::DropFromMedium, localPath, head.name);
         if (const Step end = skipRecord(head)) return end;
+        newPayload_.leaveOut();
         ++counters_.removedFromMedia;
         ++changes_;
         return GoOn;
@@ -334,18 +345,17 @@ Step ProjectSync::addNewFile(const std::string& path) {
     if (content.result != Transfer::Done) return stopForDisk(content.result, content.error, path);
     const RecordHead head{name, time, getSize(*content.bytes)};
     progress_.expect(head.size);
-    if (const Step end = send(head, *content.bytes)) return end;
+    if (const Step end = add(head, *content.bytes)) return end;
     ++counters_.addedNewFiles;
     ++changes_;
     return GoOn;
 }
 
+// Nothing is compressed for an archive that is not written, unless told to.
 Step ProjectSync::finishPayload() {
     reader_.reset();
-    if (!writeRecordSequenceEnd(*writer_) || !finishCompressing(*writer_)) return payloadFailed();
-    writer_.reset();
-    setPosition(*newPayload_, 0);
-    return GoOn;
+    if (!rewritesArchive() && !options_.wholeRecompression) return GoOn;
+    return newPayload_.finish() ? GoOn : payloadFailed();
 }
 
 ProjectResult ProjectSync::endWithoutChanges() {
@@ -366,7 +376,7 @@ ProjectResult ProjectSync::endWithoutChanges() {
 ProjectResult ProjectSync::endWithNewArchive() {
     const NewArchive archive{archivePath_,
                              buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
-                             newPayload_.get()};
+                             &newPayload_.compressed()};
     const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
                          old_.stamp, old_.payload.get(), old_.time};
     switch (replaceArchive(archive, old, in_.projectNumber, prompt_, progress_, lastSync_)) {
@@ -384,10 +394,24 @@ void ProjectSync::note(FileDecision decision, const std::string& localPath,
 
 // Every record goes to the new payload whole, or the project stops before the medium is
 // written.
-Step ProjectSync::send(const RecordHead& head, Stream& content) {
+Step ProjectSync::passOn(const RecordHead& head, Stream& content) {
+    if (const Step end = fits(head)) return end;
+    return sent(newPayload_.passOn(head, content, progress_));
+}
+
+Step ProjectSync::add(const RecordHead& head, Stream& content) {
+    if (const Step end = fits(head)) return end;
+    return sent(newPayload_.add(head, content, progress_));
+}
+
+Step ProjectSync::fits(const RecordHead& head) {
     payloadBytes_ += head.name.size() + 1 + 12 + head.size;
     if (payloadBytes_ > LargestPayload) return stop(projectTooLargeMessage(in_.projectPath));
-    switch (sendRecord(*writer_, head, content, progress_)) {
+    return GoOn;
+}
+
+Step ProjectSync::sent(Transfer transfer) {
+    switch (transfer) {
         case Transfer::Done: return GoOn;
         case Transfer::Stopped: return ProjectEnd::Stopped;
         case Transfer::TooLarge:

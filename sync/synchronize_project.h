@@ -51,6 +51,10 @@ struct SyncOptions {
     bool preview = false;
     // In a preview the conflict question is not shown; this answers it.
     ConflictAnswer previewAnswer = ConflictAnswer::No;
+    // For tests and measurements: compress the whole new payload as its records come,
+    // also in a run that then writes nothing, and copy none of the old payload's blocks.
+    // The archive's bytes are the same either way.
+    bool wholeRecompression = false;
 };
 
 // Runs the synchronization of one project. `lastSync` is this machine's time of last

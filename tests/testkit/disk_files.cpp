@@ -7,7 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -26,8 +26,11 @@ void writeDiskFile(const std::string& path, const std::string& content) {
 }
 
 std::string readDiskFile(const std::string& path) {
+    // Read whole through the stream buffer: byte-by-byte iterators crawl in a debug build.
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
 }
 
 bool diskFileExists(const std::string& path) {

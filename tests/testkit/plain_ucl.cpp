@@ -6,13 +6,13 @@
 
 namespace ferry::testkit {
 
-std::string plainCompress(std::string_view data) {
+std::string plainCompress(std::string_view data, int level) {
     if (ucl_init() != UCL_E_OK) throw std::runtime_error("ucl_init failed");
     std::string out(data.size() + data.size() / 8 + 256, '\0');
     ucl_uint outLength = static_cast<ucl_uint>(out.size());
     const int result = ucl_nrv2e_99_compress(
         reinterpret_cast<const unsigned char*>(data.data()), static_cast<ucl_uint>(data.size()),
-        reinterpret_cast<unsigned char*>(out.data()), &outLength, nullptr, 7, nullptr, nullptr);
+        reinterpret_cast<unsigned char*>(out.data()), &outLength, nullptr, level, nullptr, nullptr);
     if (result != UCL_E_OK) throw std::runtime_error("ucl_nrv2e_99_compress failed");
     out.resize(outLength);
     return out;
@@ -39,10 +39,10 @@ std::string littleEndian(std::uint64_t value, int width) {
     return bytes;
 }
 
-std::string plainPayload(std::string_view data, std::size_t blockSize) {
+std::string plainPayload(std::string_view data, std::size_t blockSize, int level) {
     std::string payload;
     for (std::size_t at = 0; at < data.size(); at += blockSize) {
-        const std::string block = plainCompress(data.substr(at, blockSize));
+        const std::string block = plainCompress(data.substr(at, blockSize), level);
         payload += littleEndian(block.size(), 4) + block;
     }
     return payload;

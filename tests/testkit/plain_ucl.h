@@ -12,13 +12,14 @@
 
 namespace ferry::testkit {
 
-// One NRV2E stream of `data` at level 7 with the library's defaults.
-std::string plainCompress(std::string_view data);
+// One NRV2E stream of `data` at `level` (the archive's 7 unless told) with the library's
+// defaults.
+std::string plainCompress(std::string_view data, int level = 7);
 // The decoded bytes, or nothing when the decoder reports an error.
 std::optional<std::string> plainDecompress(std::string_view compressed, std::size_t maxOutput);
 
-// `data` cut into blocks of `blockSize`, each compressed and length-prefixed.
-std::string plainPayload(std::string_view data, std::size_t blockSize);
+// `data` cut into blocks of `blockSize`, each compressed at `level` and length-prefixed.
+std::string plainPayload(std::string_view data, std::size_t blockSize, int level = 7);
 // The compressed streams of a payload, in order; nothing when a length runs past the end.
 std::optional<std::vector<std::string>> plainBlocks(std::string_view payload);
 // The whole decoded payload; nothing on any error.

@@ -1,0 +1,60 @@
+#pragma once
+
+// The compressed payload of the archive a synchronization writes, compressed only as far
+// as it must be. Records the old payload passes on unchanged from its start are only
+// counted, so a run that changes nothing compresses nothing. Once the payload differs
+// or must be written, the old compressed blocks that decoded to a whole block of those
+// unchanged bytes are copied as they are, and compression starts at the first block that
+// differs: the bytes come out as if everything had been compressed, since the compressor
+// gives the same block for the same bytes.
+
+#include <cstdint>
+#include <vector>
+
+#include "compress/stream.h"
+#include "sync/archive_check.h"
+#include "sync/media_archive.h"
+#include "sync/project_progress.h"
+#include "sync/record_transfer.h"
+
+namespace ferry {
+
+class NewPayload {
+  public:
+    // `old` is the old compressed payload (an empty stream without an archive) and
+    // `oldBlocks` its blocks as the check read them; `old` must stay unchanged, and its
+    // position is left as found. With `wholeRecompression` every record is compressed as
+    // it comes and nothing is copied. False when libucl cannot be used.
+    bool open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRecompression);
+
+    // An old record that goes on as it was, at the same place: its head, then `head.size`
+    // bytes of `content` (the old payload's reader, or a copy of its bytes).
+    Transfer passOn(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    // A record the old payload does not hold at this place.
+    Transfer add(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    // An old record is left out: the payload differs from here on.
+    void leaveOut() { differs_ = true; }
+
+    // Writes what is still owed, the terminator and the last block. False when memory ran
+    // out. The compressed payload is then at position 0.
+    bool finish();
+    Stream& compressed() { return *payload_; }
+
+  private:
+    bool startWriting();
+    bool writeUnchangedStart();
+    bool decodeOldBlock(std::uint32_t compressedStart, std::uint32_t compressedEnd,
+                        std::uint32_t count);
+    Transfer send(const RecordHead& head, Stream& content, ProjectProgress& progress);
+
+    Stream* old_ = nullptr;
+    std::vector<BlockEnd> oldBlocks_;
+    StreamPtr payload_;
+    StreamPtr writer_;
+    // The old payload's decoded bytes passed on unchanged from its start, not yet written.
+    std::uint64_t unchangedBytes_ = 0;
+    bool differs_ = false;
+    bool writing_ = false;
+};
+
+}  // namespace ferry
