@@ -41,6 +41,7 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
             !seen.insert(foldedName(head.name)).second || !skipRecordBytes(*reader, head.size))
             break;
         survey.contentBytes += head.size;
+        survey.records.push_back(head);
     }
     reader.reset();
     setPosition(payload, 0);

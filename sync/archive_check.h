@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compress/stream.h"
+#include "sync/media_archive.h"
 #include "sync/project_progress.h"
 #include "sync/record_names.h"
 
@@ -34,6 +35,9 @@ struct PayloadSurvey {
     // The blocks read, in order, up to the one holding the terminator: a new payload may
     // copy those it shares whole.
     std::vector<BlockEnd> blocks;
+    // The records' heads in order, so that the records need not be decoded again to be
+    // gone through.
+    std::vector<RecordHead> records;
 };
 
 // Decodes the payload (a stream positioned at 0, holding no block at all for an empty

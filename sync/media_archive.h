@@ -89,6 +89,11 @@ struct RecordHead {
     std::uint32_t size = 0;
 };
 
+// The bytes the head takes in the payload: name, its zero byte, time and size.
+inline std::uint64_t recordHeadSize(const RecordHead& head) {
+    return head.name.size() + 1 + 12;
+}
+
 // Name, time and size alone, for a caller that sends the content itself (in pieces,
 // reporting progress). False when the name is empty (it would end the sequence), holds a
 // zero byte or is longer than LongestArchiveText (nothing is written then: the reader

@@ -4,6 +4,7 @@
 
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
+#include "sync/old_payload_reader.h"
 
 namespace ferry {
 namespace {
@@ -17,14 +18,11 @@ bool copyRange(Stream& destination, Stream& source, std::uint32_t start, std::ui
     return setPosition(source, resume) == resume && copied;
 }
 
-std::uint64_t headBytes(const RecordHead& head) {
-    return head.name.size() + 1 + 12;
-}
-
 }  // namespace
 
 bool NewPayload::open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRecompression) {
     old_ = &old;
+    oldBytes_ = newOldPayloadReader(old, oldBlocks);
     oldBlocks_ = std::move(oldBlocks);
     payload_ = newMemoryStream();
     writer_ = newPayloadWriter(*payload_);
@@ -34,7 +32,7 @@ bool NewPayload::open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRe
 
 Transfer NewPayload::passOn(const RecordHead& head, Stream& content, ProjectProgress& progress) {
     if (writing_ || differs_) return send(head, content, progress);
-    unchangedBytes_ += headBytes(head) + head.size;
+    unchangedBytes_ += recordHeadSize(head) + head.size;
     const Copied skipped = skipWithProgress(content, head.size, progress);
     if (skipped.stopped) return Transfer::Stopped;
     return skipped.bytes == head.size ? Transfer::Done : Transfer::Failed;
@@ -65,40 +63,27 @@ bool NewPayload::startWriting() {
 }
 
 // The unchanged bytes: the leading old blocks that hold a whole block of them copied, the
-// rest decoded from the old blocks again and compressed. A block of another size (an
-// archive from another writer) ends the copying: the blocks after it lie elsewhere.
+// rest decoded again and compressed. A block of another size (an archive from another
+// writer) ends the copying: the blocks after it lie elsewhere.
 bool NewPayload::writeUnchangedStart() {
-    std::uint32_t compressedStart = 0;
-    std::uint32_t decodedStart = 0;
-    std::size_t next = 0;
-    for (; next < oldBlocks_.size(); ++next) {
-        const BlockEnd& block = oldBlocks_[next];
-        if (block.decoded - decodedStart != ArchiveBlockSize || block.decoded > unchangedBytes_)
+    std::uint32_t compressedEnd = 0;
+    std::uint32_t decodedEnd = 0;
+    for (const BlockEnd& block : oldBlocks_) {
+        if (block.decoded - decodedEnd != ArchiveBlockSize || block.decoded > unchangedBytes_)
             break;
-        compressedStart = block.compressed;
-        decodedStart = block.decoded;
+        compressedEnd = block.compressed;
+        decodedEnd = block.decoded;
     }
-    if (compressedStart > 0 && !copyRange(*payload_, *old_, 0, compressedStart)) return false;
-    for (; next < oldBlocks_.size() && decodedStart < unchangedBytes_; ++next) {
-        const BlockEnd& block = oldBlocks_[next];
-        const auto count = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(block.decoded, unchangedBytes_) - decodedStart);
-        if (!decodeOldBlock(compressedStart, block.compressed, count)) return false;
-        compressedStart = block.compressed;
-        decodedStart = block.decoded;
+    if (compressedEnd > 0 && !copyRange(*payload_, *old_, 0, compressedEnd)) return false;
+    if (setPosition(*oldBytes_, decodedEnd) != decodedEnd) return false;
+    // A block at a time: a copy between two streams without buffers takes one of its size.
+    for (std::uint64_t left = unchangedBytes_ - decodedEnd; left > 0;) {
+        const auto piece =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ArchiveBlockSize));
+        if (copyStream(*writer_, *oldBytes_, piece) != piece) return false;
+        left -= piece;
     }
-    return decodedStart >= unchangedBytes_;
-}
-
-// Sends the first `count` decoded bytes of the old block at [compressedStart,
-// compressedEnd) to the writer. A block is a stream of its own, so it decodes alone.
-bool NewPayload::decodeOldBlock(std::uint32_t compressedStart, std::uint32_t compressedEnd,
-                                std::uint32_t count) {
-    StreamPtr block = newMemoryStream();
-    if (!copyRange(*block, *old_, compressedStart, compressedEnd)) return false;
-    setPosition(*block, 0);
-    StreamPtr reader = newDecompressingStream(ArchiveBlockSize, *block, {}, 1);
-    return reader && copyStream(*writer_, *reader, count) == count;
+    return true;
 }
 
 }  // namespace ferry

@@ -43,12 +43,11 @@ class NewPayload {
   private:
     bool startWriting();
     bool writeUnchangedStart();
-    bool decodeOldBlock(std::uint32_t compressedStart, std::uint32_t compressedEnd,
-                        std::uint32_t count);
     Transfer send(const RecordHead& head, Stream& content, ProjectProgress& progress);
 
     Stream* old_ = nullptr;
     std::vector<BlockEnd> oldBlocks_;
+    StreamPtr oldBytes_;  // the old payload decoded
     StreamPtr payload_;
     StreamPtr writer_;
     // The old payload's decoded bytes passed on unchanged from its start, not yet written.

@@ -16,6 +16,7 @@
 #include "sync/local_files.h"
 #include "sync/media_archive.h"
 #include "sync/new_payload.h"
+#include "sync/old_payload_reader.h"
 #include "sync/record_names.h"
 #include "sync/record_times.h"
 #include "sync/record_transfer.h"
@@ -108,6 +109,7 @@ class ProjectSync {
     bool hasOldArchive_ = false;
     DateTime mediaSync_ = 0;
     std::vector<BlockEnd> oldBlocks_;
+    std::vector<RecordHead> oldRecords_;
     StreamPtr reader_;
     NewPayload newPayload_;
     std::uint64_t payloadBytes_ = 0;
@@ -177,32 +179,33 @@ Step ProjectSync::loadOldArchive() {
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
-    oldBlocks_ = survey.blocks;
+    oldBlocks_ = std::move(survey.blocks);
+    oldRecords_ = std::move(survey.records);
     return GoOn;
 }
 
 Step ProjectSync::openPayloads() {
     const std::string problem = files_.list();
     if (!problem.empty()) return stop(problem);
-    const bool opened =
-        newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression);
-    reader_ = newPayloadReader(*old_.payload);
-    if (!opened || !reader_) return payloadFailed();
+    reader_ = newOldPayloadReader(*old_.payload, oldBlocks_);
+    if (!newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression))
+        return payloadFailed();
     return GoOn;
 }
 
+// The records as the check read them; a record's content is decoded only when it is
+// needed.
 Step ProjectSync::phaseOne() {
-    RecordHead head;
-    for (;;) {
-        switch (readRecordHead(*reader_, head)) {
-            case RecordRead::End: return GoOn;
-            case RecordRead::Record: break;
-            default:
-                // Checked whole before: the payload in memory cannot have changed.
-                return stop(unsafeArchiveMessage(in_.existingArchivePath));
-        }
+    std::uint64_t contentAt = 0;
+    for (const RecordHead& head : oldRecords_) {
+        contentAt += recordHeadSize(head);
+        if (contentAt >= StreamFailure ||
+            setPosition(*reader_, static_cast<std::uint32_t>(contentAt)) != contentAt)
+            return stop(unsafeArchiveMessage(in_.existingArchivePath));
         if (const Step end = handleRecord(head)) return end;
+        contentAt += head.size;
     }
+    return GoOn;
 }
 
 Step ProjectSync::handleRecord(const RecordHead& head) {
@@ -410,7 +413,7 @@ Step ProjectSync::add(const RecordHead& head, Stream& content) {
 }
 
 Step ProjectSync::fits(const RecordHead& head) {
-    payloadBytes_ += head.name.size() + 1 + 12 + head.size;
+    payloadBytes_ += recordHeadSize(head) + head.size;
     if (payloadBytes_ > LargestPayload) return stop(projectTooLargeMessage(in_.projectPath));
     return GoOn;
 }
