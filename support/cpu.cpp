@@ -17,4 +17,11 @@ unsigned usableCores() {
     return machine > 0 ? machine : 1;
 }
 
+bool keepToFirstCores(unsigned count) {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    for (unsigned core = 0; core < count && core < CPU_SETSIZE; ++core) CPU_SET(core, &cores);
+    return sched_setaffinity(0, sizeof cores, &cores) == 0;
+}
+
 }  // namespace ferry

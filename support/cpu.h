@@ -8,4 +8,8 @@ namespace ferry {
 // may narrow below the machine's count); at least 1.
 unsigned usableCores();
 
+// Narrows this process (and the processes it starts) to the machine's first `count` cores,
+// for measurements comparable between machines. False when the system refuses.
+bool keepToFirstCores(unsigned count);
+
 }  // namespace ferry
