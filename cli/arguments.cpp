@@ -88,8 +88,7 @@ class Parser {
         if (operands.size() > 2) arguments.workDir = operands[2];
         for (const auto& [name, value] : options) {
             if (shape->options.find(" " + name + " ") == std::string_view::npos) {
-                return failed("option " + name + " is not one of " + std::string(shape->name) +
-                              "'s");
+                return failed(std::string(shape->name) + " takes no option " + name);
             }
             if (name == "--dry-run") {
                 arguments.dryRun = true;
