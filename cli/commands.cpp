@@ -14,7 +14,10 @@ int runCommand(const Arguments& arguments) {
         case Command::Version: printOutput("ferryman-cli " FERRY_VERSION "\n"); return ExitDone;
         default: break;
     }
-    catchInterrupts();
+    // Only a run stops gently; the quick commands end at Ctrl-C as any program does.
+    if (arguments.command == Command::Sync || arguments.command == Command::Add) {
+        catchInterrupts();
+    }
     TerminalPrompt prompt(arguments.answer, arguments.dryRun);
     switch (arguments.command) {
         case Command::List: return listProjects(arguments, prompt);
