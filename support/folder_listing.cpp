@@ -59,7 +59,11 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
     if (path.empty()) return listing;
     listing.path_ = withTrailingSeparator(path);
     const auto reader = platform().openFolder(listing.path_);
-    if (!reader) return listing;
+    if (!reader) {
+        const int error = platform().lastError();
+        if (!isNotFoundError(error)) listing.failure_ = {listing.path_, error};
+        return listing;
+    }
     listing.identity_ = reader->identity();
     FolderEntry entry;
     while (reader->next(entry)) {
@@ -67,6 +71,7 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
             listing.entries_.push_back({entry.name, entry.kind == EntryKind::Folder});
         }
     }
+    if (reader->error() != 0) listing.failure_ = {listing.path_, reader->error()};
     return listing;
 }
 

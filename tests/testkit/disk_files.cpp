@@ -28,6 +28,11 @@ std::string readDiskFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+bool diskFileExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
 void setDiskFileTime(const std::string& path, FileTime time) {
     const auto sinceEpoch = static_cast<std::int64_t>(time.ticks) - UnixEpochTicks;
     timespec times[2]{};

@@ -13,6 +13,8 @@ namespace ferry::testkit {
 void writeDiskFile(const std::string& path, const std::string& content);
 // The whole file, or "" when it cannot be read.
 std::string readDiskFile(const std::string& path);
+// True when the name exists (a link counts, wherever it leads).
+bool diskFileExists(const std::string& path);
 void setDiskFileTime(const std::string& path, FileTime time);
 FileTime diskFileTime(const std::string& path);
 
