@@ -75,15 +75,27 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
     return listing;
 }
 
-FolderListing listFolder(std::string_view path, std::string_view masks,
-                         std::uint32_t attributeFilter) {
+namespace {
+
+std::vector<std::string> maskPieces(std::string_view masks) {
     std::vector<std::string> pieces;
     std::string rest(masks);
     while (!rest.empty()) {
         std::string piece = trimBlanks(takeToken(rest, ";"));
         if (!piece.empty()) pieces.push_back(std::move(piece));
     }
-    return scanFolder(path, pieces, attributeFilter);
+    return pieces;
+}
+
+}  // namespace
+
+FolderListing listFolder(std::string_view path, std::string_view masks,
+                         std::uint32_t attributeFilter) {
+    return scanFolder(path, maskPieces(masks), attributeFilter);
+}
+
+bool maskListAccepts(std::string_view name, std::string_view masks) {
+    return !name.empty() && !isDotName(name) && acceptedByMasks(name, maskPieces(masks));
 }
 
 FolderListing listFolderWithMask(std::string_view path, std::string_view mask,

@@ -57,6 +57,8 @@ class FolderListing {
 // one that cannot be read whole keeps the entries read before the failure.
 FolderListing listFolder(std::string_view path, std::string_view masks,
                          std::uint32_t attributeFilter);
+// Whether a scan with this mask list accepts a file of this name (no folder part).
+bool maskListAccepts(std::string_view name, std::string_view masks);
 // Scans with one mask ("*.*" counts as "*").
 FolderListing listFolderWithMask(std::string_view path, std::string_view mask,
                                  std::uint32_t attributeFilter);

@@ -22,4 +22,9 @@ FileTime diskFileTime(const std::string& path);
 FileTime utcFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                      int milliseconds = 0);
 
+// Every entry under `root` (not following links) with its kind, permission bits,
+// last-write time to the nanosecond and content, one per line in name order: equal
+// snapshots mean nothing under `root` was changed, created, removed or re-timed.
+std::string diskTreeSnapshot(const std::string& root);
+
 }  // namespace ferry::testkit
