@@ -10,13 +10,6 @@ namespace ferry::cli {
 
 namespace {
 
-const ProjectRecord* recordOf(const Catalogue& catalogue, std::string_view key) {
-    for (std::int32_t i = 0; i < catalogue.count(); ++i) {
-        if (catalogue.key(i) == key) return catalogue.record(i);
-    }
-    return nullptr;
-}
-
 // The listed projects PROJECT names: the one with that key, else those with that path.
 std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>& projects,
                                                 std::string_view named) {
@@ -42,7 +35,8 @@ int listProjects(const Arguments& arguments, UserPrompt& prompt) {
     const LoadedSettings settings = loadSettings();
     std::string lines;
     for (const ListedProject& project : *projects) {
-        lines += listLine(project, recordOf(settings.catalogue, project.key)) + "\n";
+        const std::int32_t entry = catalogueEntryOf(settings.catalogue, medium, project.key);
+        lines += listLine(project, settings.catalogue.record(entry)) + "\n";
     }
     printOutput(lines);
     return ExitDone;
@@ -70,9 +64,18 @@ int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
         printError(arguments.project + " names more than one project: " + keys);
         return ExitUsage;
     }
+    // The record the run would take, filed under the key the project has today.
     LoadedSettings settings = loadSettings();
-    settings.catalogue.findOrCreateRecord(named.front()->key).workDir = workDir;
-    saveProjects(settings.catalogue, nullptr);
+    Catalogue& catalogue = settings.catalogue;
+    const std::string& key = named.front()->key;
+    std::int32_t entry = catalogueEntryOf(catalogue, medium, key);
+    if (entry < 0) {
+        catalogue.add(key);
+        entry = catalogue.count() - 1;
+    }
+    entry = catalogue.refile(entry, key);
+    catalogue.record(entry)->workDir = workDir;
+    saveProjects(catalogue, nullptr);
     return ExitDone;
 }
 
