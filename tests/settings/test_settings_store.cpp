@@ -291,6 +291,33 @@ TEST(SettingsStore, TwoProcessesSavingInTurnKeepEachOthersValues) {
     EXPECT_DOUBLE_EQ(stored.catalogue.record(3)->lastSync, at(10, 0, 0));
 }
 
+// A process refiles an entry whose archive is now reached under another path: the store
+// files the entry's values under the new key at its old number. Another process that
+// still holds the old key neither brings it back nor overwrites the entry.
+TEST(SettingsStore, RefiledEntryTakesItsNewKeyAtItsNumber) {
+    const TempConfigHome home;
+    auto sql = settingsStore(home);
+    putEntry(sql, 1, "/media/ann/STICK/Ferry/%a.move", "/home/ann/a/", 5, 5);
+    putEntry(sql, 2, "p2", "", 0, 0);
+    LoadedSettings window = loadSettings();
+    LoadedSettings script = loadSettings();
+
+    const std::int32_t entry = script.catalogue.refile(0, "/media/ann/STICK1/Ferry/%a.move");
+    script.catalogue.record(entry)->lastSync = at(18, 30, 15);
+    saveProjects(script.catalogue, script.catalogue.record(entry));
+    EXPECT_EQ(sql.row("Project1")->data, sz("/media/ann/STICK1/Ferry/%a.move"));
+    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/home/ann/a/"));
+    EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(66615));
+    EXPECT_FALSE(sql.row("Project3"));
+
+    window.catalogue.record(1)->workDir = "/home/ann/p2/";
+    saveProjects(window.catalogue, nullptr);
+    EXPECT_EQ(sql.row("Project1")->data, sz("/media/ann/STICK1/Ferry/%a.move"));
+    EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(66615));
+    EXPECT_EQ(sql.row("WorkDir2")->data, sz("/home/ann/p2/"));
+    EXPECT_EQ(sql.row("Project3")->data, sz("")) << "the old key is not brought back";
+}
+
 TEST(SettingsStore, LastSyncIsStoredInWholeDaysAndSecondsCutNotRounded) {
     const TempConfigHome home;
     Catalogue catalogue;
