@@ -371,6 +371,12 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     }
     EXPECT_EQ(status({"add", medium, ann + "p"}), 0) << "the lock went with its holder";
 
+    // A folder whose path the archive header cannot hold is refused: 1.
+    std::filesystem::create_directories(ann + "a,b");
+    const CliRun comma = runCli(annsMachine, {"add", medium, ann + "a,b"});
+    EXPECT_EQ(comma.status, 1);
+    EXPECT_EQ(comma.err, projectPathCommaMessage(ann + "a,b/") + "\n");
+
     // A damaged archive is refused, the run goes on and reports: 1.
     writeDiskFile(medium + "Ferry/damaged.move",
                   archiveHead(ann + "q/", -1) + "no compressed payload at all");
