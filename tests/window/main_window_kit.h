@@ -45,6 +45,14 @@ void onceShown(const char* name, std::function<void(Widget*)> action) {
     poll->start(5);
 }
 
+// Makes a shown form the active window, where focus changes take effect. The offscreen
+// platform does not always activate a form shown again after it was hidden.
+inline void activate(QWidget* form) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    if (QApplication::activeWindow() != form) QApplication::setActiveWindow(form);
+    ASSERT_EQ(QApplication::activeWindow(), form);
+}
+
 class MainWindowTest : public WindowTest {
   protected:
     // The main window as the program builds it (settings loaded), not yet shown.
@@ -115,6 +123,12 @@ class MainWindowTest : public WindowTest {
             const ScopedKey made = openSettingsForWrite();
         }
         return StoreSql(home.storePath(), std::string(SettingsKeyPath));
+    }
+
+    // The stored bytes of a settings value; "(none)" when it is not there.
+    std::string stored(std::string_view name) const {
+        const auto row = store().row(name);
+        return row ? row->data : "(none)";
     }
 
     // An archive as another machine leaves it: header text, write stamp, and no records.

@@ -113,10 +113,9 @@ TEST_F(MediumChoice, FirstStartListsTheRemovableMediaAndSavesOnlyWhenClosed) {
 
     window->form().close();
     EXPECT_TRUE(quitRequested()) << "closing the main window ends the program";
-    testkit::StoreSql sql = store();
-    EXPECT_EQ(sql.row("Kind")->data, dword(0));
-    EXPECT_EQ(sql.row("Removable")->data, sz(""));
-    EXPECT_FALSE(sql.row("Directory"));
+    EXPECT_EQ(stored("Kind"), dword(0));
+    EXPECT_EQ(stored("Removable"), sz(""));
+    EXPECT_EQ(stored("Directory"), "(none)");
 }
 
 TEST_F(MediumChoice, RemovableEntriesSelectTheMediumInUseOnceEach) {
@@ -190,10 +189,9 @@ TEST_F(MediumChoice, DirectoryFromTheStoreThenChosenCancelledAndTyped) {
     EXPECT_EQ(window->mediumFolder(), other.path());
 
     window->form().close();
-    testkit::StoreSql sql = store();
-    EXPECT_EQ(sql.row("Kind")->data, dword(1));
-    EXPECT_EQ(sql.row("Directory")->data, sz(other.path()));
-    EXPECT_EQ(sql.row("Removable")->data, sz("/media/stick/")) << "left as it was";
+    EXPECT_EQ(stored("Kind"), dword(1));
+    EXPECT_EQ(stored("Directory"), sz(other.path()));
+    EXPECT_EQ(stored("Removable"), sz("/media/stick/")) << "left as it was";
     (void)one;
     (void)two;
 }
@@ -236,20 +234,19 @@ TEST_F(ProjectCommands, StatusButtonsWorkDirAndOpenDir) {
     QTest::mouseClick(button("setWorkDirButton"), Qt::LeftButton);
     EXPECT_EQ(dialog_script::folderStarts(), (std::vector<std::string>{"/home/ann/two"}));
     EXPECT_EQ(status(), "WorkDir: " + disk.path() + "two LastSync: " + dateTimeToText(0));
-    testkit::StoreSql sql = store();
-    EXPECT_EQ(sql.row("Project1")->data, sz(one));
-    EXPECT_EQ(sql.row("WorkDir1")->data, sz(""));
-    EXPECT_EQ(sql.row("LastSyncDate1")->data, dword(0));
-    EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(0));
-    EXPECT_EQ(sql.row("Project2")->data, sz(two));
-    EXPECT_EQ(sql.row("WorkDir2")->data, sz(disk.path() + "two"));
-    EXPECT_EQ(sql.row("Project3")->data, sz("")) << "end marker";
+    EXPECT_EQ(stored("Project1"), sz(one));
+    EXPECT_EQ(stored("WorkDir1"), sz(""));
+    EXPECT_EQ(stored("LastSyncDate1"), dword(0));
+    EXPECT_EQ(stored("LastSyncTime1"), dword(0));
+    EXPECT_EQ(stored("Project2"), sz(two));
+    EXPECT_EQ(stored("WorkDir2"), sz(disk.path() + "two"));
+    EXPECT_EQ(stored("Project3"), sz("")) << "end marker";
 
     // A cancelled dialog changes nothing but still refreshes the status line.
     dialog_script::cancelNextFolder();
     QTest::mouseClick(button("setWorkDirButton"), Qt::LeftButton);
     EXPECT_EQ(status(), "WorkDir: " + disk.path() + "two LastSync: " + dateTimeToText(0));
-    EXPECT_EQ(sql.row("WorkDir2")->data, sz(disk.path() + "two"));
+    EXPECT_EQ(stored("WorkDir2"), sz(disk.path() + "two"));
 
     // Open project dir opens the path as listed, not the work directory.
     QTest::mouseClick(button("openDirButton"), Qt::LeftButton);
