@@ -26,21 +26,30 @@ using ProgressCallback =
     std::function<void(Stream& sender, std::uint32_t bytesIn, std::uint32_t bytesOut)>;
 
 // Accepts bytes and writes them to `destination` as blocks of `blockSize`. A block goes
-// out when it is full and a further byte arrives, or when the stream is released: the
-// output is complete only after release. Errors of the destination's writes are not
-// detected.
+// out when it is full and a further byte arrives, or at finishCompressing, or when the
+// stream is released: the output is complete only after one of the last two.
 //   write: the count accepted, or StreamFailure when the compressor fails (a level outside
-//          1..10); the full block then stays pending and the next write tries again.
+//          1..10; the full block then stays pending and the next write tries again), when
+//          a block did not reach the destination whole, or after the stream was broken
+//          that way or finished.
 //   seek:  reports the position (bytes accepted) by 0 from the current position or the
 //          end, or to that position from the beginning; to 0 from the beginning (or back
 //          by the position) starts again: the destination is set to 0 and later blocks
 //          overwrite it. Anything else gives StreamFailure.
-//   read gives 0, getSize 0, setSize does nothing. When the pending block cannot be
-//   compressed at release, it is dropped; nobody can be told.
+//   read gives 0, getSize 0, setSize does nothing. Release sends the pending block unless
+//   the stream was finished or broken; when that fails nobody is told, so a caller that
+//   must know finishes first.
 // Null when libucl's start-up check fails, blockSize is 0 or too large, or memory runs
 // out.
 StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stream& destination,
                                ProgressCallback progress = {});
+
+// Compresses and sends the pending block of a stream made by newCompressingStream. True
+// when every block of the stream reached its destination whole; false when one did not
+// (the stream is then broken: every later write fails), when the compressor fails (the
+// block stays pending), or for a stream of any other kind. Once finished, the stream
+// accepts no more bytes until a seek starts it again; finishing again repeats the result.
+bool finishCompressing(Stream& compressing);
 
 // Reads blocks of `blockSize` from `source`, whose payload starts at its position 0, and
 // delivers their bytes. A memory source is decoded where it lies. Safe on any input:

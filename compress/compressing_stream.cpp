@@ -17,6 +17,11 @@ namespace {
 // to the destination, length fields included.
 struct CompressorState : BlockStreamState {
     std::uint32_t free = 0;
+    // A block did not reach the destination whole: the payload is broken for good, so
+    // every later write fails and nothing more is sent.
+    bool broken = false;
+    // finishCompressing sent the last block; a further block would follow a short one.
+    bool finished = false;
     ucl_progress_callback_t codecCallback{};
     std::int32_t level = 0;
 
@@ -36,7 +41,8 @@ void forwardProgress(ucl_uint textSize, ucl_uint codeSize, int, ucl_voidp user) 
 }
 
 // Compresses the first `length` bytes of the input area and writes the block. False when
-// the compressor fails; nothing is written then.
+// the compressor fails (nothing is written then) or the destination takes less than the
+// whole block (the stream is then broken).
 bool emitBlock(CompressorState& state, std::uint32_t length) {
     ucl_uint compressedLength = state.buffer.size;
     const int result = ucl_nrv2e_99_compress(
@@ -47,15 +53,20 @@ bool emitBlock(CompressorState& state, std::uint32_t length) {
     const auto blockLength = static_cast<std::uint32_t>(compressedLength);
     std::byte field[4];
     storeLittleEndian(field, blockLength, 4);
-    write(*state.underlying, field, 4);
-    write(*state.underlying, state.buffer.start(), blockLength);
+    state.broken = write(*state.underlying, field, 4) != 4 ||
+                   write(*state.underlying, state.buffer.start(), blockLength) != blockLength;
     state.totalOut += 4 + blockLength;
-    return true;
+    return !state.broken;
+}
+
+std::uint32_t pendingBytes(const CompressorState& state) {
+    return state.buffer.blockSize - state.free;
 }
 
 std::uint32_t compressingWrite(Stream& stream, const void* source, std::uint32_t count) {
-    if (count == 0) return 0;
     CompressorState& state = stateOf<CompressorState>(stream);
+    if (state.broken || state.finished) return StreamFailure;
+    if (count == 0) return 0;
     const auto* data = static_cast<const std::byte*>(source);
     std::uint32_t accepted = 0;
     for (;;) {
@@ -77,6 +88,7 @@ std::uint32_t compressingWrite(Stream& stream, const void* source, std::uint32_t
 std::uint32_t startAgain(CompressorState& state) {
     if (setPosition(*state.underlying, 0) != 0) return StreamFailure;
     state.startBlock();
+    state.finished = false;
     state.totalIn = 0;
     state.totalOut = 0;
     return 0;
@@ -100,10 +112,21 @@ std::uint32_t compressingSeek(Stream& stream, std::int32_t offset, SeekOrigin or
     return StreamFailure;
 }
 
+bool finishBlocks(CompressorState& state) {
+    if (state.broken) return false;
+    const std::uint32_t pending = pendingBytes(state);
+    if (pending > 0) {
+        if (!emitBlock(state, pending)) return false;
+        state.totalIn += pending;
+        state.startBlock();
+    }
+    state.finished = true;
+    return true;
+}
+
 void compressingClose(Stream& stream) {
     const std::unique_ptr<CompressorState> state = takeState<CompressorState>(stream);
-    const std::uint32_t pending = state->buffer.blockSize - state->free;
-    if (pending > 0) emitBlock(*state, pending);
+    finishBlocks(*state);
 }
 
 constexpr StreamOps CompressingOps{.seek = compressingSeek,
@@ -114,6 +137,11 @@ constexpr StreamOps CompressingOps{.seek = compressingSeek,
                                    .close = compressingClose};
 
 }  // namespace
+
+bool finishCompressing(Stream& compressing) {
+    if (compressing.ops.write != compressingWrite) return false;
+    return finishBlocks(stateOf<CompressorState>(compressing));
+}
 
 StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stream& destination,
                                ProgressCallback progress) {

@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include <ucl/ucl.h>
 
 #include "compress/block_stream.h"
 #include "compress/compressed_stream.h"
+#include "compress/memory_stream.h"
 #include "support/little_endian.h"
 
 namespace ferry {
@@ -43,11 +45,10 @@ Load damage(DecompressorState& state) {
 // decoded in place. Null when the source holds fewer bytes.
 const std::byte* compressedBytes(DecompressorState& state, std::uint32_t length) {
     Stream& source = *state.underlying;
-    if (source.memory &&
-        std::uint64_t{source.position} + length + DecoderReadSlack <= source.size) {
-        const std::byte* data = source.memory.get() + source.position;
-        source.position += length;
-        return data;
+    const std::span<const std::byte> ahead = memoryAhead(source);
+    if (std::uint64_t{length} + DecoderReadSlack <= ahead.size() &&
+        seek(source, static_cast<std::int32_t>(length), SeekOrigin::fromCurrent) != StreamFailure) {
+        return ahead.data();
     }
     std::byte* data = state.buffer.end() - length;
     return read(source, data, length) == length ? data : nullptr;

@@ -9,27 +9,50 @@ bool isOpen(const Stream& stream) {
     return stream.handle != InvalidFileHandle;
 }
 
-std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
-    if (!isOpen(stream) || origin > SeekOrigin::fromEnd) return StreamFailure;
-    const std::int64_t result =
-        platform().seekFile(stream.handle, offset, static_cast<int>(origin));
-    return result < 0 ? StreamFailure : static_cast<std::uint32_t>(result);
+constexpr int FromBeginning = 0;
+constexpr int FromCurrent = 1;
+
+// A position or size a stream can state: below StreamFailure, which none may equal.
+bool fitsStream(std::int64_t value) {
+    return value >= 0 && value < StreamFailure;
 }
 
+// The target is worked out first and checked, so that a failed seek leaves the position
+// where it was, and a file beyond 4 GiB never shows a wrapped-around position.
+std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
+    if (!isOpen(stream)) return StreamFailure;
+    Platform& system = platform();
+    std::int64_t base = 0;
+    switch (origin) {
+        case SeekOrigin::fromBeginning: break;
+        case SeekOrigin::fromCurrent: base = system.seekFile(stream.handle, 0, FromCurrent); break;
+        case SeekOrigin::fromEnd: base = system.fileSize(stream.handle); break;
+        default: return StreamFailure;
+    }
+    if (base < 0) return StreamFailure;
+    const std::int64_t target = base + offset;
+    if (!fitsStream(target) || system.seekFile(stream.handle, target, FromBeginning) != target) {
+        return StreamFailure;
+    }
+    return static_cast<std::uint32_t>(target);
+}
+
+// 0 when the size cannot be learned; StreamFailure for a file of 4 GiB or more.
 std::uint32_t fileGetSize(Stream& stream) {
     if (!isOpen(stream)) return 0;
     const std::int64_t size = platform().fileSize(stream.handle);
-    return size < 0 ? 0 : static_cast<std::uint32_t>(size);
+    if (size < 0) return 0;
+    return fitsStream(size) ? static_cast<std::uint32_t>(size) : StreamFailure;
 }
 
 // Shrinking below the position leaves the position at the new end; growing keeps it.
 void fileSetSize(Stream& stream, std::uint32_t size) {
     if (!isOpen(stream)) return;
     Platform& system = platform();
-    const std::int64_t before = system.seekFile(stream.handle, 0, 1);
-    if (before < 0 || system.seekFile(stream.handle, size, 0) < 0) return;
+    const std::int64_t before = system.seekFile(stream.handle, 0, FromCurrent);
+    if (before < 0 || system.seekFile(stream.handle, size, FromBeginning) < 0) return;
     system.truncateFile(stream.handle, size);
-    if (size > before) system.seekFile(stream.handle, before, 0);
+    if (size > before) system.seekFile(stream.handle, before, FromBeginning);
 }
 
 std::uint32_t fileRead(Stream& stream, void* target, std::uint32_t count) {
@@ -49,7 +72,7 @@ std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count)
 std::uint32_t fileWriteAndCut(Stream& stream, const void* source, std::uint32_t count) {
     const std::uint32_t written = fileWrite(stream, source, count);
     if (isOpen(stream)) {
-        const std::int64_t end = platform().seekFile(stream.handle, 0, 1);
+        const std::int64_t end = platform().seekFile(stream.handle, 0, FromCurrent);
         if (end >= 0) platform().truncateFile(stream.handle, end);
     }
     return written;
@@ -99,8 +122,10 @@ StreamPtr createWriteFileStream(std::string_view fileName) {
 }
 
 StreamPtr openReadWriteFileStream(std::string_view fileName) {
+    // One call that creates or keeps: checking first and then creating could empty a file
+    // made in between.
     return openFileStream(fileName, FileOps, OpenFlags::GenericRead | OpenFlags::GenericWrite,
-                          fileExists(fileName) ? OpenFlags::OpenExisting : OpenFlags::CreateAlways);
+                          OpenFlags::OpenAlways);
 }
 
 }  // namespace ferry

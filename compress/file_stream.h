@@ -4,6 +4,11 @@
 // that cannot be opened still gives a stream, whose getHandle is InvalidFileHandle and on
 // which read, write and getSize give 0 and seek gives StreamFailure. A caller that must
 // know tests getHandle after opening.
+//
+// Sizes and positions are 32-bit: getSize of a file of 4 GiB or more, and a seek whose
+// target lies at 4 GiB - 1 or beyond, give StreamFailure, so that such a file is refused
+// rather than carried in part. A failed seek leaves the position where it was. reserve
+// never changes a file.
 
 #include <string_view>
 
@@ -16,8 +21,8 @@ StreamPtr openReadFileStream(std::string_view fileName);
 // A new or emptied file, for writing; read gives 0. After every write the file ends at
 // the last byte written.
 StreamPtr createWriteFileStream(std::string_view fileName);
-// The file for reading and writing, created empty when missing. Writes leave the bytes
-// after them in place.
+// The file for reading and writing, created empty when missing; an existing file is
+// never emptied. Writes leave the bytes after them in place.
 StreamPtr openReadWriteFileStream(std::string_view fileName);
 
 }  // namespace ferry

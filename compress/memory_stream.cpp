@@ -55,15 +55,9 @@ std::uint32_t memoryRead(Stream& stream, void* target, std::uint32_t count) {
 }
 
 std::uint32_t memoryWrite(Stream& stream, const void* source, std::uint32_t count) {
-    if (count == 0) return 0;
-    const std::uint64_t end = std::uint64_t{stream.position} + count;
-    if (end >= StreamFailure) return 0;
-    if (end > stream.size) {
-        memorySetSize(stream, static_cast<std::uint32_t>(end));
-        if (stream.size != end) return 0;
-    }
+    if (count == 0 || !growMemoryFor(stream, count)) return 0;
     std::memcpy(stream.memory.get() + stream.position, source, count);
-    stream.position = static_cast<std::uint32_t>(end);
+    stream.position += count;
     return count;
 }
 
@@ -79,10 +73,27 @@ constexpr StreamOps MemoryOps{.seek = memorySeek,
                               .write = memoryWrite,
                               .close = memoryClose};
 
+bool isMemoryStream(const Stream& stream) {
+    return stream.ops.read == memoryRead;
+}
+
 }  // namespace
 
 StreamPtr newMemoryStream() {
     return newStreamWithOps(MemoryOps);
+}
+
+std::span<const std::byte> memoryAhead(const Stream& stream) {
+    if (!isMemoryStream(stream) || !stream.memory) return {};
+    return {stream.memory.get() + stream.position, stream.size - stream.position};
+}
+
+bool growMemoryFor(Stream& stream, std::uint32_t count) {
+    const std::uint64_t end = std::uint64_t{stream.position} + count;
+    // The size must stay below StreamFailure, which no size may equal.
+    if (!isMemoryStream(stream) || end >= StreamFailure) return false;
+    if (end > stream.size) memorySetSize(stream, static_cast<std::uint32_t>(end));
+    return stream.size >= end;
 }
 
 }  // namespace ferry

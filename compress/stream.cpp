@@ -1,5 +1,7 @@
 #include "compress/stream.h"
 
+#include "compress/memory_stream.h"
+
 #include <algorithm>
 #include <new>
 
@@ -64,7 +66,10 @@ FileHandle getHandle(const Stream& stream) {
 }
 
 void reserve(Stream& stream, std::uint32_t bytes) {
-    if (bytes <= stream.capacity) return;
+    // Only a memory stream with a buffer has room to make. Growing any other kind and
+    // setting it back could lose a file's bytes; an empty memory stream ends without a
+    // buffer anyway.
+    if (!stream.memory || bytes <= stream.capacity) return;
     const std::uint32_t size = getSize(stream);
     setSize(stream, bytes);
     setSize(stream, size);
@@ -111,9 +116,7 @@ std::uint32_t copyFromMemory(Stream& destination, Stream& source, std::uint32_t 
 std::uint32_t copyIntoMemory(Stream& destination, Stream& source, std::uint32_t count) {
     const std::uint32_t sizeBefore = destination.size;
     const std::uint64_t end = std::uint64_t{destination.position} + count;
-    if (end > StreamFailure) return 0;
-    if (end > destination.size) setSize(destination, static_cast<std::uint32_t>(end));
-    if (destination.size < end) return 0;  // the buffer could not grow
+    if (!growMemoryFor(destination, count)) return 0;
     const std::uint32_t got = read(source, destination.memory.get() + destination.position, count);
     const std::uint32_t delivered = isCount(got, count) ? got : 0;
     destination.position += delivered;

@@ -30,6 +30,53 @@ enum class SeekOrigin : std::uint8_t { fromBeginning = 0, fromCurrent = 1, fromE
 
 struct Stream;
 
+struct StreamDeleter {
+    void operator()(Stream* stream) const;
+};
+using StreamPtr = std::unique_ptr<Stream, StreamDeleter>;
+
+// Runs the stream's `close` and frees it; a null stream is ignored.
+void release(StreamPtr& stream);
+
+// The table slots of the same names.
+std::uint32_t seek(Stream& stream, std::int32_t offset, SeekOrigin origin);
+std::uint32_t getSize(Stream& stream);
+void setSize(Stream& stream, std::uint32_t size);
+std::uint32_t read(Stream& stream, void* target, std::uint32_t count);
+std::uint32_t write(Stream& stream, const void* source, std::uint32_t count);
+
+// seek by 0 from the current position.
+std::uint32_t position(Stream& stream);
+// seek to `offset` from the beginning.
+std::uint32_t setPosition(Stream& stream, std::uint32_t offset);
+// The file handle; InvalidFileHandle for a file whose open failed and for other kinds.
+FileHandle getHandle(const Stream& stream);
+// Makes room in a memory stream for `bytes` without changing the data: when `bytes`
+// exceeds the capacity, grows the size to it and sets it back. Does nothing on an empty
+// memory stream (it stays without a buffer) and on every other kind: a file keeps its
+// length and bytes.
+void reserve(Stream& stream, std::uint32_t bytes);
+
+// How a zero-terminated string ended.
+enum class ZStringEnd { Terminator, EndOfData, Failure };
+// Appends to `text` the bytes up to a zero byte (which is consumed), the end of the data or
+// a failed read. One read call per byte, so nothing past the zero byte is taken.
+ZStringEnd readZStringInto(Stream& stream, std::string& text);
+// The same, for callers that need not know how it ended.
+std::string readZString(Stream& stream);
+// The text and one zero byte in one write; the result of that write.
+std::uint32_t writeZString(Stream& stream, std::string_view text);
+
+// Copies up to `count` bytes from `source` to `destination`; the bytes written, or
+// StreamFailure when the source reported a failure. A memory stream on either side is
+// read or written in place; only two streams without buffers share a temporary one of
+// `count` bytes. A stream copied onto itself copies nothing.
+std::uint32_t copyStream(Stream& destination, Stream& source, std::uint32_t count);
+
+// ---- For authors of new stream kinds ----
+// Callers of the operations above need nothing below: a kind is made by filling a table
+// of operations and handing it to newStreamWithOps.
+
 struct StreamOps {
     // The new position, or StreamFailure.
     std::uint32_t (*seek)(Stream& stream, std::int32_t offset, SeekOrigin origin) = nullptr;
@@ -60,11 +107,6 @@ struct Stream {
     std::uint32_t position = 0;
 };
 
-struct StreamDeleter {
-    void operator()(Stream* stream) const;
-};
-using StreamPtr = std::unique_ptr<Stream, StreamDeleter>;
-
 // Slots for kinds without the operation: nothing read or written, size 0, size kept.
 std::uint32_t readNothing(Stream& stream, void* target, std::uint32_t count);
 std::uint32_t writeNothing(Stream& stream, const void* source, std::uint32_t count);
@@ -73,40 +115,5 @@ void keepSize(Stream& stream, std::uint32_t size);
 
 // A stream with its own copy of `ops`. Every kind's constructor starts here. Never null.
 StreamPtr newStreamWithOps(const StreamOps& ops);
-// Runs the stream's `close` and frees it; a null stream is ignored.
-void release(StreamPtr& stream);
-
-// The table slots of the same names.
-std::uint32_t seek(Stream& stream, std::int32_t offset, SeekOrigin origin);
-std::uint32_t getSize(Stream& stream);
-void setSize(Stream& stream, std::uint32_t size);
-std::uint32_t read(Stream& stream, void* target, std::uint32_t count);
-std::uint32_t write(Stream& stream, const void* source, std::uint32_t count);
-
-// seek by 0 from the current position.
-std::uint32_t position(Stream& stream);
-// seek to `offset` from the beginning.
-std::uint32_t setPosition(Stream& stream, std::uint32_t offset);
-// The file handle; InvalidFileHandle for a file whose open failed and for other kinds.
-FileHandle getHandle(const Stream& stream);
-// Makes room for `bytes` without changing the data: when `bytes` exceeds the capacity,
-// grows the size to it and sets it back. An empty memory stream stays without a buffer.
-void reserve(Stream& stream, std::uint32_t bytes);
-
-// How a zero-terminated string ended.
-enum class ZStringEnd { Terminator, EndOfData, Failure };
-// Appends to `text` the bytes up to a zero byte (which is consumed), the end of the data or
-// a failed read. One read call per byte, so nothing past the zero byte is taken.
-ZStringEnd readZStringInto(Stream& stream, std::string& text);
-// The same, for callers that need not know how it ended.
-std::string readZString(Stream& stream);
-// The text and one zero byte in one write; the result of that write.
-std::uint32_t writeZString(Stream& stream, std::string_view text);
-
-// Copies up to `count` bytes from `source` to `destination`; the bytes written, or
-// StreamFailure when the source reported a failure. A memory stream on either side is
-// read or written in place; only two streams without buffers share a temporary one of
-// `count` bytes. A stream copied onto itself copies nothing.
-std::uint32_t copyStream(Stream& destination, Stream& source, std::uint32_t count);
 
 }  // namespace ferry

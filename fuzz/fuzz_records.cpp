@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <ucl/ucl.h>
@@ -60,18 +61,47 @@ std::string plainDecode(const std::string& payload, std::uint32_t blockSize) {
     return decoded;
 }
 
+// True when `rest` starts a record that it does not hold whole: the name, its fields or
+// its content run past the end.
+bool startsACutRecord(std::string_view rest) {
+    const std::size_t zero = rest.find('\0');
+    if (zero == 0) return false;
+    if (zero == std::string_view::npos) return rest.size() <= LongestArchiveText;
+    if (rest.size() < zero + 13) return true;
+    std::uint64_t size = 0;
+    for (std::size_t i = zero + 12; i > zero + 8; --i)
+        size = (size << 8) | static_cast<unsigned char>(rest[i]);
+    return rest.size() < zero + 13 + size;
+}
+
 // Reads every record and writes it out again; the result must be a prefix of `sequence`.
+// How the reading stops must agree with the bytes after that prefix: End at the terminator
+// or when there are no bytes at all, Cut inside a record, Damage only for an overlong name
+// (the payload itself is whole), Refused never (memory takes every byte).
 void checkRecords(Stream& payload, const std::string& sequence) {
     StreamPtr rewritten = newMemoryStream();
     RecordHead head;
-    while (readRecordHead(payload, head) == RecordRead::Record) {
+    RecordRead result = RecordRead::Record;
+    while ((result = readRecordHead(payload, head)) == RecordRead::Record) {
         StreamPtr content = newMemoryStream();
-        if (readRecordContent(payload, head.size, *content) != RecordRead::Record) break;
+        result = readRecordContent(payload, head.size, *content);
+        if (result != RecordRead::Record) break;
         setPosition(*content, 0);
         require(writeRecord(*rewritten, head, *content));
     }
     const std::string again = bytesOf(*rewritten);
     require(sequence.compare(0, again.size(), again) == 0);
+    const std::string_view rest = std::string_view(sequence).substr(again.size());
+    switch (result) {
+        case RecordRead::End: require(rest.empty() ? sequence.empty() : rest[0] == '\0'); break;
+        case RecordRead::Cut: require(startsACutRecord(rest)); break;
+        case RecordRead::Damage:
+            require(rest.size() > LongestArchiveText &&
+                    rest.substr(0, LongestArchiveText + 1).find('\0') == std::string_view::npos);
+            break;
+        case RecordRead::Record:
+        case RecordRead::Refused: std::abort();
+    }
 }
 
 }  // namespace

@@ -5,16 +5,19 @@
 //
 // Layout (integers little-endian; no magic, version, count or checksum):
 //   header text  flag ("+" with subfolders, " " without), project path, ",", mask list, 0x00
+//                (at most LongestArchiveText bytes before the 0x00)
 //   write stamp  8 bytes: the writer's local DateTime as an IEEE-754 double
 //   payload      to the end of the file: a compressed stream (compressed_stream.h, block
 //                size ArchiveBlockSize, level ArchiveCompressionLevel) of the records:
-//     name       project path + path relative to the project, 0x00; never empty
+//     name       project path + path relative to the project, 0x00; never empty, at most
+//                LongestArchiveText bytes before the 0x00
 //     time       8 bytes: the file's last-write FILETIME, low 32 bits first
 //     size       4 bytes, unsigned
 //     content    size bytes
 //   and a single 0x00 (an empty name) after the last record.
 // The archive file's own last-write time is the medium's time of last synchronization.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +33,12 @@ inline constexpr std::uint32_t ArchiveBlockSize = 524288;
 inline constexpr std::int32_t ArchiveCompressionLevel = 7;
 inline constexpr std::string_view MediaFolderName = "Ferry/";
 inline constexpr std::string_view ArchiveExtension = ".move";
+
+// The longest name or header text an archive may hold: longer than any path this program
+// can open and so write (Linux PATH_MAX 4096, Windows ANSI MAX_PATH 260), with room to spare
+// for a long mask list in a header text. A longer name is damage, so a small hostile payload
+// cannot build a huge one.
+inline constexpr std::size_t LongestArchiveText = 32768;
 
 // Starts at 1 with subfolders, else 0; for each byte of the mask list, exactly as stored,
 // rotates left by one bit within 16 bits and XORs the byte in.
@@ -58,9 +67,14 @@ std::string buildHeaderText(const ArchiveHeader& header);
 // that is only the flag: that file is no project.
 std::optional<ArchiveHeader> parseHeaderText(std::string_view text);
 
-// Header text with its zero byte, then the stamp. True when every byte was written.
+// Header text with its zero byte, then the stamp. True when every byte was written; false
+// without writing for a text that holds a zero byte or is longer than LongestArchiveText,
+// as no reader could get it back.
 bool writeArchiveHead(Stream& archive, std::string_view headerText, DateTime stamp);
-// Reads the header text and the stamp; false when the file ends before the stamp is whole.
+// Reads the header text and the stamp, in pieces, and leaves the stream just after the
+// stamp, where the payload starts. False (the file is no project) when the file ends before
+// the stamp is whole, the text runs past LongestArchiveText or the stamp is not a finite
+// number; the stream's position is then undefined.
 bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp);
 
 // The payload's compressing and decompressing streams over a memory stream that starts
@@ -75,20 +89,25 @@ struct RecordHead {
 };
 
 // Name, time and size, then `head.size` bytes copied from `content`. False when the name
-// is empty (it would end the sequence) or fewer bytes went out than the record holds.
+// is empty (it would end the sequence), holds a zero byte or is longer than
+// LongestArchiveText (nothing is written then: the reader could not get it back), or when
+// fewer bytes went out than the record holds.
 bool writeRecord(Stream& payload, const RecordHead& head, Stream& content);
 // The empty name that ends the sequence; false when it was not written.
 bool writeRecordSequenceEnd(Stream& payload);
 
 enum class RecordRead {
-    Record,  // a whole record (or head) was read
-    End,     // the terminator, or data ending inside a record: no more records
-    Damage   // the payload failed to decompress
+    Record,  // a whole record head, or a record's whole content, was read
+    End,     // the terminator, or an empty payload (no block at all): no records follow
+    Cut,     // the data ended before the terminator or inside a record (a cut archive)
+    Damage,  // the payload failed to decompress, or a name is longer than LongestArchiveText
+    Refused  // readRecordContent's destination did not take every byte
 };
-// The next record's name, time and size.
+// The next record's name, time and size. Record, End, Cut or Damage.
 RecordRead readRecordHead(Stream& payload, RecordHead& head);
-// Appends the record's `size` content bytes to `content`. Memory grows with what arrives,
-// so a damaged size field costs no more than the payload holds.
+// Appends the record's `size` content bytes to `content`. Record, Cut, Damage or Refused.
+// Memory grows with what arrives, so a damaged size field costs no more than the payload
+// holds.
 RecordRead readRecordContent(Stream& payload, std::uint32_t size, Stream& content);
 
 }  // namespace ferry

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "support/files.h"
 #include "tests/testkit/disk_files.h"
@@ -148,6 +149,47 @@ TEST(FileStream, AFullMediumGivesAShortWrite) {
     EXPECT_EQ(writeText(*stream, "more"), 0u);
     release(stream);
     EXPECT_EQ(readDiskFile(dir / "full"), "012345");
+}
+
+TEST(FileStream, SizesAndPositionsOf4GiBOrMoreFailInsteadOfWrapping) {
+    TempDir dir;
+    writeDiskFile(dir / "huge", "");
+    constexpr off_t FourGiBAndTen = (off_t{1} << 32) + 10;
+    ASSERT_EQ(truncate((dir / "huge").c_str(), FourGiBAndTen), 0) << "sparse: costs no disk";
+    StreamPtr stream = openReadFileStream(dir / "huge");
+    EXPECT_EQ(getSize(*stream), StreamFailure);
+    EXPECT_EQ(seek(*stream, 0, SeekOrigin::fromEnd), StreamFailure);
+    ASSERT_EQ(seek(*stream, 0x7FFFFFFF, SeekOrigin::fromBeginning), 0x7FFFFFFFu);
+    EXPECT_EQ(seek(*stream, 0x7FFFFFFF, SeekOrigin::fromCurrent), 0xFFFFFFFEu);
+    EXPECT_EQ(seek(*stream, 1, SeekOrigin::fromCurrent), StreamFailure);
+    EXPECT_EQ(position(*stream), 0xFFFFFFFEu) << "a failed seek leaves the position";
+}
+
+TEST(FileStream, ReserveNeverChangesTheFile) {
+    TempDir dir;
+    const std::string content(5000, 'c');
+    writeDiskFile(dir / "f", content);
+    StreamPtr stream = openReadWriteFileStream(dir / "f");
+    setPosition(*stream, 100);
+    for (const std::uint32_t bytes : {0u, 2000u, 5000u, 9000u}) {
+        reserve(*stream, bytes);
+        EXPECT_EQ(getSize(*stream), 5000u) << bytes;
+        EXPECT_EQ(position(*stream), 100u) << bytes;
+    }
+    release(stream);
+    EXPECT_EQ(readDiskFile(dir / "f"), content);
+}
+
+TEST(ReadWriteFileStream, NeverEmptiesAFileThatAppearedAfterTheCheck) {
+    TempDir dir;
+    writeDiskFile(dir / "rw", "made meanwhile");
+    FaultPlatform faults;
+    faults.failCall(Call::PathInfo, "rw", ENOENT);  // any look beforehand sees no file
+    ScopedPlatform use(faults);
+    StreamPtr stream = openReadWriteFileStream(dir / "rw");
+    ASSERT_NE(getHandle(*stream), InvalidFileHandle);
+    release(stream);
+    EXPECT_EQ(readDiskFile(dir / "rw"), "made meanwhile");
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "compress/file_stream.h"
+#include "tests/testkit/disk_files.h"
 #include "tests/testkit/stream_bytes.h"
+#include "tests/testkit/temp_dir.h"
 
 namespace ferry {
 namespace {
@@ -115,6 +118,21 @@ TEST(Reserve, OnAnEmptyStreamLeavesNoBuffer) {
     reserve(*stream, 100000);
     EXPECT_EQ(getSize(*stream), 0u);
     EXPECT_EQ(stream->memory, nullptr) << "setting the size back to 0 releases it";
+}
+
+// 0xFFFFFFFF is StreamFailure, so no size may equal it, whichever way the bytes come.
+TEST(MemoryStream, NeverReachesTheFailureSize) {
+    testkit::TempDir dir;
+    testkit::writeDiskFile(dir / "one", "x");
+    StreamPtr file = openReadFileStream(dir / "one");
+    StreamPtr stream = newMemoryStream();
+    setSize(*stream, 0xFFFFFFFE);  // untouched pages: reserved, not used
+    ASSERT_EQ(getSize(*stream), 0xFFFFFFFEu);
+    ASSERT_EQ(seek(*stream, 0, SeekOrigin::fromEnd), 0xFFFFFFFEu);
+    EXPECT_EQ(writeText(*stream, "x"), 0u);
+    EXPECT_EQ(copyStream(*stream, *file, 1), 0u);
+    EXPECT_EQ(getSize(*stream), 0xFFFFFFFEu);
+    EXPECT_EQ(position(*file), 0u) << "nothing was taken from the source";
 }
 
 }  // namespace

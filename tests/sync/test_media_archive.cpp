@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <ostream>
 #include <vector>
 
 #include "compress/file_stream.h"
@@ -15,6 +16,13 @@
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry {
+
+// Results by name in failure messages.
+void PrintTo(RecordRead result, std::ostream* out) {
+    static constexpr const char* Names[] = {"Record", "End", "Cut", "Damage", "Refused"};
+    *out << Names[static_cast<int>(result)];
+}
+
 namespace {
 
 using testkit::littleEndian;
@@ -100,13 +108,39 @@ TEST(ArchiveHead, HeaderTextZeroAndEightStampBytes) {
     EXPECT_EQ(read, stamp);
 }
 
-TEST(ArchiveHead, AFileEndingBeforeTheStampIsRefused) {
-    for (const std::string& bytes :
-         {std::string(" /p/,*.c"), std::string(" /p/,*.c\0", 9) + "1234567"}) {
-        StreamPtr file = memoryStreamWith(bytes);
+TEST(ArchiveHead, JunkIsNoProjectAndAWholeHeadLeavesThePayloadNext) {
+    const std::string zero(1, '\0');
+    const std::string stamp = littleEndian(std::bit_cast<std::uint64_t>(738000.5), 8);
+    const std::string longest(LongestArchiveText, 'p');
+    const std::string pieceLong(4095, 'p');  // the zero byte ends a 4 KiB piece
+    struct Case {
+        std::string bytes;
+        bool project;
         std::string text;
-        DateTime stamp = 0;
-        EXPECT_FALSE(readArchiveHead(*file, text, stamp));
+    };
+    const Case cases[] = {
+        {" /p/,*.c" + zero + stamp + "PAYLOAD", true, " /p/,*.c"},
+        {pieceLong + zero + stamp + "PAYLOAD", true, pieceLong},
+        {longest + zero + stamp + "PAYLOAD", true, longest},
+        {longest + "p" + zero + stamp + "PAYLOAD", false, ""},
+        {std::string(1 << 20, 'j') + zero + stamp, false, ""},
+        {" /p/,*.c", false, ""},
+        {" /p/,*.c" + zero + "1234567", false, ""},
+        {" /p/,*.c" + zero + littleEndian(0x7FF8'0000'0000'0000, 8) + "PAYLOAD", false, ""},
+        {" /p/,*.c" + zero + littleEndian(0xFFF0'0000'0000'0000, 8) + "PAYLOAD", false, ""},
+    };
+    TempDir dir;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        testkit::writeDiskFile(dir / "a.move", c.bytes);
+        StreamPtr file = openReadFileStream(dir / "a.move");
+        std::string text;
+        DateTime read = 0;
+        ASSERT_EQ(readArchiveHead(*file, text, read), c.project) << i;
+        if (!c.project) continue;
+        EXPECT_EQ(text, c.text) << i;
+        EXPECT_EQ(read, 738000.5) << i;
+        EXPECT_EQ(testkit::readToEnd(*file), "PAYLOAD") << i;
     }
 }
 
@@ -132,12 +166,50 @@ TEST(Records, FieldsInOrderTimeLowWordFirst) {
     EXPECT_EQ(memoryBytes(*payload).substr(7, 4), "\x70\x6F\x5E\x4D");
 }
 
-TEST(Records, AnEmptyNameOrMissingContentIsRefused) {
+TEST(Records, TextsNoReaderCouldGetBackAreNotWritten) {
+    const std::string longest(LongestArchiveText, 'n');
+    struct Case {
+        bool header;
+        std::string text;
+        bool written;
+    };
+    const Case cases[] = {
+        {false, "", false},  // it would end the sequence
+        {false, std::string("/p/a\0b", 6), false},
+        {false, longest + "n", false},
+        {false, longest, true},
+        {true, std::string(" /p/\0,*.c", 9), false},
+        {true, longest + "h", false},
+        {true, longest, true},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        StreamPtr stream = newMemoryStream();
+        StreamPtr content = memoryStreamWith("abc");
+        const bool written = c.header ? writeArchiveHead(*stream, c.text, 1.0)
+                                      : writeRecord(*stream, {c.text, FileTime{1}, 3}, *content);
+        ASSERT_EQ(written, c.written) << i;
+        if (!written) {
+            EXPECT_EQ(getSize(*stream), 0u) << i;
+            continue;
+        }
+        setPosition(*stream, 0);
+        std::string text;
+        DateTime stamp = 0;
+        RecordHead head;
+        if (c.header) {
+            ASSERT_TRUE(readArchiveHead(*stream, text, stamp)) << i;
+        } else {
+            ASSERT_EQ(readRecordHead(*stream, head), RecordRead::Record) << i;
+            text = head.name;
+        }
+        EXPECT_EQ(text, c.text) << i;
+    }
+}
+
+TEST(Records, MissingContentIsReported) {
     StreamPtr payload = newMemoryStream();
     StreamPtr content = memoryStreamWith("abc");
-    EXPECT_FALSE(writeRecord(*payload, {"", FileTime{1}, 3}, *content))
-        << "it would end the sequence";
-    EXPECT_EQ(getSize(*payload), 0u);
     EXPECT_FALSE(writeRecord(*payload, {"/p/a", FileTime{1}, 4}, *content));
 }
 
@@ -160,45 +232,26 @@ TEST(Records, ReadBackHeadsAndContent) {
     EXPECT_EQ(readRecordHead(*payload, head), RecordRead::End);
 }
 
-TEST(Records, APayloadEndingInsideARecordHoldsNoMore) {
-    const std::string whole = recordBytes("/p/a.c", SomeTicks, "body");
-    for (const std::size_t cut :
-         {std::size_t{0}, std::size_t{3}, std::size_t{7}, std::size_t{18}}) {
-        StreamPtr payload = memoryStreamWith(whole.substr(0, cut));
-        RecordHead head;
-        EXPECT_EQ(readRecordHead(*payload, head), RecordRead::End) << cut;
-    }
-    StreamPtr payload = memoryStreamWith(whole.substr(0, whole.size() - 1));
-    RecordHead head;
-    ASSERT_EQ(readRecordHead(*payload, head), RecordRead::Record);
-    StreamPtr content = newMemoryStream();
-    EXPECT_EQ(readRecordContent(*payload, head.size, *content), RecordRead::End);
-}
-
 TEST(Records, ALyingSizeFieldCostsOnlyWhatArrives) {
     StreamPtr payload = memoryStreamWith(std::string("/p/a\0", 5) + littleEndian(1, 8) +
                                          littleEndian(0xFFFFFFF0, 4) + "tiny");
     RecordHead head;
     ASSERT_EQ(readRecordHead(*payload, head), RecordRead::Record);
     StreamPtr content = newMemoryStream();
-    EXPECT_EQ(readRecordContent(*payload, head.size, *content), RecordRead::End);
+    EXPECT_EQ(readRecordContent(*payload, head.size, *content), RecordRead::Cut);
     EXPECT_LE(content->capacity, 2 * ArchiveBlockSize);
 }
 
-TEST(Records, DamageIsToldApartFromTheEnd) {
-    StreamPtr broken = memoryStreamWith(littleEndian(3, 4) + "bad");
-    StreamPtr reader = newPayloadReader(*broken);
+TEST(Records, ADestinationRefusingBytesIsToldApart) {
+    TempDir dir;
+    testkit::FaultPlatform faults;
+    faults.failWritesAfter(2, "out");
+    ScopedPlatform use(faults);
+    StreamPtr payload = memoryStreamWith(recordBytes("/p/a.c", SomeTicks, "body") + '\0');
     RecordHead head;
-    EXPECT_EQ(readRecordHead(*reader, head), RecordRead::Damage);
-    StreamPtr content = newMemoryStream();
-    EXPECT_EQ(readRecordContent(*reader, 10, *content), RecordRead::Damage);
-}
-
-TEST(MediaArchive, AnEmptyPayloadHoldsNoRecords) {
-    StreamPtr payload = newMemoryStream();
-    StreamPtr reader = newPayloadReader(*payload);
-    RecordHead head;
-    EXPECT_EQ(readRecordHead(*reader, head), RecordRead::End);
+    ASSERT_EQ(readRecordHead(*payload, head), RecordRead::Record);
+    StreamPtr out = createWriteFileStream(dir / "out");
+    EXPECT_EQ(readRecordContent(*payload, head.size, *out), RecordRead::Refused);
 }
 
 struct Record {
@@ -221,6 +274,62 @@ std::string sequenceBytes(const std::vector<Record>& records) {
     for (const Record& record : records)
         bytes += recordBytes(record.name, record.ticks, record.content);
     return bytes + std::string(1, '\0');
+}
+
+// Reads head, content, head, ... the way a synchronization does, until something other than
+// a record comes; every result in order.
+std::vector<RecordRead> readResults(Stream& reader) {
+    std::vector<RecordRead> results;
+    RecordHead head;
+    for (;;) {
+        results.push_back(readRecordHead(reader, head));
+        if (results.back() != RecordRead::Record) return results;
+        StreamPtr content = newMemoryStream();
+        results.push_back(readRecordContent(reader, head.size, *content));
+        if (results.back() != RecordRead::Record) return results;
+    }
+}
+
+// The first block of a payload: the archive cut at a block boundary.
+std::string firstBlock(const std::string& payload) {
+    return payload.substr(0, 4 + testkit::plainBlocks(payload).value().front().size());
+}
+
+TEST(Records, EachWayTheSequenceStopsIsToldApart) {
+    using enum RecordRead;
+    const std::string whole = recordBytes("/p/a.c", SomeTicks, "body");
+    const std::string longest(LongestArchiveText, 'n');
+    const std::string samples =
+        testkit::plainPayload(sequenceBytes(sampleRecords()), ArchiveBlockSize);
+    auto payload = [](std::string_view sequence) {
+        return testkit::plainPayload(sequence, ArchiveBlockSize);
+    };
+    struct Case {
+        std::string payload;
+        std::vector<RecordRead> results;
+    };
+    const Case cases[] = {
+        {"", {End}},  // no block at all: an archive without records
+        {payload(std::string(1, '\0')), {End}},
+        {payload(whole.substr(0, 3)), {Cut}},
+        {payload(whole.substr(0, 7)), {Cut}},
+        {payload(whole.substr(0, 18)), {Cut}},
+        {payload(whole.substr(0, whole.size() - 1)), {Record, Cut}},
+        {payload(whole), {Record, Record, Cut}},
+        {payload(whole + '\0'), {Record, Record, End}},
+        {payload(recordBytes(longest, 1, "") + '\0'), {Record, Record, End}},
+        {payload(longest + "n"), {Damage}},
+        {payload(std::string(1 << 20, 'n')), {Damage}},  // a tiny payload, a huge name
+        {firstBlock(samples), {Record, Record, Record, Record, Record, Cut}},
+        {firstBlock(samples) + littleEndian(3, 4) + "bad",
+         {Record, Record, Record, Record, Record, Damage}},
+        {littleEndian(3, 4) + "bad", {Damage}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        StreamPtr source = memoryStreamWith(cases[i].payload);
+        StreamPtr reader = newPayloadReader(*source);
+        EXPECT_EQ(readResults(*reader), cases[i].results) << i;
+    }
 }
 
 // The archive exactly as the layout describes it, made with plain library calls.
