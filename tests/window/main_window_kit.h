@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +109,43 @@ class MainWindowTest : public WindowTest {
         kindBox()->setCurrentIndex(index);
         emit kindBox()->activated(index);
     }
+
+    // The Add Project dialog.
+    // Clicks `command` in the main window and, once the dialog shows, runs `use` on it.
+    void useDialog(const char* command, std::function<void()> use) {
+        bool used = false;
+        whenShown<QWidget>("addProjectDialog", [&used, use = std::move(use)](QWidget* form) {
+            // Focus moves, and masks are remembered, only in the active window.
+            testkit::activate(form);
+            use();
+            used = true;
+        });
+        QTest::mouseClick(button(command), Qt::LeftButton);
+        EXPECT_TRUE(used) << command;
+        EXPECT_FALSE(dialogForm()->isVisible()) << "hidden after each use";
+    }
+    QWidget* dialogForm() const { return &*window->addProjectDialog()->form().handle(); }
+    template <class Widget>
+    Widget* field(const char* name) const {
+        return dialogForm()->findChild<Widget*>(name);
+    }
+    QLineEdit* pathBox() const { return field<QLineEdit>("pathBox"); }
+    QComboBox* maskBox() const { return field<QComboBox>("maskBox"); }
+    QCheckBox* subfolders() const { return field<QCheckBox>("subfoldersCheck"); }
+    QPushButton* ok() const { return field<QPushButton>("okButton"); }
+    void typePath(const std::string& path) const {
+        pathBox()->clear();
+        QTest::keyClicks(pathBox(), QString::fromStdString(path));
+    }
+    void typeMask(const std::string& mask) const {
+        maskBox()->setFocus();
+        maskBox()->lineEdit()->clear();
+        QTest::keyClicks(maskBox()->lineEdit(), QString::fromStdString(mask));
+    }
+    void press(const char* name) const {
+        QTest::mouseClick(field<QPushButton>(name), Qt::LeftButton);
+    }
+    std::vector<std::string> history() const { return comboItems(maskBox()); }
 
     // The medium settings of an earlier run.
     void storeMedium(std::uint32_t kind, const std::string& removableFolder,

@@ -1,9 +1,6 @@
 // The Add Project dialog, used by Add Project and Edit Project Mask, and its mask
 // history, driven through the real widgets.
 
-#include <QCheckBox>
-#include <QLineEdit>
-
 #include "sync/sync_messages.h"
 #include "tests/window/main_window_kit.h"
 
@@ -12,47 +9,9 @@ namespace {
 
 using testkit::dword;
 using testkit::sz;
-using testkit::whenShown;
 using testkit::writeDiskFile;
 
-class AddProjectTest : public testkit::MainWindowTest {
-  protected:
-    // Clicks `command` in the main window and, once the dialog shows, runs `use` on it.
-    void useDialog(const char* command, std::function<void()> use) {
-        bool used = false;
-        whenShown<QWidget>("addProjectDialog", [&used, use = std::move(use)](QWidget* form) {
-            // Focus moves, and masks are remembered, only in the active window.
-            testkit::activate(form);
-            use();
-            used = true;
-        });
-        QTest::mouseClick(button(command), Qt::LeftButton);
-        EXPECT_TRUE(used) << command;
-        EXPECT_FALSE(dialogForm()->isVisible()) << "hidden after each use";
-    }
-    QWidget* dialogForm() const { return &*window->addProjectDialog()->form().handle(); }
-    template <class Widget>
-    Widget* field(const char* name) const {
-        return dialogForm()->findChild<Widget*>(name);
-    }
-    QLineEdit* pathBox() const { return field<QLineEdit>("pathBox"); }
-    QComboBox* maskBox() const { return field<QComboBox>("maskBox"); }
-    QCheckBox* subfolders() const { return field<QCheckBox>("subfoldersCheck"); }
-    QPushButton* ok() const { return field<QPushButton>("okButton"); }
-    void typePath(const std::string& path) const {
-        pathBox()->clear();
-        QTest::keyClicks(pathBox(), QString::fromStdString(path));
-    }
-    void typeMask(const std::string& mask) const {
-        maskBox()->setFocus();
-        maskBox()->lineEdit()->clear();
-        QTest::keyClicks(maskBox()->lineEdit(), QString::fromStdString(mask));
-    }
-    void press(const char* name) const {
-        QTest::mouseClick(field<QPushButton>(name), Qt::LeftButton);
-    }
-    std::vector<std::string> history() const { return comboItems(maskBox()); }
-};
+using AddProjectTest = testkit::MainWindowTest;
 
 TEST_F(AddProjectTest, AddsAKeyedRowOnceAndRefusesWhatTheMediumCannotCarry) {
     storeMedium(1, "", medium.path());
