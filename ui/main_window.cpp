@@ -29,9 +29,18 @@ Window* dockedButton(Window& bar, const char* caption, std::int32_t width, Align
     return button;
 }
 
-// The folder lies in the medium mounted at `mountPoint` (which ends in "/").
-bool liesOn(std::string_view folder, std::string_view mountPoint) {
-    return !folder.empty() && folder.substr(0, mountPoint.size()) == mountPoint;
+// The index of the innermost mount point (each ends in "/") holding the folder; -1 when
+// none does.
+std::int32_t mediumHolding(const std::vector<std::string>& mountPoints, std::string_view folder) {
+    std::int32_t found = -1;
+    for (std::size_t i = 0; i < mountPoints.size(); ++i) {
+        const std::string& mountPoint = mountPoints[i];
+        const bool holds = !folder.empty() && folder.substr(0, mountPoint.size()) == mountPoint;
+        if (holds && (found < 0 || mountPoint.size() > mountPoints[found].size())) {
+            found = static_cast<std::int32_t>(i);
+        }
+    }
+    return found;
 }
 
 }  // namespace
@@ -186,20 +195,11 @@ void MainWindow::fillRemovableMedia() {
     const std::string typed = mediumBox_->text();
     mediumBox_->clearItems();
     mediumBox_->setText(typed);
-    std::int32_t underCurrent = -1;
-    std::int32_t underRemembered = -1;
-    for (const std::string& mountPoint : services_.removableMedia()) {
-        const std::int32_t index = mediumBox_->addItem(mountPoint);
-        // The innermost mount point holding the folder is its medium.
-        const auto holds = [&](std::int32_t best, const std::string& folder) {
-            return liesOn(folder, mountPoint) &&
-                   (best < 0 || mountPoint.size() > mediumBox_->itemText(best).size());
-        };
-        if (holds(underCurrent, current)) underCurrent = index;
-        if (holds(underRemembered, removableFolder_)) underRemembered = index;
-    }
+    const std::vector<std::string> media = services_.removableMedia();
+    for (const std::string& mountPoint : media) mediumBox_->addItem(mountPoint);
     // Without a medium of its own the box offers the one used last, when it is there.
-    const std::int32_t chosen = underCurrent >= 0 ? underCurrent : underRemembered;
+    std::int32_t chosen = mediumHolding(media, current);
+    if (chosen < 0) chosen = mediumHolding(media, removableFolder_);
     if (chosen >= 0) mediumBox_->setCurrentIndex(chosen);
 }
 
