@@ -196,6 +196,18 @@ TEST_F(MediumChoice, DirectoryFromTheStoreThenChosenCancelledAndTyped) {
     (void)two;
 }
 
+TEST_F(MediumChoice, AStoredKindOfNoMeaningSelectsNoneAndIsWrittenAsMinusOne) {
+    storeMedium(7, "/media/stick/", medium.path());
+    start();
+    EXPECT_EQ(kindBox()->currentIndex(), -1);
+    EXPECT_EQ(mediumBox()->currentText(), "") << "only kind Directory fills the box";
+    EXPECT_TRUE(dialog_script::folderStarts().empty());
+    window->form().close();
+    EXPECT_EQ(stored("Kind"), dword(0xFFFFFFFF));
+    EXPECT_EQ(stored("Directory"), sz(""));
+    EXPECT_EQ(stored("Removable"), sz("/media/stick/"));
+}
+
 using ProjectCommands = testkit::MainWindowTest;
 
 TEST_F(ProjectCommands, StatusButtonsWorkDirAndOpenDir) {
