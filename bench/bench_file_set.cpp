@@ -63,8 +63,10 @@ int main() {
     for (int run = 0; run < Runs; ++run) {
         auto start = Clock::now();
         ferry::StringList list = ferry::newStringListWithData();
-        ferry::gatherProjectFiles(list, root.string(), "*.c;*.h;^*.o", true);
+        const ferry::ListingFailure failure =
+            ferry::gatherProjectFiles(list, root.string(), "*.c;*.h;^*.o", true);
         ours.push_back(secondsSince(start));
+        if (failure.error != 0) return 1;
         listed = list.count();
 
         start = Clock::now();

@@ -14,6 +14,7 @@
 
 #include <ucl/ucl.h>
 
+#include "bench/source_text.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
 #include "sync/media_archive.h"
@@ -31,44 +32,19 @@ constexpr std::uint32_t WholePiece = 1u << 20;    // reads that take whole block
 constexpr std::uint32_t B = ArchiveBlockSize;
 
 Bytes makeCorpus() {
-    static const char* const words[] = {"int",
-                                        "return",
-                                        "const",
-                                        "std::string",
-                                        "value",
-                                        "count",
-                                        "index",
-                                        "stream",
-                                        "if (",
-                                        "for (",
-                                        "while (",
-                                        ") {\n",
-                                        "}\n",
-                                        ";\n",
-                                        " = ",
-                                        " + ",
-                                        "->",
-                                        "nullptr",
-                                        "// keep the order stable\n",
-                                        "static_cast<std::uint32_t>(",
-                                        "    ",
-                                        "        "};
     std::mt19937 random(2024);
     Bytes corpus;
     corpus.reserve(CorpusSize);
     while (corpus.size() < CorpusSize) {
         const bool noise = (corpus.size() / Segment) % 4 == 3;
-        const std::size_t end = std::min(CorpusSize, corpus.size() + Segment);
-        while (corpus.size() < end) {
-            if (noise) {
+        const std::size_t size = std::min(Segment, CorpusSize - corpus.size());
+        if (noise) {
+            for (std::size_t i = 0; i < size; ++i)
                 corpus.push_back(static_cast<unsigned char>(random()));
-                continue;
-            }
-            std::string token = words[random() % std::size(words)];
-            if (random() % 4 == 0) token += "name" + std::to_string(random() % 5000);
-            corpus.insert(corpus.end(), token.begin(), token.end());
+        } else {
+            const std::string text = bench::sourceLikeText(random, size);
+            corpus.insert(corpus.end(), text.begin(), text.end());
         }
-        corpus.resize(end);
     }
     return corpus;
 }

@@ -1,5 +1,7 @@
 #include "compress/file_stream.h"
 
+#include <cerrno>
+
 #include "support/files.h"
 
 namespace ferry {
@@ -126,6 +128,22 @@ StreamPtr openReadWriteFileStream(std::string_view fileName) {
     // made in between.
     return openFileStream(fileName, FileOps, OpenFlags::GenericRead | OpenFlags::GenericWrite,
                           OpenFlags::OpenAlways);
+}
+
+int shortWriteCause(Stream& file) {
+    Platform& system = platform();
+    const std::byte probe{};
+    if (!isOpen(file) || system.writeFile(file.handle, &probe, 1) >= 0) return EIO;
+    const int error = system.lastError();
+    return error != 0 ? error : EIO;
+}
+
+bool closeFileStream(StreamPtr& stream) {
+    if (!stream) return false;
+    const bool closed = closeFileHandle(stream->handle);
+    stream->handle = InvalidFileHandle;
+    release(stream);
+    return closed;
 }
 
 }  // namespace ferry

@@ -25,4 +25,14 @@ StreamPtr createWriteFileStream(std::string_view fileName);
 // never emptied. Writes leave the bytes after them in place.
 StreamPtr openReadWriteFileStream(std::string_view fileName);
 
+// For a file whose last write came up short without a failure code: writes once more to
+// learn the system's reason (ENOSPC on a full medium), which may add a byte to a file
+// that is to be discarded anyway. EIO when the system tells none.
+int shortWriteCause(Stream& file);
+
+// Closes the file now and releases the stream. False when the file was not open or the
+// system reported a failure on closing (some file systems report late write errors
+// only then).
+bool closeFileStream(StreamPtr& stream);
+
 }  // namespace ferry

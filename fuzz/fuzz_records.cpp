@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StreamPtr writer = newCompressingStream(ArchiveCompressionLevel, blockSize, *payload);
     require(write(*writer, sequence.data(), static_cast<std::uint32_t>(sequence.size())) ==
             sequence.size());
-    release(writer);
+    require(finishCompressing(*writer));
     require(plainDecode(bytesOf(*payload), blockSize) == sequence);
 
     setPosition(*payload, 0);

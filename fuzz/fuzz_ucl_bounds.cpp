@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int result = ucl_nrv2e_decompress_safe_8(input, static_cast<ucl_uint>(size),
                                                    outputEnd - room, &outLength, nullptr);
     if (outLength > room) std::abort();
-    // libucl carries no coverage of its own: let each outcome, and each further doubling of
-    // the output, count as new ground, so the fuzzer keeps inputs that get further.
+    // The system libucl carries no coverage of its own (the build uses it when its source
+    // was not fetched): let each outcome, and each further doubling of the output, count as
+    // new ground, so the fuzzer keeps inputs that get further.
     static volatile int outcome = 0;
     switch (result) {
         case UCL_E_OK: outcome = 1; break;

@@ -59,7 +59,11 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
     if (path.empty()) return listing;
     listing.path_ = withTrailingSeparator(path);
     const auto reader = platform().openFolder(listing.path_);
-    if (!reader) return listing;
+    if (!reader) {
+        const int error = platform().lastError();
+        if (!isNotFoundError(error)) listing.failure_ = {listing.path_, error};
+        return listing;
+    }
     listing.identity_ = reader->identity();
     FolderEntry entry;
     while (reader->next(entry)) {
@@ -67,18 +71,31 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
             listing.entries_.push_back({entry.name, entry.kind == EntryKind::Folder});
         }
     }
+    if (reader->error() != 0) listing.failure_ = {listing.path_, reader->error()};
     return listing;
 }
 
-FolderListing listFolder(std::string_view path, std::string_view masks,
-                         std::uint32_t attributeFilter) {
+namespace {
+
+std::vector<std::string> maskPieces(std::string_view masks) {
     std::vector<std::string> pieces;
     std::string rest(masks);
     while (!rest.empty()) {
         std::string piece = trimBlanks(takeToken(rest, ";"));
         if (!piece.empty()) pieces.push_back(std::move(piece));
     }
-    return scanFolder(path, pieces, attributeFilter);
+    return pieces;
+}
+
+}  // namespace
+
+FolderListing listFolder(std::string_view path, std::string_view masks,
+                         std::uint32_t attributeFilter) {
+    return scanFolder(path, maskPieces(masks), attributeFilter);
+}
+
+bool maskListAccepts(std::string_view name, std::string_view masks) {
+    return !name.empty() && !isDotName(name) && acceptedByMasks(name, maskPieces(masks));
 }
 
 FolderListing listFolderWithMask(std::string_view path, std::string_view mask,

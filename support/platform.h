@@ -53,6 +53,9 @@ class FolderReader {
     virtual FolderIdentity identity() const = 0;
     // Fills `entry` with the next entry; false at the end or on an error.
     virtual bool next(FolderEntry& entry) = 0;
+    // Why next() gave false: 0 after a clean end, else the error code. An entry that
+    // vanished or a link that leads nowhere is no error: it comes as EntryKind::Other.
+    virtual int error() const = 0;
 };
 
 struct PathInfo {
@@ -64,7 +67,8 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    // Files. Opening a folder as a file fails.
+    // Files. Only regular files open, and the open never waits (not for a pipe's other
+    // end either): a folder fails with EISDIR, a pipe, device or socket with EOPNOTSUPP.
     virtual FileHandle openFile(const std::string& path, FileAccess access,
                                 FileCreation creation) = 0;
     virtual bool closeFile(FileHandle handle) = 0;
@@ -78,6 +82,8 @@ class Platform {
     virtual bool truncateFile(FileHandle handle, std::int64_t size) = 0;
     virtual bool lastWriteTime(FileHandle handle, FileTime& time) = 0;
     virtual bool setLastWriteTime(FileHandle handle, FileTime time) = 0;
+    // Brings the file's bytes to the device before it returns.
+    virtual bool flushFile(FileHandle handle) = 0;
 
     // Names. pathInfo follows links.
     virtual PathInfo pathInfo(const std::string& path) = 0;
@@ -85,6 +91,13 @@ class Platform {
     virtual bool removeFile(const std::string& path) = 0;
     // Fails when `to` exists.
     virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
+    // Replaces `to` when it exists; within one folder `to` names the old or the new file
+    // at every moment, never neither.
+    virtual bool renameReplace(const std::string& from, const std::string& to) = 0;
+    // Brings the folder's entries (new names, renames, removals) to the device.
+    virtual bool flushFolder(const std::string& path) = 0;
+    // Gives `to` the permission bits of `from` (links followed).
+    virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
     // Null when the folder cannot be opened.
     virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
 
@@ -97,6 +110,9 @@ class Platform {
     // The error code the last failed call left (errno values on POSIX).
     virtual int lastError() = 0;
 };
+
+// True when the error code says that the name does not exist (ENOENT on POSIX).
+bool isNotFoundError(int error);
 
 // The platform in use: the real one unless a test has put another in front.
 Platform& platform();

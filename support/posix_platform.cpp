@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "support/platform.h"
+#include "support/posix_rename.h"
 
 namespace ferry {
 
@@ -46,44 +47,75 @@ class PosixFolderReader final : public FolderReader {
     FolderIdentity identity() const override { return identity_; }
 
     bool next(FolderEntry& entry) override {
+        if (error_ != 0) return false;
         errno = 0;
         const dirent* found = readdir(dir_);
-        if (found == nullptr) {
-            if (errno != 0) savedError = errno;
-            return false;
-        }
+        if (found == nullptr) return errno == 0 ? false : failedWith(errno);
         entry.name.assign(found->d_name);
-        entry.kind = kindOf(*found);
-        return true;
+        return kindOf(*found, entry.kind) || failedWith(errno);
     }
 
+    int error() const override { return error_; }
+
   private:
+    bool failedWith(int error) {
+        error_ = savedError = error;
+        return false;
+    }
+
     // The entry's own type where the directory says it; a stat only for links and file
-    // systems that do not tell.
-    EntryKind kindOf(const dirent& found) const {
+    // systems that do not tell. False when the stat fails for another reason than an
+    // entry that is gone or a link that leads nowhere (those are Other).
+    bool kindOf(const dirent& found, EntryKind& kind) const {
+        kind = EntryKind::Other;
         switch (found.d_type) {
-            case DT_REG: return EntryKind::File;
-            case DT_DIR: return EntryKind::Folder;
+            case DT_REG: kind = EntryKind::File; return true;
+            case DT_DIR: kind = EntryKind::Folder; return true;
             case DT_LNK:
             case DT_UNKNOWN: break;
-            default: return EntryKind::Other;
+            default: return true;
         }
         struct stat st {};
-        if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) return EntryKind::Other;
-        if (S_ISREG(st.st_mode)) return EntryKind::File;
-        if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
-        return EntryKind::Other;
+        if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) {
+            return errno == ENOENT || errno == ENOTDIR || errno == ELOOP;
+        }
+        if (S_ISREG(st.st_mode)) kind = EntryKind::File;
+        if (S_ISDIR(st.st_mode)) kind = EntryKind::Folder;
+        return true;
     }
 
     DIR* dir_;
     FolderIdentity identity_;
+    int error_ = 0;
 };
+
+// Keeps `fd` when it is a regular file, ready for blocking reads and writes; closes it
+// otherwise.
+FileHandle keepRegularFile(int fd) {
+    struct stat st {};
+    int error = 0;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EOPNOTSUPP;
+    } else {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
+    }
+    if (error == 0) return fd;
+    ::close(fd);
+    errno = error;
+    return failed(InvalidFileHandle);
+}
 
 class PosixPlatform final : public Platform {
   public:
     FileHandle openFile(const std::string& path, FileAccess access,
                         FileCreation creation) override {
-        int flags = O_CLOEXEC;
+        // Without O_NONBLOCK the open of a pipe waits for its other end, forever.
+        int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
         switch (access) {
             case FileAccess::Read: flags |= O_RDONLY; break;
             case FileAccess::Write: flags |= O_WRONLY; break;
@@ -97,14 +129,10 @@ class PosixPlatform final : public Platform {
             case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
         }
         const int fd = ::open(path.c_str(), flags, 0666);
-        if (fd < 0) return failed(InvalidFileHandle);
-        struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            errno = EISDIR;
-            return failed(InvalidFileHandle);
-        }
-        return fd;
+        if (fd >= 0) return keepRegularFile(fd);
+        // Only special files give ENXIO: a pipe nobody reads, a socket, a missing device.
+        if (errno == ENXIO) errno = EOPNOTSUPP;
+        return failed(InvalidFileHandle);
     }
 
     bool closeFile(FileHandle handle) override {
@@ -172,6 +200,10 @@ class PosixPlatform final : public Platform {
         return ::futimens(handle, times) == 0 ? true : failed(false);
     }
 
+    bool flushFile(FileHandle handle) override {
+        return ::fsync(handle) == 0 ? true : failed(false);
+    }
+
     PathInfo pathInfo(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});
@@ -187,20 +219,27 @@ class PosixPlatform final : public Platform {
     }
 
     bool renameNoReplace(const std::string& from, const std::string& to) override {
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-            return true;
-        }
-        if (errno != EINVAL && errno != ENOSYS) return failed(false);
-        // File systems without RENAME_NOREPLACE (FAT sticks among them).
-        if (::link(from.c_str(), to.c_str()) == 0)
-            return ::unlink(from.c_str()) == 0 ? true : failed(false);
-        if (errno == EEXIST) return failed(false);
-        struct stat st {};
-        if (::lstat(to.c_str(), &st) == 0) {
-            errno = EEXIST;
-            return failed(false);
-        }
+        RenameCalls system;
+        return renameWithoutReplacing(from, to, system) ? true : failed(false);
+    }
+
+    bool renameReplace(const std::string& from, const std::string& to) override {
         return ::rename(from.c_str(), to.c_str()) == 0 ? true : failed(false);
+    }
+
+    bool flushFolder(const std::string& path) override {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return failed(false);
+        const bool flushed = ::fsync(fd) == 0;
+        if (!flushed) savedError = errno;
+        ::close(fd);
+        return flushed;
+    }
+
+    bool copyPermissions(const std::string& from, const std::string& to) override {
+        struct stat st {};
+        if (::stat(from.c_str(), &st) != 0) return failed(false);
+        return ::chmod(to.c_str(), st.st_mode & 07777) == 0 ? true : failed(false);
     }
 
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
@@ -244,6 +283,10 @@ class PosixPlatform final : public Platform {
 Platform* current = nullptr;
 
 }  // namespace
+
+bool isNotFoundError(int error) {
+    return error == ENOENT;
+}
 
 Platform& systemPlatform() {
     static PosixPlatform real;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/files.h"
+#include "support/little_endian.h"
 #include "support/paths.h"
 
 namespace ferry {
@@ -274,11 +275,8 @@ std::uint32_t readDword(RegistryKey key, std::string_view name) {
         value->data.size() != 4) {
         return 0;
     }
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) {
-        number = number << 8 | static_cast<unsigned char>(value->data[static_cast<std::size_t>(i)]);
-    }
-    return number;
+    return static_cast<std::uint32_t>(
+        loadLittleEndian(reinterpret_cast<const std::byte*>(value->data.data()), 4));
 }
 
 std::string readString(RegistryKey key, std::string_view name) {
@@ -289,9 +287,10 @@ std::string readString(RegistryKey key, std::string_view name) {
 }
 
 bool writeDword(RegistryKey key, std::string_view name, std::uint32_t value) {
-    std::string bytes(4, '\0');
-    for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
-    return writeValue(key, name, RegistryType::Dword, bytes);
+    std::byte bytes[4];
+    storeLittleEndian(bytes, value, 4);
+    return writeValue(key, name, RegistryType::Dword,
+                      std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
 }
 
 bool writeString(RegistryKey key, std::string_view name, std::string_view value) {

@@ -127,14 +127,17 @@ StreamPtr newPayloadReader(Stream& payload) {
     return newDecompressingStream(ArchiveBlockSize, payload);
 }
 
-bool writeRecord(Stream& payload, const RecordHead& head, Stream& content) {
+bool writeRecordHead(Stream& payload, const RecordHead& head) {
     if (head.name.empty() || !isArchiveText(head.name)) return false;
     if (writeZString(payload, head.name) != head.name.size() + 1) return false;
     std::byte fields[TimeWidth + SizeWidth];
     storeLittleEndian(fields, head.time.ticks, TimeWidth);
     storeLittleEndian(fields + TimeWidth, head.size, SizeWidth);
-    if (!wroteAll(payload, fields, sizeof fields)) return false;
-    return copyStream(payload, content, head.size) == head.size;
+    return wroteAll(payload, fields, sizeof fields);
+}
+
+bool writeRecord(Stream& payload, const RecordHead& head, Stream& content) {
+    return writeRecordHead(payload, head) && copyStream(payload, content, head.size) == head.size;
 }
 
 bool writeRecordSequenceEnd(Stream& payload) {

@@ -78,7 +78,8 @@ bool writeArchiveHead(Stream& archive, std::string_view headerText, DateTime sta
 bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp);
 
 // The payload's compressing and decompressing streams over a memory stream that starts
-// at position 0. Null only when libucl cannot be used.
+// at position 0. Null only when libucl cannot be used. The writer's output is whole only
+// when finishCompressing (compressed_stream.h) says so.
 StreamPtr newPayloadWriter(Stream& payload);
 StreamPtr newPayloadReader(Stream& payload);
 
@@ -88,10 +89,13 @@ struct RecordHead {
     std::uint32_t size = 0;
 };
 
-// Name, time and size, then `head.size` bytes copied from `content`. False when the name
-// is empty (it would end the sequence), holds a zero byte or is longer than
-// LongestArchiveText (nothing is written then: the reader could not get it back), or when
-// fewer bytes went out than the record holds.
+// Name, time and size alone, for a caller that sends the content itself (in pieces,
+// reporting progress). False when the name is empty (it would end the sequence), holds a
+// zero byte or is longer than LongestArchiveText (nothing is written then: the reader
+// could not get it back), or when not every byte went out.
+bool writeRecordHead(Stream& payload, const RecordHead& head);
+// The head, then `head.size` bytes copied from `content`. False as writeRecordHead, or
+// when fewer content bytes went out than the record holds.
 bool writeRecord(Stream& payload, const RecordHead& head, Stream& content);
 // The empty name that ends the sequence; false when it was not written.
 bool writeRecordSequenceEnd(Stream& payload);

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "support/folder_listing.h"
 #include "support/mask.h"
 #include "support/text.h"
 
@@ -12,12 +11,13 @@ namespace ferry {
 
 namespace {
 
-void gatherInto(StringList& list, std::string_view folder, std::string_view maskList,
-                bool includeSubfolders, std::vector<FolderIdentity>& walkPath) {
+ListingFailure gatherInto(StringList& list, std::string_view folder, std::string_view maskList,
+                          bool includeSubfolders, std::vector<FolderIdentity>& walkPath) {
     const FolderListing scan =
         listFolder(folder, maskList, FileAttributeNormal | FileAttributeDirectory);
+    if (scan.failure().error != 0) return scan.failure();
     // A link back to a folder above us would otherwise be walked forever.
-    if (std::find(walkPath.begin(), walkPath.end(), scan.identity()) != walkPath.end()) return;
+    if (std::find(walkPath.begin(), walkPath.end(), scan.identity()) != walkPath.end()) return {};
     walkPath.push_back(scan.identity());
     std::string entryPath = scan.path();
     for (std::int32_t i = 0; i < scan.count(); ++i) {
@@ -26,18 +26,20 @@ void gatherInto(StringList& list, std::string_view folder, std::string_view mask
         if (!scan.isFolder(i)) {
             list.add(entryPath);
         } else if (includeSubfolders) {
-            gatherInto(list, entryPath, maskList, true, walkPath);
+            ListingFailure failure = gatherInto(list, entryPath, maskList, true, walkPath);
+            if (failure.error != 0) return failure;
         }
     }
     walkPath.pop_back();
+    return {};
 }
 
 }  // namespace
 
-void gatherProjectFiles(StringList& list, std::string_view folder, std::string_view maskList,
-                        bool includeSubfolders) {
+ListingFailure gatherProjectFiles(StringList& list, std::string_view folder,
+                                  std::string_view maskList, bool includeSubfolders) {
     std::vector<FolderIdentity> walkPath;
-    gatherInto(list, folder, maskList, includeSubfolders, walkPath);
+    return gatherInto(list, folder, maskList, includeSubfolders, walkPath);
 }
 
 bool matchesMaskList(std::string_view fileName, std::string_view maskList) {

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "support/folder_listing.h"
 #include "support/string_list.h"
 
 namespace ferry {
@@ -14,8 +15,10 @@ namespace ferry {
 // subfolder's files are inserted where the subfolder stands (depth first). Folders are
 // entered whatever their names. A linked folder is followed unless it leads back to a
 // folder the walk is already inside.
-void gatherProjectFiles(StringList& list, std::string_view folder, std::string_view maskList,
-                        bool includeSubfolders);
+// Returns the first folder that could not be read whole, where the walk stopped (error 0:
+// the list is complete). A folder that does not exist adds nothing and is no failure.
+[[nodiscard]] ListingFailure gatherProjectFiles(StringList& list, std::string_view folder,
+                                                std::string_view maskList, bool includeSubfolders);
 
 // True when any ";"-piece of the mask list (trimmed, "^" and empty pieces taken as plain
 // masks) matches the file name. False for every name under an empty list.

@@ -52,6 +52,54 @@ std::string runInProgressMessage() {
     return "Another synchronization is in progress; try again when it has ended";
 }
 
+std::string workDirNeededMessage(std::string_view projectPath) {
+    return "The project " + std::string(projectPath) +
+           " has no folder on this machine: set a work directory for it first";
+}
+
+std::string unsafeArchiveMessage(std::string_view archivePath) {
+    return "The archive " + std::string(archivePath) +
+           " on the medium is damaged or names files outside its project; the project "
+           "was left unchanged";
+}
+
+std::string cannotReadFileMessage(std::string_view path, std::string_view errorText) {
+    return "Could not read file " + std::string(path) + " (" + std::string(errorText) + ")";
+}
+
+std::string cannotWriteFileMessage(std::string_view path, std::string_view errorText) {
+    return "Could not write file " + std::string(path) + " (" + std::string(errorText) +
+           "); the previous version was kept";
+}
+
+std::string pathTakenMessage(std::string_view path) {
+    return "Could not create file " + std::string(path) +
+           ": something that is no listed file is already there";
+}
+
+std::string listingFailedMessage(std::string_view folder, std::string_view errorText) {
+    return "Could not list folder " + std::string(folder) + " (" + std::string(errorText) + ")";
+}
+
+std::string caseTwinsMessage(std::string_view first, std::string_view second) {
+    return "The files " + std::string(first) + " and " + std::string(second) +
+           " differ only in letter case: the medium can not carry both";
+}
+
+std::string uncarriableNameMessage(std::string_view path) {
+    return "The file name " + std::string(path) +
+           " holds \\, which separates folders in this project: the medium can not carry it";
+}
+
+std::string fileTooLargeMessage(std::string_view path) {
+    return "The file " + std::string(path) + " is too large for the medium (4 GB or more)";
+}
+
+std::string projectTooLargeMessage(std::string_view projectPath) {
+    return "The project " + std::string(projectPath) +
+           " is too large for one archive (4 GB or more compressed)";
+}
+
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters) {
     return "Done (Media: " + std::string(mediumFolder) + ")\r\n" +
            intToDecimal(counters.replacedOnMedia) + " - Replaced on Media\r\n" +

@@ -28,6 +28,18 @@ std::string projectPathUnfitMessage(std::string_view projectPath);
 // Another synchronization holds the lock of this user or of this medium.
 std::string runInProgressMessage();
 
+// Refusals and stops of one project beyond the ones above.
+std::string workDirNeededMessage(std::string_view projectPath);
+std::string unsafeArchiveMessage(std::string_view archivePath);
+std::string cannotReadFileMessage(std::string_view path, std::string_view errorText);
+std::string cannotWriteFileMessage(std::string_view path, std::string_view errorText);
+std::string pathTakenMessage(std::string_view path);
+std::string listingFailedMessage(std::string_view folder, std::string_view errorText);
+std::string caseTwinsMessage(std::string_view first, std::string_view second);
+std::string uncarriableNameMessage(std::string_view path);
+std::string fileTooLargeMessage(std::string_view path);
+std::string projectTooLargeMessage(std::string_view projectPath);
+
 // The five-line report of a run that reached its end.
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters);
 

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry {
@@ -113,6 +115,39 @@ TEST(FolderListing, LinksAreFollowedAndDeadOnesSkipped) {
     EXPECT_EQ(namesOf(listing), (std::set<std::string>{"real", "link.txt", "linkdir"}));
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         EXPECT_EQ(listing.isFolder(i), listing.name(i) != "link.txt") << listing.name(i);
+    }
+}
+
+TEST(FolderListing, FailuresAreReportedButDeadEntriesAreNone) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"}) writeDiskFile(dir / name, "x");
+    ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "dead").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "loop").c_str(), (dir / "loop").c_str()), 0);
+    const FolderListing whole = listFolder(dir.path(), "", FileAttributeNormal);
+    EXPECT_EQ(namesOf(whole), (std::set<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(whole.failure().error, 0) << "a dead or looping link is no failure";
+
+    const struct {
+        const char* situation;
+        std::function<void(testkit::FaultPlatform&)> stage;
+        std::string folder;
+        int error;
+    } cases[] = {
+        {"missing folder", [](testkit::FaultPlatform&) {}, dir / "missing/", 0},
+        {"folder refused",
+         [](testkit::FaultPlatform& faults) { faults.failCall(testkit::Call::OpenFolder); },
+         dir.path(), EACCES},
+        {"reading breaks off",
+         [](testkit::FaultPlatform& faults) { faults.failFolderReadingAfter(2); }, dir.path(), EIO},
+    };
+    for (const auto& c : cases) {
+        testkit::FaultPlatform faults;
+        c.stage(faults);
+        ScopedPlatform use(faults);
+        const FolderListing listing = listFolder(c.folder, "", FileAttributeNormal);
+        EXPECT_EQ(listing.failure().error, c.error) << c.situation;
+        EXPECT_EQ(listing.failure().path, c.error == 0 ? "" : c.folder) << c.situation;
+        EXPECT_LE(listing.count(), 2) << c.situation;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "compress/compressed_stream.h"
 #include "compress/file_stream.h"
 #include "compress/memory_stream.h"
 #include "support/files.h"
@@ -349,7 +350,7 @@ void writeArchiveFile(const std::string& path, const ArchiveHeader& header, Date
         ASSERT_TRUE(writeRecord(*writer, {record.name, FileTime{record.ticks}, size}, *content));
     }
     ASSERT_TRUE(writeRecordSequenceEnd(*writer));
-    release(writer);
+    ASSERT_TRUE(finishCompressing(*writer));
     setPosition(*payload, 0);
     StreamPtr file = createWriteFileStream(path);
     ASSERT_TRUE(writeArchiveHead(*file, buildHeaderText(header), stamp));

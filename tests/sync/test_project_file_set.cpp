@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <vector>
 
 #include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry {
@@ -20,7 +22,7 @@ using testkit::writeDiskFile;
 std::vector<std::string> gathered(const std::string& folder, const std::string& masks,
                                   bool subfolders) {
     StringList list = newStringListWithData();
-    gatherProjectFiles(list, folder, masks, subfolders);
+    EXPECT_EQ(gatherProjectFiles(list, folder, masks, subfolders).error, 0);
     std::vector<std::string> paths;
     for (std::int32_t i = 0; i < list.count(); ++i) {
         EXPECT_EQ(list.data(i), 0u) << "items start unmarked";
@@ -120,10 +122,41 @@ TEST_F(ProjectFileSetTest, FolderWithOrWithoutTrailingSeparator) {
 TEST_F(ProjectFileSetTest, AppendsToWhatTheListHolds) {
     StringList list = newStringListWithData();
     list.add("earlier");
-    gatherProjectFiles(list, root.path(), "a.pas", false);
+    EXPECT_EQ(gatherProjectFiles(list, root.path(), "a.pas", false).error, 0);
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.item(0), "earlier");
     EXPECT_EQ(list.item(1), root / "a.pas");
+}
+
+TEST_F(ProjectFileSetTest, UnreadableSubfolderStopsTheWalkAndIsNamed) {
+    using testkit::Call;
+    using testkit::FaultPlatform;
+    const struct {
+        const char* situation;
+        std::function<void(FaultPlatform&)> stage;
+        std::string folder;
+        int error;
+    } cases[] = {
+        {"subfolder refused",
+         [](FaultPlatform& faults) { faults.failCall(Call::OpenFolder, "obj/deep", EACCES); },
+         root / "obj/deep/", EACCES},
+        {"subfolder reading breaks off",
+         [](FaultPlatform& faults) { faults.failFolderReadingAfter(3, "src", EIO); }, root / "src/",
+         EIO},
+        {"top folder refused",
+         [](FaultPlatform& faults) { faults.failCall(Call::OpenFolder, "", EACCES); }, root.path(),
+         EACCES},
+    };
+    for (const auto& c : cases) {
+        FaultPlatform faults;
+        c.stage(faults);
+        ScopedPlatform use(faults);
+        StringList list = newStringListWithData();
+        const ListingFailure failure = gatherProjectFiles(list, root.path(), "", true);
+        EXPECT_EQ(failure.error, c.error) << c.situation;
+        EXPECT_EQ(failure.path, c.folder) << c.situation;
+        EXPECT_LT(list.count(), 9) << c.situation;
+    }
 }
 
 TEST(ProjectFileSet, MissingFolderAddsNothing) {

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace ferry::testkit {
 
@@ -26,6 +28,11 @@ void writeDiskFile(const std::string& path, const std::string& content) {
 std::string readDiskFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool diskFileExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
 }
 
 void setDiskFileTime(const std::string& path, FileTime time) {
@@ -58,6 +65,23 @@ FileTime utcFileTime(int year, int month, int day, int hour, int minute, int sec
     const std::int64_t seconds = timegm(&tm);
     return FileTime{
         static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL + UnixEpochTicks)};
+}
+
+std::string diskTreeSnapshot(const std::string& root) {
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        struct stat st {};
+        if (lstat(entry.path().c_str(), &st) != 0) throw std::runtime_error("cannot stat entry");
+        std::string line = entry.path().string() + " mode " + std::to_string(st.st_mode) +
+                           " time " + std::to_string(st.st_mtim.tv_sec) + "." +
+                           std::to_string(st.st_mtim.tv_nsec);
+        if (S_ISREG(st.st_mode)) line += " content " + readDiskFile(entry.path().string());
+        lines.push_back(std::move(line));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string snapshot;
+    for (const std::string& line : lines) snapshot += line + "\n";
+    return snapshot;
 }
 
 }  // namespace ferry::testkit

@@ -4,6 +4,34 @@
 
 namespace ferry::testkit {
 
+namespace {
+
+// Passes entries on until its allowance is spent, then fails.
+class FailingFolderReader final : public FolderReader {
+  public:
+    FailingFolderReader(std::unique_ptr<FolderReader> real, int entries, int error)
+        : real_(std::move(real)), entries_(entries), error_(error) {}
+
+    FolderIdentity identity() const override { return real_->identity(); }
+    bool next(FolderEntry& entry) override {
+        if (entries_ <= 0) {
+            failed_ = true;
+            return false;
+        }
+        --entries_;
+        return real_->next(entry);
+    }
+    int error() const override { return failed_ ? error_ : real_->error(); }
+
+  private:
+    std::unique_ptr<FolderReader> real_;
+    int entries_;
+    int error_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
 void FaultPlatform::failCall(Call call, std::string pathPart, int error) {
     faults_.push_back({call, std::move(pathPart), error});
 }
@@ -12,9 +40,14 @@ void FaultPlatform::failWritesAfter(std::int64_t bytes, std::string pathPart, in
     writeLimit_ = WriteLimit{std::move(pathPart), bytes, error};
 }
 
+void FaultPlatform::failFolderReadingAfter(int entries, std::string pathPart, int error) {
+    readingLimit_ = ReadingLimit{std::move(pathPart), entries, error};
+}
+
 void FaultPlatform::heal() {
     faults_.clear();
     writeLimit_.reset();
+    readingLimit_.reset();
 }
 
 bool FaultPlatform::faulted(Call call, const std::string& path) {
@@ -26,6 +59,10 @@ bool FaultPlatform::faulted(Call call, const std::string& path) {
     }
     error_.reset();
     return false;
+}
+
+bool FaultPlatform::faulted(Call call, const std::string& from, const std::string& to) {
+    return faulted(call, from) || faulted(call, to);
 }
 
 std::string FaultPlatform::pathOf(FileHandle handle) const {
@@ -97,6 +134,11 @@ bool FaultPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
     return real_.setLastWriteTime(handle, time);
 }
 
+bool FaultPlatform::flushFile(FileHandle handle) {
+    if (faulted(Call::FlushFile, pathOf(handle))) return false;
+    return real_.flushFile(handle);
+}
+
 PathInfo FaultPlatform::pathInfo(const std::string& path) {
     if (faulted(Call::PathInfo, path)) return PathInfo{};
     return real_.pathInfo(path);
@@ -113,13 +155,33 @@ bool FaultPlatform::removeFile(const std::string& path) {
 }
 
 bool FaultPlatform::renameNoReplace(const std::string& from, const std::string& to) {
-    if (faulted(Call::Rename, from) || faulted(Call::Rename, to)) return false;
+    if (faulted(Call::Rename, from, to)) return false;
     return real_.renameNoReplace(from, to);
+}
+
+bool FaultPlatform::renameReplace(const std::string& from, const std::string& to) {
+    if (faulted(Call::RenameReplace, from, to)) return false;
+    return real_.renameReplace(from, to);
+}
+
+bool FaultPlatform::flushFolder(const std::string& path) {
+    if (faulted(Call::FlushFolder, path)) return false;
+    return real_.flushFolder(path);
+}
+
+bool FaultPlatform::copyPermissions(const std::string& from, const std::string& to) {
+    if (faulted(Call::CopyPermissions, from, to)) return false;
+    return real_.copyPermissions(from, to);
 }
 
 std::unique_ptr<FolderReader> FaultPlatform::openFolder(const std::string& path) {
     if (faulted(Call::OpenFolder, path)) return nullptr;
-    return real_.openFolder(path);
+    std::unique_ptr<FolderReader> reader = real_.openFolder(path);
+    if (reader && readingLimit_ && path.find(readingLimit_->pathPart) != std::string::npos) {
+        return std::make_unique<FailingFolderReader>(std::move(reader), readingLimit_->entries,
+                                                     readingLimit_->error);
+    }
+    return reader;
 }
 
 FileTime FaultPlatform::currentTime() {

@@ -28,7 +28,11 @@ enum class Call {
     PathInfo,
     MakeFolder,
     RemoveFile,
-    Rename,
+    Rename,  // renameNoReplace
+    RenameReplace,
+    FlushFile,
+    FlushFolder,
+    CopyPermissions,
     OpenFolder
 };
 
@@ -39,6 +43,9 @@ class FaultPlatform final : public Platform {
     // Writes to files whose path contains `pathPart` stop after `bytes` bytes in all; the
     // write that crosses the limit comes up short, later ones fail with `error`.
     void failWritesAfter(std::int64_t bytes, std::string pathPart = {}, int error = ENOSPC);
+    // Readers of folders whose path contains `pathPart` give `entries` entries ("." and
+    // ".." count), then fail with `error` as a broken disk would.
+    void failFolderReadingAfter(int entries, std::string pathPart = {}, int error = EIO);
     // Every fault removed.
     void heal();
     // currentTime() gives `time` from now on.
@@ -53,10 +60,14 @@ class FaultPlatform final : public Platform {
     bool truncateFile(FileHandle handle, std::int64_t size) override;
     bool lastWriteTime(FileHandle handle, FileTime& time) override;
     bool setLastWriteTime(FileHandle handle, FileTime time) override;
+    bool flushFile(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
     bool makeFolder(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameNoReplace(const std::string& from, const std::string& to) override;
+    bool renameReplace(const std::string& from, const std::string& to) override;
+    bool flushFolder(const std::string& path) override;
+    bool copyPermissions(const std::string& from, const std::string& to) override;
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
     FileTime currentTime() override;
     bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;
@@ -69,6 +80,11 @@ class FaultPlatform final : public Platform {
         std::string pathPart;
         int error;
     };
+    struct ReadingLimit {
+        std::string pathPart;
+        int entries;
+        int error;
+    };
     struct WriteLimit {
         std::string pathPart;
         std::int64_t remaining;
@@ -76,11 +92,14 @@ class FaultPlatform final : public Platform {
     };
     // True (with the error stored) when a fault applies to this call and path.
     bool faulted(Call call, const std::string& path);
+    // Both paths of a two-name call.
+    bool faulted(Call call, const std::string& from, const std::string& to);
     std::string pathOf(FileHandle handle) const;
 
     Platform& real_ = systemPlatform();
     std::vector<Fault> faults_;
     std::optional<WriteLimit> writeLimit_;
+    std::optional<ReadingLimit> readingLimit_;
     std::optional<FileTime> clock_;
     std::map<FileHandle, std::string> openPaths_;
     std::optional<int> error_;

@@ -1,0 +1,54 @@
+#include "sync/local_files.h"
+
+#include "support/folder_listing.h"
+#include "support/paths.h"
+#include "support/system_error.h"
+#include "sync/media_archive.h"
+#include "sync/project_file_set.h"
+#include "sync/sync_messages.h"
+
+namespace ferry {
+
+LocalFiles::LocalFiles(const ProjectInputs& inputs, const RecordNames& names)
+    : inputs_(inputs), names_(names) {
+    if (!inputs.mediumRoot.empty())
+        archiveFolder_ = inputs.mediumRoot + std::string(MediaFolderName);
+}
+
+std::string LocalFiles::list() {
+    StringList gathered = newStringList();
+    const ListingFailure failure =
+        gatherProjectFiles(gathered, inputs_.localDir, inputs_.mask, inputs_.includeSubfolders);
+    if (failure.error != 0)
+        return listingFailedMessage(failure.path,
+                                    systemErrorText(static_cast<std::uint32_t>(failure.error)));
+    for (std::int32_t i = 0; i < gathered.count(); ++i) {
+        const std::string& path = gathered.item(i);
+        // An archive must not swallow itself.
+        if (inArchiveFolder(path)) continue;
+        if (!names_.recordNameOf(path)) return uncarriableNameMessage(path);
+        const std::int32_t index = files_.addWithData(path, 0);
+        const auto [twin, added] = byFoldedPath_.emplace(foldedName(path), index);
+        if (!added) return caseTwinsMessage(files_.item(twin->second), path);
+    }
+    return {};
+}
+
+std::int32_t LocalFiles::find(std::string_view localPath) const {
+    const auto found = byFoldedPath_.find(foldedName(localPath));
+    if (found == byFoldedPath_.end() || marked(found->second)) return -1;
+    return found->second;
+}
+
+bool LocalFiles::wouldList(std::string_view localPath) const {
+    const std::string_view relative = names_.relativeOf(localPath);
+    if (!inputs_.includeSubfolders && relative.find(PathSeparator) != std::string_view::npos)
+        return false;
+    return maskListAccepts(fileNameOf(relative), inputs_.mask) && !inArchiveFolder(localPath);
+}
+
+bool LocalFiles::inArchiveFolder(std::string_view localPath) const {
+    return !archiveFolder_.empty() && localPath.starts_with(archiveFolder_);
+}
+
+}  // namespace ferry

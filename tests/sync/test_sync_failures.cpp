@@ -1,0 +1,421 @@
+// Failures met while synchronizing one project, staged through the platform seam (the
+// tests run as root, where the system itself refuses nothing): a full or vanished
+// medium, a crash between two steps of replacing the archive, a full disk, files that
+// cannot be opened or listed.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "support/system_error.h"
+#include "sync/media_archive.h"
+#include "sync/sync_messages.h"
+#include "sync/synchronize_project.h"
+#include "tests/sync/sync_testkit.h"
+#include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
+#include "tests/testkit/stream_bytes.h"
+
+namespace ferry {
+namespace {
+
+using testkit::ArchiveRecord;
+using testkit::Call;
+using testkit::diskFileTime;
+using testkit::FaultPlatform;
+using testkit::localDateTime;
+using testkit::Machine;
+using testkit::ProjectSpec;
+using testkit::readDiskFile;
+using testkit::setDiskFileTime;
+using testkit::TempDir;
+using testkit::utcFileTime;
+using testkit::writeDiskFile;
+
+const FileTime M = utcFileTime(2024, 1, 1, 10);
+const FileTime Newer = utcFileTime(2024, 1, 2, 10);
+const FileTime Older = utcFileTime(2023, 12, 31, 10);
+const FileTime ArchiveTime = utcFileTime(2024, 1, 10, 12);
+
+bool exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::symlink_status(path, ignored).type() !=
+           std::filesystem::file_type::not_found;
+}
+
+std::string errorText(int error) {
+    return systemErrorText(static_cast<std::uint32_t>(error));
+}
+
+// A medium of a fixed size: a write to it takes only what still fits beside the files
+// already there, as a real stick does; deleting a file makes room again.
+class LimitedMedium final : public Platform {
+  public:
+    LimitedMedium(std::string folder, std::uint64_t capacity)
+        : folder_(std::move(folder)), capacity_(capacity) {}
+
+    FileHandle openFile(const std::string& path, FileAccess access,
+                        FileCreation creation) override {
+        const FileHandle handle = real_.openFile(path, access, creation);
+        if (handle != InvalidFileHandle) paths_[handle] = path;
+        return handle;
+    }
+    bool closeFile(FileHandle handle) override {
+        paths_.erase(handle);
+        return real_.closeFile(handle);
+    }
+    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override {
+        return real_.readFile(handle, target, count);
+    }
+    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override {
+        const auto path = paths_.find(handle);
+        if (path == paths_.end() || !path->second.starts_with(folder_))
+            return real_.writeFile(handle, source, count);
+        const std::uint64_t room = capacity_ - std::min(capacity_, used());
+        if (room == 0) {
+            full_ = true;
+            return -1;
+        }
+        full_ = room < count;
+        return real_.writeFile(handle, source, std::min<std::uint64_t>(count, room));
+    }
+    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override {
+        return real_.seekFile(handle, offset, whence);
+    }
+    std::int64_t fileSize(FileHandle handle) override { return real_.fileSize(handle); }
+    bool truncateFile(FileHandle handle, std::int64_t size) override {
+        return real_.truncateFile(handle, size);
+    }
+    bool flushFile(FileHandle handle) override { return real_.flushFile(handle); }
+    bool lastWriteTime(FileHandle handle, FileTime& time) override {
+        return real_.lastWriteTime(handle, time);
+    }
+    bool setLastWriteTime(FileHandle handle, FileTime time) override {
+        return real_.setLastWriteTime(handle, time);
+    }
+    PathInfo pathInfo(const std::string& path) override { return real_.pathInfo(path); }
+    bool makeFolder(const std::string& path) override { return real_.makeFolder(path); }
+    bool removeFile(const std::string& path) override { return real_.removeFile(path); }
+    bool renameNoReplace(const std::string& from, const std::string& to) override {
+        return real_.renameNoReplace(from, to);
+    }
+    bool renameReplace(const std::string& from, const std::string& to) override {
+        return real_.renameReplace(from, to);
+    }
+    bool flushFolder(const std::string& path) override { return real_.flushFolder(path); }
+    bool copyPermissions(const std::string& from, const std::string& to) override {
+        return real_.copyPermissions(from, to);
+    }
+    std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
+        return real_.openFolder(path);
+    }
+    FileTime currentTime() override { return real_.currentTime(); }
+    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
+        return real_.toLocalCalendar(unixSeconds, local);
+    }
+    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override {
+        return real_.fromLocalCalendar(local, unixSeconds);
+    }
+    int lastError() override { return full_ ? ENOSPC : real_.lastError(); }
+
+  private:
+    std::uint64_t used() const {
+        std::uint64_t total = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_))
+            if (entry.is_regular_file()) total += entry.file_size();
+        return total;
+    }
+
+    Platform& real_ = systemPlatform();
+    std::string folder_;
+    std::uint64_t capacity_;
+    std::map<FileHandle, std::string> paths_;
+    bool full_ = false;
+};
+
+// One machine with a project whose archive holds a.txt, and a newer a.txt on disk, so
+// that the next run rewrites the archive.
+class FailureTest : public ::testing::Test {
+  public:
+    TempDir medium;
+    Machine ann;
+    ProjectSpec project{ann.folder.path(), "*.txt", false};
+    // Large enough that a medium can hold the old or the new archive but not both.
+    const std::string mediumA = testkit::randomBytes(150000, 2);
+    std::string archiveBefore;
+    DateTime lastSyncBefore = 0;
+
+    std::string archive() const { return testkit::archivePathOf(medium.path(), project); }
+    std::string temporary() const { return archive() + ".new"; }
+    ProjectResult sync() {
+        return testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path());
+    }
+
+    void SetUp() override { stage(); }
+
+    void stage() {
+        std::filesystem::create_directories(medium / "Ferry");
+        writeDiskFile(archive(),
+                      testkit::archiveBytes(buildHeaderText({false, project.path, "*.txt"}),
+                                            {{project.path + "a.txt", M.ticks, mediumA}}));
+        setDiskFileTime(archive(), ArchiveTime);
+        archiveBefore = readDiskFile(archive());
+        writeDiskFile(ann.folder / "a.txt", testkit::randomBytes(200000) + "disk a");
+        setDiskFileTime(ann.folder / "a.txt", Newer);
+        ann.lastSync = lastSyncBefore = localDateTime(ArchiveTime);
+        ann.prompt.clear();
+    }
+
+    // The archive on the medium is the one from before, byte for byte and in time.
+    void expectArchiveAsBefore() {
+        EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "the same bytes";
+        EXPECT_EQ(diskFileTime(archive()), ArchiveTime);
+        EXPECT_EQ(ann.lastSync, lastSyncBefore);
+    }
+};
+
+// A medium with room for the new archive alone takes it in place of the old one; with
+// room for neither the old archive comes back as it was.
+TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
+    // The old archive takes about 150 kB, the new one about 200 kB.
+    {
+        LimitedMedium stick(medium.path(), 170000);
+        ScopedPlatform scoped(stick);
+        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+    }
+    EXPECT_EQ(ann.prompt.messages,
+              std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+    expectArchiveAsBefore();
+    EXPECT_FALSE(exists(temporary()));
+
+    ann.prompt.clear();
+    {
+        LimitedMedium stick(medium.path(), 260000);
+        ScopedPlatform scoped(stick);
+        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+    }
+    EXPECT_TRUE(ann.prompt.messages.empty());
+    const auto content = testkit::readArchiveFile(archive());
+    ASSERT_TRUE(content);
+    ASSERT_EQ(content->records.size(), 1u);
+    EXPECT_TRUE(content->records[0].content == readDiskFile(ann.folder / "a.txt"));
+    EXPECT_FALSE(exists(temporary()));
+}
+
+// A medium that fails (removed, broken) is never overwritten: the old archive stays.
+TEST_F(FailureTest, FailingMediumKeepsTheOldArchive) {
+    for (const int error : {EIO, ENODEV}) {
+        SCOPED_TRACE(error);
+        ann.prompt.clear();
+        FaultPlatform faults;
+        faults.failWritesAfter(5000, "Ferry/", error);
+        ScopedPlatform scoped(faults);
+        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        EXPECT_EQ(ann.prompt.messages,
+                  std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+        expectArchiveAsBefore();
+        EXPECT_FALSE(exists(temporary()));
+    }
+}
+
+struct CrashRow {
+    std::string name;
+    Call call;
+    std::string pathPart;
+};
+
+// A crash between two steps of the replacement, staged as a failing step whose clean-up
+// fails too: the medium always holds a whole archive, and the next run clears the rest.
+TEST_F(FailureTest, CrashBetweenAnyTwoStepsLeavesAWholeArchive) {
+    const std::vector<CrashRow> rows = {
+        {"creating the temporary archive", Call::OpenFile, ".move.new"},
+        {"writing it", Call::WriteFile, ".move.new"},
+        {"flushing it", Call::FlushFile, ".move.new"},
+        {"closing it", Call::CloseFile, ".move.new"},
+        {"flushing the folder", Call::FlushFolder, "Ferry/"},
+        {"renaming it into place", Call::RenameReplace, ".move.new"},
+    };
+    for (const CrashRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ann.prompt.clear();
+        {
+            FaultPlatform faults;
+            faults.failCall(row.call, row.pathPart, EIO);
+            faults.failCall(Call::RemoveFile, ".move.new", EIO);
+            ScopedPlatform scoped(faults);
+            EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        }
+        expectArchiveAsBefore();
+        const auto content = testkit::readArchiveFile(archive());
+        ASSERT_TRUE(content) << "whole and listable";
+        EXPECT_EQ(content->records.size(), 1u);
+    }
+    // The next run finds the archive and a stray temporary file beside it.
+    writeDiskFile(temporary(), "stray");
+    ann.prompt.clear();
+    EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+    EXPECT_FALSE(exists(temporary()));
+    EXPECT_TRUE(testkit::readArchiveFile(archive())->records[0].content ==
+                readDiskFile(ann.folder / "a.txt"));
+    EXPECT_NEAR(ann.lastSync, localDateTime(diskFileTime(archive())), 2e-8);
+}
+
+// After the mask list changed the archive gets a new name: it is written whole first,
+// and the old one is deleted only then.
+TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
+    const std::string oldArchive = archive();
+    ProjectInputs inputs{1,     medium.path(), project.path,     "*.txt;*.md",
+                         false, oldArchive,    ann.folder.path()};
+    const std::string newArchive =
+        testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
+    {
+        FaultPlatform faults;
+        faults.failCall(Call::RemoveFile, oldArchive, EIO);
+        ScopedPlatform scoped(faults);
+        const ProjectResult result =
+            synchronizeProject(inputs, ann.lastSync, ann.counters, ann.prompt, {});
+        EXPECT_EQ(result.end, ProjectEnd::Stopped);
+        EXPECT_EQ(result.archivePath, newArchive);
+    }
+    EXPECT_EQ(ann.prompt.messages,
+              std::vector<std::string>{oldArchiveNotDeletedMessage(oldArchive, 1, errorText(EIO))});
+    EXPECT_TRUE(readDiskFile(oldArchive) == archiveBefore) << "still whole";
+    ASSERT_TRUE(testkit::readArchiveFile(newArchive));
+    EXPECT_EQ(testkit::readArchiveFile(newArchive)->headerText, " " + project.path + ",*.txt;*.md");
+
+    // Without a failure the old name goes, also when no file changed.
+    setDiskFileTime(oldArchive, ArchiveTime);
+    std::filesystem::remove(newArchive);
+    writeDiskFile(ann.folder / "a.txt", mediumA);
+    setDiskFileTime(ann.folder / "a.txt", M);
+    ann.prompt.clear();
+    const ProjectResult result =
+        synchronizeProject(inputs, ann.lastSync, ann.counters, ann.prompt, {});
+    EXPECT_EQ(result.end, ProjectEnd::Synchronized);
+    EXPECT_EQ(result.archivePath, newArchive);
+    EXPECT_FALSE(exists(oldArchive));
+    EXPECT_TRUE(testkit::readArchiveFile(newArchive));
+}
+
+// Writing a file from the medium onto a full disk keeps the previous version and its
+// older .old, and stops before the medium is written.
+TEST_F(FailureTest, FullDiskKeepsThePreviousVersion) {
+    setDiskFileTime(ann.folder / "a.txt", Older);
+    const std::string previous = readDiskFile(ann.folder / "a.txt");
+    writeDiskFile(ann.folder / "a.txt.old", "older backup");
+    {
+        FaultPlatform faults;
+        faults.failWritesAfter(3, ".ferry-new", ENOSPC);
+        ScopedPlatform scoped(faults);
+        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+    }
+    EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{cannotWriteFileMessage(
+                                       ann.folder / "a.txt", errorText(ENOSPC))});
+    EXPECT_TRUE(readDiskFile(ann.folder / "a.txt") == previous);
+    EXPECT_EQ(diskFileTime(ann.folder / "a.txt"), Older);
+    EXPECT_EQ(readDiskFile(ann.folder / "a.txt.old"), "older backup");
+    EXPECT_FALSE(exists(ann.folder / "a.txt.ferry-new"));
+    expectArchiveAsBefore();
+}
+
+// A replaced file keeps the permission bits of the version it replaces.
+TEST_F(FailureTest, ReplacedFileKeepsItsPermissions) {
+    setDiskFileTime(ann.folder / "a.txt", Older);
+    ASSERT_EQ(chmod((ann.folder / "a.txt").c_str(), 0640), 0);
+    EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+    EXPECT_TRUE(readDiskFile(ann.folder / "a.txt") == mediumA);
+    struct stat st {};
+    ASSERT_EQ(stat((ann.folder / "a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+struct StopRow {
+    std::string name;
+    std::function<void(FailureTest&, FaultPlatform&)> stage;
+    std::function<std::string(FailureTest&)> message;
+};
+
+// Failures on the local disk stop the project with a message, before the medium is
+// written.
+TEST_F(FailureTest, LocalFailuresStopWithAMessage) {
+    const std::vector<StopRow> rows = {
+        {"a file that cannot be opened for writing (read-only, locked)",
+         [](FailureTest& t, FaultPlatform& f) {
+             f.failCall(Call::OpenFile, t.ann.folder / "a.txt");
+         },
+         [](FailureTest& t) { return cannotOpenFileMessage(t.ann.folder / "a.txt"); }},
+        {"a new file that cannot be opened",
+         [](FailureTest& t, FaultPlatform& f) {
+             writeDiskFile(t.ann.folder / "new.txt", "n");
+             f.failCall(Call::OpenFile, "new.txt");
+         },
+         [](FailureTest& t) { return cannotOpenFileMessage(t.ann.folder / "new.txt"); }},
+        {"a file that fails while it is read",
+         [](FailureTest& t, FaultPlatform& f) {
+             f.failCall(Call::ReadFile, t.ann.folder / "a.txt", EIO);
+         },
+         [](FailureTest& t) {
+             return cannotReadFileMessage(t.ann.folder / "a.txt", errorText(EIO));
+         }},
+        {"a folder that cannot be listed",
+         [](FailureTest& t, FaultPlatform& f) {
+             f.failCall(Call::OpenFolder, t.ann.folder.path(), EACCES);
+         },
+         [](FailureTest& t) {
+             return listingFailedMessage(t.ann.folder.path(), errorText(EACCES));
+         }},
+        {"something else where a file from the medium goes",
+         [](FailureTest& t, FaultPlatform&) {
+             std::filesystem::remove(t.ann.folder / "a.txt");
+             std::filesystem::create_symlink(t.ann.folder / "nowhere", t.ann.folder / "a.txt");
+         },
+         [](FailureTest& t) { return pathTakenMessage(t.ann.folder / "a.txt"); }},
+        {"a file of 4 GiB",
+         [](FailureTest& t, FaultPlatform&) {
+             writeDiskFile(t.ann.folder / "huge.txt", "");
+             std::filesystem::resize_file(t.ann.folder / "huge.txt", 0x100000000);
+         },
+         [](FailureTest& t) { return fileTooLargeMessage(t.ann.folder / "huge.txt"); }},
+    };
+    for (const StopRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FailureTest& t = *this;
+        for (const char* name : {"new.txt", "huge.txt", "a.txt"}) {
+            std::error_code ignored;
+            std::filesystem::remove(ann.folder / name, ignored);
+        }
+        stage();
+        {
+            FaultPlatform faults;
+            row.stage(t, faults);
+            ScopedPlatform scoped(faults);
+            EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        }
+        EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{row.message(t)});
+        EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "the same bytes";
+        EXPECT_EQ(ann.lastSync, lastSyncBefore);
+    }
+}
+
+// A listed file that is gone when its turn comes is not found: nothing is added for it.
+TEST_F(FailureTest, VanishedFileIsNotFound) {
+    writeDiskFile(ann.folder / "gone.txt", "g");
+    {
+        FaultPlatform faults;
+        faults.failCall(Call::OpenFile, "gone.txt", ENOENT);
+        ScopedPlatform scoped(faults);
+        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+    }
+    EXPECT_TRUE(ann.prompt.messages.empty());
+    const auto content = testkit::readArchiveFile(archive());
+    ASSERT_TRUE(content);
+    ASSERT_EQ(content->records.size(), 1u);
+    EXPECT_EQ(content->records[0].name, project.path + "a.txt");
+}
+
+}  // namespace
+}  // namespace ferry
