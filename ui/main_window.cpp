@@ -208,10 +208,7 @@ void MainWindow::scanMedium() {
     listed_.clear();
     MediumScan scan = ::ferry::scanMedium(mediumFolder(), prompt_);
     listed_ = std::move(scan.projects);
-    for (std::size_t i = 0; i < listed_.size(); ++i) {
-        showProject(projectList_->addRow(listed_[i].path), listed_[i]);
-        projectList_->setRowData(projectList_->itemCount() - 1, static_cast<std::uint32_t>(i));
-    }
+    for (std::size_t i = 0; i < listed_.size(); ++i) appendRow(listed_[i].path, i);
     if (scan.clockRefused) {
         // This machine's clock is behind the medium's: nothing may be written, not even
         // the medium settings.
@@ -219,6 +216,13 @@ void MainWindow::scanMedium() {
         requestQuit();
     }
     updateButtons();
+}
+
+std::int32_t MainWindow::appendRow(std::string_view path, std::size_t index) {
+    const std::int32_t row = projectList_->addRow(path);
+    projectList_->setRowData(row, static_cast<std::uint32_t>(index));
+    showProject(row, listed_[index]);
+    return row;
 }
 
 void MainWindow::showProject(std::int32_t row, const ListedProject& project) {

@@ -55,6 +55,8 @@ class MainWindow {
     void onKindChanged(const Window* sender);
     void fillRemovableMedia();
     void scanMedium();
+    // A new row showing listed_[index] with `path` as its path; its number.
+    std::int32_t appendRow(std::string_view path, std::size_t index);
     void showProject(std::int32_t row, const ListedProject& project);
     void refreshStatus();
     void updateButtons();

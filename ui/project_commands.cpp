@@ -38,11 +38,7 @@ void MainWindow::addProject() {
     for (std::int32_t r = 0; r < projectList_->itemCount(); ++r) {
         if (projectList_->rowData(r) == index) row = r;
     }
-    if (row < 0) {
-        row = projectList_->addRow(path);
-        showProject(row, listed_[index]);
-        projectList_->setRowData(row, static_cast<std::uint32_t>(index));
-    }
+    if (row < 0) row = appendRow(path, index);
     projectList_->selectRow(row);
     projectList_->ensureRowVisible(row);
 }
