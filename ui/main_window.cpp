@@ -197,9 +197,9 @@ void MainWindow::fillRemovableMedia() {
     mediumBox_->setText(typed);
     const std::vector<std::string> media = services_.removableMedia();
     for (const std::string& mountPoint : media) mediumBox_->addItem(mountPoint);
-    // Without a medium of its own the box offers the one used last, when it is there.
     std::int32_t chosen = mediumHolding(media, current);
-    if (chosen < 0) chosen = mediumHolding(media, removableFolder_);
+    // A box that names no folder offers the removable medium used last, when it is there.
+    if (current.empty()) chosen = mediumHolding(media, removableFolder_);
     if (chosen >= 0) mediumBox_->setCurrentIndex(chosen);
 }
 

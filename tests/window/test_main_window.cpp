@@ -137,6 +137,15 @@ TEST_F(MediumChoice, RemovableEntriesSelectTheMediumInUseOnceEach) {
     EXPECT_EQ(mediumBox()->currentIndex(), 2);
     EXPECT_EQ(window->mediumFolder(), work);
 
+    // A folder on no removable medium stays, unless the box names no folder at all.
+    mediumBox()->lineEdit()->setText(QString::fromStdString(disk.path()));
+    chooseKind(0);
+    EXPECT_EQ(mediumBox()->currentIndex(), -1);
+    EXPECT_EQ(window->mediumFolder(), disk.path());
+    mediumBox()->lineEdit()->setText("/no/such/folder");
+    chooseKind(0);
+    EXPECT_EQ(mediumBox()->currentIndex(), 1);
+
     removable.clear();
     mediumBox()->lineEdit()->setText("/no/such/folder");
     chooseKind(0);
