@@ -13,10 +13,37 @@ ProjectRecord& Catalogue::add(std::string_view key) {
 }
 
 ProjectRecord& Catalogue::findOrCreateRecord(std::string_view key) {
+    const std::int32_t index = indexOf(key);
+    return index >= 0 ? *record(index) : add(key);
+}
+
+std::int32_t Catalogue::indexOf(std::string_view key) const {
     for (std::int32_t i = 0; i < count(); ++i) {
-        if (keys_.item(i) == key) return *record(i);
+        if (keys_.item(i) == key) return i;
     }
-    return add(key);
+    return -1;
+}
+
+std::int32_t Catalogue::indexOfOnlyKeyEndingIn(std::string_view tail) const {
+    std::int32_t found = -1;
+    for (std::int32_t i = 0; i < count(); ++i) {
+        if (!keys_.item(i).ends_with(tail)) continue;
+        if (found >= 0) return -1;
+        found = i;
+    }
+    return found;
+}
+
+std::int32_t Catalogue::refile(std::int32_t index, std::string_view newKey) {
+    if (index < 0 || index >= count()) return -1;
+    const std::int32_t holder = indexOf(newKey);
+    if (holder == index) return index;
+    if (holder >= 0) {
+        *record(holder) = *record(index);
+        return holder;
+    }
+    keys_.setItem(index, newKey);
+    return index;
 }
 
 }  // namespace ferry

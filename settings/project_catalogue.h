@@ -36,6 +36,17 @@ class Catalogue {
     // counts); when there is none, a new empty record appended under `key`.
     ProjectRecord& findOrCreateRecord(std::string_view key);
 
+    // The index of the first entry whose key equals `key` byte for byte; -1 when none.
+    std::int32_t indexOf(std::string_view key) const;
+    // The index of the only entry whose key ends in `tail`; -1 when none or several do.
+    std::int32_t indexOfOnlyKeyEndingIn(std::string_view tail) const;
+
+    // Files the record of entry `index` under `newKey` (its archive moved); the entry
+    // keeps its number. When an entry has `newKey` already, that entry takes over the
+    // record's values instead, so that one key never names two entries. The index of the
+    // entry now filed under `newKey`; -1 when `index` is out of range.
+    std::int32_t refile(std::int32_t index, std::string_view newKey);
+
   private:
     StringList keys_ = newStringListWithData();  // data: the entry's record
     std::vector<std::unique_ptr<ProjectRecord>> owned_;

@@ -58,6 +58,13 @@ class FolderReader {
     virtual int error() const = 0;
 };
 
+// A file locked for this process alone. The lock goes with the handle's closeFile, or
+// with the process.
+struct FileLock {
+    FileHandle handle = InvalidFileHandle;  // InvalidFileHandle when not locked
+    bool heldElsewhere = false;             // another process holds the lock
+};
+
 struct PathInfo {
     bool exists = false;
     bool isFolder = false;
@@ -100,6 +107,10 @@ class Platform {
     virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
     // Null when the folder cannot be opened.
     virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
+
+    // Opens `path` (OpenExisting or OpenAlways) and takes an exclusive advisory lock on it
+    // without waiting. The handle is not passed on to programs this process starts.
+    virtual FileLock lockFile(const std::string& path, FileCreation creation) = 0;
 
     // Clock and time zone.
     virtual FileTime currentTime() = 0;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +111,16 @@ FileHandle keepRegularFile(int fd) {
     return failed(InvalidFileHandle);
 }
 
+// Opens with `flags` (O_NONBLOCK among them, so a pipe's open does not wait) and keeps
+// the handle only for a regular file.
+FileHandle openRegularFile(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd >= 0) return keepRegularFile(fd);
+    // Only special files give ENXIO: a pipe nobody reads, a socket, a missing device.
+    if (errno == ENXIO) errno = EOPNOTSUPP;
+    return failed(InvalidFileHandle);
+}
+
 class PosixPlatform final : public Platform {
   public:
     FileHandle openFile(const std::string& path, FileAccess access,
@@ -128,11 +139,7 @@ class PosixPlatform final : public Platform {
             case FileCreation::OpenAlways: flags |= O_CREAT; break;
             case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
         }
-        const int fd = ::open(path.c_str(), flags, 0666);
-        if (fd >= 0) return keepRegularFile(fd);
-        // Only special files give ENXIO: a pipe nobody reads, a socket, a missing device.
-        if (errno == ENXIO) errno = EOPNOTSUPP;
-        return failed(InvalidFileHandle);
+        return openRegularFile(path, flags);
     }
 
     bool closeFile(FileHandle handle) override {
@@ -254,6 +261,21 @@ class PosixPlatform final : public Platform {
         return std::make_unique<PosixFolderReader>(
             dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
                                 static_cast<std::uint64_t>(st.st_ino)});
+    }
+
+    FileLock lockFile(const std::string& path, FileCreation creation) override {
+        // Read-only is enough for flock; a pipe or device under the name is refused.
+        int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        if (creation == FileCreation::OpenAlways) flags |= O_CREAT;
+        const FileHandle fd = openRegularFile(path, flags);
+        if (fd == InvalidFileHandle) return FileLock{};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            savedError = error;
+            return FileLock{InvalidFileHandle, error == EWOULDBLOCK};
+        }
+        return FileLock{fd, false};
     }
 
     FileTime currentTime() override {

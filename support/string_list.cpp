@@ -32,6 +32,11 @@ const std::string& StringList::item(std::int32_t index) const {
     return items_[static_cast<std::size_t>(index)];
 }
 
+void StringList::setItem(std::int32_t index, std::string_view text) {
+    if (index < 0 || index >= count()) return;
+    items_[static_cast<std::size_t>(index)] = text;
+}
+
 std::int32_t StringList::indexOf(std::string_view text) const {
     for (std::int32_t i = 0; i < count(); ++i) {
         if (compareTextAscii(items_[static_cast<std::size_t>(i)], text) == 0) return i;

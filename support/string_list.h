@@ -19,6 +19,8 @@ class StringList {
     std::int32_t addWithData(std::string_view text, ItemData value);
     std::int32_t count() const { return static_cast<std::int32_t>(items_.size()); }
     const std::string& item(std::int32_t index) const;
+    // Replaces the text of item `index`, keeping its data; ignored out of range.
+    void setItem(std::int32_t index, std::string_view text);
     // First item equal under compareTextAscii, or -1.
     std::int32_t indexOf(std::string_view text) const;
     void clear();

@@ -173,7 +173,7 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
             open.file = fileOnDisk(key);
             tree_.setFile(key, open.file);
             if (open.canRead) open.disk = std::move(disk);
-        } else if (base_.lastError() != ENOENT) {
+        } else if (!isNotFoundError(base_.lastError())) {
             return fail(base_.lastError(), InvalidFileHandle);
         }
     }
@@ -393,6 +393,14 @@ std::unique_ptr<FolderReader> WithholdingPlatform::openFolder(const std::string&
     if (!disk) return fail(base_.lastError(), nullptr);
     const FolderIdentity identity = disk->identity();
     return std::make_unique<WithheldFolderReader>(std::move(disk), identity, tree_, key);
+}
+
+FileLock WithholdingPlatform::lockFile(const std::string& path, FileCreation /*creation*/) {
+    // A lock changes nothing on disk, but making its file would: only a file already there
+    // is locked. The handle is the platform beneath's, and closeFile passes it there.
+    const FileLock lock = base_.lockFile(path, FileCreation::OpenExisting);
+    if (lock.handle == InvalidFileHandle) error_ = base_.lastError();
+    return lock;
 }
 
 FileTime WithholdingPlatform::currentTime() {

@@ -46,6 +46,7 @@ class WithholdingPlatform final : public Platform {
     bool flushFolder(const std::string& path) override;
     bool copyPermissions(const std::string& from, const std::string& to) override;
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
+    FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;
     bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;
     bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override;

@@ -38,7 +38,9 @@ LoadedArchive loadArchive(const std::string& path, ProjectProgress& progress) {
     }
     progress.advance(start);
     const std::uint32_t payloadSize = static_cast<std::uint32_t>(fileSize) - start;
-    reserve(*archive.payload, payloadSize);
+    // One allocation of the known size, filled in place.
+    setSize(*archive.payload, payloadSize);
+    setPosition(*archive.payload, 0);
     const Copied copied = copyWithProgress(*archive.payload, *file, payloadSize, progress);
     if (copied.stopped) {
         archive.result = ArchiveLoad::Stopped;

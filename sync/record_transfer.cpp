@@ -29,7 +29,9 @@ DiskContent readDiskContent(Stream& file, ProjectProgress& progress) {
         return content;
     }
     progress.expect(static_cast<std::uint64_t>(size));
-    reserve(*content.bytes, static_cast<std::uint32_t>(size));
+    // One allocation of the size foreseen; the bytes read decide the size in the end.
+    setSize(*content.bytes, static_cast<std::uint32_t>(size));
+    setPosition(*content.bytes, 0);
     // Read through the platform itself: only there does a failed read differ from the end.
     std::vector<std::byte> chunk(ProgressChunk);
     std::uint64_t total = 0;
@@ -55,6 +57,7 @@ DiskContent readDiskContent(Stream& file, ProjectProgress& progress) {
             return content;
         }
     }
+    setSize(*content.bytes, static_cast<std::uint32_t>(total));
     setPosition(*content.bytes, 0);
     content.result = Transfer::Done;
     return content;
@@ -63,7 +66,8 @@ DiskContent readDiskContent(Stream& file, ProjectProgress& progress) {
 Transfer readRecordBytes(Stream& reader, std::uint32_t size, StreamPtr& content,
                          ProjectProgress& progress) {
     content = newMemoryStream();
-    reserve(*content, size);
+    setSize(*content, size);
+    setPosition(*content, 0);
     const Copied copied = copyWithProgress(*content, reader, size, progress);
     if (copied.stopped) return Transfer::Stopped;
     if (copied.bytes != size) return Transfer::Failed;

@@ -100,6 +100,11 @@ std::string projectTooLargeMessage(std::string_view projectPath) {
            " is too large for one archive (4 GB or more compressed)";
 }
 
+std::string mediumGoneMessage(std::string_view mediumFolder) {
+    return "The medium " + std::string(mediumFolder) +
+           " is not there any more; the synchronization stopped";
+}
+
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters) {
     return "Done (Media: " + std::string(mediumFolder) + ")\r\n" +
            intToDecimal(counters.replacedOnMedia) + " - Replaced on Media\r\n" +

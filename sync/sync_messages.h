@@ -27,6 +27,8 @@ std::string projectPathCommaMessage(std::string_view projectPath);
 std::string projectPathUnfitMessage(std::string_view projectPath);
 // Another synchronization holds the lock of this user or of this medium.
 std::string runInProgressMessage();
+// The medium folder went away (unplugged, unmounted) while a run was going on.
+std::string mediumGoneMessage(std::string_view mediumFolder);
 
 // Refusals and stops of one project beyond the ones above.
 std::string workDirNeededMessage(std::string_view projectPath);

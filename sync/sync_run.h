@@ -52,8 +52,14 @@ struct RunResult {
 
 // Synchronizes every project in list order with its catalogue record, saving each
 // project's record after it (not in a preview); stops at the first project that stops.
-// A project whose archive moved has its key and record refiled under the new path.
-// Only one run at a time per user and per medium: a run first takes both locks.
+// A project whose archive moved has its key and record refiled under the new path; a
+// record filed under the same archive on a medium mounted elsewhere is found and
+// refiled. Only one run at a time per user and per medium: a run first takes both locks
+// (else it shows runInProgressMessage and ends Busy). A medium folder that goes away
+// during the run stops it with mediumGoneMessage. `mediumFolder` is mediumFolderOf's
+// result ("" for none: nothing is made then). The report is the caller's to show
+// (syncReportText) when the run Completed. `projects` must not change while the run goes
+// on (the prompt's calls come from inside it).
 RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
                              Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options);
 

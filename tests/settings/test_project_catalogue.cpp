@@ -35,5 +35,41 @@ TEST(Catalogue, FirstOfEqualKeysWinsAndRecordsStayPut) {
     EXPECT_EQ(catalogue.key(1001), "key999");
 }
 
+TEST(Catalogue, LooksUpByKeyOrByTheOnlyKeyWithTheSameTail) {
+    Catalogue catalogue;
+    catalogue.add("/media/ann/STICK/Ferry/%a%02A1.move");
+    catalogue.add("/media/ann/STICK/Ferry/%b%02A1.move");
+    catalogue.add("/media/ann/OTHER/Ferry/%b%02A1.move");
+    EXPECT_EQ(catalogue.indexOf("/media/ann/STICK/Ferry/%b%02A1.move"), 1);
+    EXPECT_EQ(catalogue.indexOf("/media/ann/stick/Ferry/%b%02A1.move"), -1);
+    EXPECT_EQ(catalogue.indexOfOnlyKeyEndingIn("/Ferry/%a%02A1.move"), 0);
+    EXPECT_EQ(catalogue.indexOfOnlyKeyEndingIn("/Ferry/%b%02A1.move"), -1) << "two keys end so";
+    EXPECT_EQ(catalogue.indexOfOnlyKeyEndingIn("/Ferry/%c%02A1.move"), -1);
+}
+
+TEST(Catalogue, RefiledRecordKeepsItsNumber) {
+    Catalogue catalogue;
+    catalogue.add("first");
+    ProjectRecord& moved = catalogue.add("/media/ann/STICK/Ferry/%p%02A1.move");
+    moved = {"/home/ann/p/", 739023.5};
+
+    EXPECT_EQ(catalogue.refile(1, "/media/ann/STICK1/Ferry/%p%02A1.move"), 1);
+    EXPECT_EQ(catalogue.refile(1, "/media/ann/STICK1/Ferry/%p%0281.move"), 1);
+    EXPECT_EQ(catalogue.refile(1, "/media/ann/STICK1/Ferry/%p%0281.move"), 1) << "same key";
+    EXPECT_EQ(catalogue.key(1), "/media/ann/STICK1/Ferry/%p%0281.move");
+    EXPECT_EQ(catalogue.record(1), &moved);
+    EXPECT_EQ(catalogue.key(0), "first");
+    EXPECT_EQ(catalogue.refile(2, "x"), -1);
+    EXPECT_EQ(catalogue.refile(-1, "x"), -1);
+
+    // A key already filed: that entry takes the values, so the key still names one entry.
+    ProjectRecord& stale = catalogue.add("/media/ann/STICK1/Ferry/%p%0001.move");
+    EXPECT_EQ(catalogue.refile(1, "/media/ann/STICK1/Ferry/%p%0001.move"), 2);
+    EXPECT_EQ(stale.workDir, "/home/ann/p/");
+    EXPECT_EQ(stale.lastSync, 739023.5);
+    EXPECT_EQ(catalogue.key(1), "/media/ann/STICK1/Ferry/%p%0281.move");
+    EXPECT_EQ(catalogue.count(), 3);
+}
+
 }  // namespace
 }  // namespace ferry

@@ -108,6 +108,10 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
              stream = openReadWriteFileStream(path);
              return getHandle(*stream);
          }},
+        {"lock",
+         [](const std::string& path) {
+             return platform().lockFile(path, FileCreation::OpenAlways).handle;
+         }},
     };
     for (const auto& target : targets) {
         for (const auto& opener : openers) {

@@ -9,6 +9,11 @@
 
 namespace ferry::testkit {
 
+void ScriptedPrompt::showMessage(const std::string& text) {
+    messages.push_back(text);
+    if (afterMessage) afterMessage();
+}
+
 std::int32_t ScriptedPrompt::askChoice(const std::string& text, const std::string&) {
     questions.push_back(text);
     return answered_ < answers.size() ? answers[answered_++] : -1;

@@ -5,6 +5,7 @@
 // and machines that share one medium folder.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +27,11 @@ class ScriptedPrompt final : public UserPrompt {
     std::vector<std::string> questions;
     std::vector<SyncProgress> reports;
     std::vector<FileDecisionNote> decisions;
+    // Runs after each message is recorded, while the engine waits for the user: what
+    // happens meanwhile (a medium pulled) happens between two steps of a run.
+    std::function<void()> afterMessage;
 
-    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showMessage(const std::string& text) override;
     std::int32_t askChoice(const std::string& text, const std::string& buttons) override;
     void showProgress(const SyncProgress& progress) override { reports.push_back(progress); }
     bool stopRequested() override { return stopAtReport != 0 && reports.size() >= stopAtReport; }

@@ -113,6 +113,9 @@ class LimitedMedium final : public Platform {
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
         return real_.openFolder(path);
     }
+    FileLock lockFile(const std::string& path, FileCreation creation) override {
+        return real_.lockFile(path, creation);
+    }
     FileTime currentTime() override { return real_.currentTime(); }
     bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
         return real_.toLocalCalendar(unixSeconds, local);

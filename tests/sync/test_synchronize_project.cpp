@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
+#include "support/withholding_platform.h"
 #include "sync/media_archive.h"
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
@@ -477,6 +479,68 @@ TEST_F(SyncTest, PreviewAnswersTheQuestionItself) {
     EXPECT_EQ(ann.prompt.decisions[0].recordName, project.path + "a.txt");
 }
 
+// Every file under a folder with its bytes and time, to see that nothing changed.
+std::map<std::string, std::pair<std::string, std::uint64_t>> treeOf(const std::string& folder) {
+    std::map<std::string, std::pair<std::string, std::uint64_t>> tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        tree[path] = {entry.is_regular_file() ? readDiskFile(path) : std::string("folder"),
+                      entry.is_regular_file() ? diskFileTime(path).ticks : 0};
+    }
+    return tree;
+}
+
+// Run over the withholding platform, the synchronization decides exactly as the real run
+// then does, also where one change depends on another, and changes nothing.
+TEST_F(SyncTest, PreviewDecidesAsTheRunAndChangesNothing) {
+    project.includeSubfolders = true;
+    putArchive({{project.path + "a.txt", Newer.ticks, "medium a"},
+                {project.path + "new/b.txt", M.ticks, "medium b"},
+                {project.path + "d.doc", M.ticks, "dropped"},
+                {project.path + "e.txt", M.ticks, "medium e"},
+                {project.path + "f.txt", M.ticks, "medium f"}});
+    const std::vector<std::pair<std::string, FileTime>> disk = {
+        {"a.txt", M}, {"a.txt.old", Older}, {"c.txt", M}, {"e.txt", Newer}, {"f.txt", Newer}};
+    for (const auto& [name, time] : disk) {
+        writeDiskFile(ann.folder / name, "disk " + name);
+        setDiskFileTime(ann.folder / name, time);
+    }
+    const DateTime lastSync = localDateTime(FileTime{ArchiveTime.ticks - 600000000});
+    ann.lastSync = lastSync;
+    const auto diskBefore = treeOf(ann.folder.path());
+    const auto mediumBefore = treeOf(medium.path());
+
+    ProjectResult preview;
+    {
+        WithholdingPlatform withholding(platform());
+        ScopedPlatform scoped(withholding);
+        preview = syncAnn({true, ConflictAnswer::YesToAll});
+    }
+    EXPECT_EQ(preview.end, ProjectEnd::Synchronized);
+    EXPECT_TRUE(ann.prompt.questions.empty());
+    EXPECT_TRUE(treeOf(ann.folder.path()) == diskBefore) << "the disk is untouched";
+    EXPECT_TRUE(treeOf(medium.path()) == mediumBefore) << "the medium is untouched";
+    const std::vector<FileDecisionNote> previewed = ann.prompt.decisions;
+    const SyncCounters previewCounts = ann.counters;
+
+    ann.prompt.clear();
+    ann.counters = {};
+    ann.lastSync = lastSync;
+    ann.prompt.answers = {2};
+    EXPECT_EQ(syncAnn().end, ProjectEnd::Synchronized);
+    EXPECT_EQ(ann.prompt.questions.size(), 1u);
+    ASSERT_EQ(ann.prompt.decisions.size(), previewed.size());
+    for (std::size_t i = 0; i < previewed.size(); ++i) {
+        EXPECT_EQ(ann.prompt.decisions[i].decision, previewed[i].decision) << i;
+        EXPECT_EQ(ann.prompt.decisions[i].localPath, previewed[i].localPath) << i;
+        EXPECT_EQ(ann.prompt.decisions[i].recordName, previewed[i].recordName) << i;
+    }
+    expectCounts(ann.counters, previewCounts);
+    expectCounts(ann.counters, {0, 3, 1, 1, 1});
+    EXPECT_EQ(readDiskFile(ann.folder / "a.txt.old"), "disk a.txt");
+    EXPECT_EQ(readDiskFile(ann.folder / "new/b.txt"), "medium b");
+}
+
 // An empty mask list reaches the second machine whole and stays so.
 TEST_F(SyncTest, EmptyMaskListTravelsIntact) {
     project.mask = "";
@@ -492,7 +556,8 @@ TEST_F(SyncTest, EmptyMaskListTravelsIntact) {
     EXPECT_EQ(records().size(), 2u) << "no record is dropped under an empty mask list";
 }
 
-// The medium inside the project: the archive never swallows itself or what lies beside it.
+// The medium inside the project: the archive never swallows itself or what lies beside it,
+// nor keeps a record from there.
 TEST_F(SyncTest, ArchiveFolderInsideTheProjectIsNotCarried) {
     project.includeSubfolders = true;
     writeDiskFile(ann.folder / "a.txt", "a");
@@ -501,10 +566,21 @@ TEST_F(SyncTest, ArchiveFolderInsideTheProjectIsNotCarried) {
     ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
     writeDiskFile(ann.folder / "Ferry/notes.txt", "beside the archives");
     ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
-    const auto content = testkit::readArchiveFile(testkit::archivePathOf(inside, project));
+    const std::string archivePath = testkit::archivePathOf(inside, project);
+    const auto content = testkit::readArchiveFile(archivePath);
     ASSERT_TRUE(content);
     ASSERT_EQ(content->records.size(), 1u);
     EXPECT_EQ(content->records[0].name, project.path + "a.txt");
+
+    // A record from the archive folder (written by a program that did not keep it out)
+    // is dropped, and the file there is left alone.
+    std::vector<ArchiveRecord> records = content->records;
+    records.push_back({project.path + "Ferry/notes.txt", M.ticks, "swallowed"});
+    writeDiskFile(archivePath, testkit::archiveBytes(content->headerText, records));
+    ASSERT_EQ(sync().end, ProjectEnd::Synchronized);
+    EXPECT_EQ(ann.counters.removedFromMedia, 1u);
+    EXPECT_EQ(testkit::readArchiveFile(archivePath)->records.size(), 1u);
+    EXPECT_EQ(readDiskFile(ann.folder / "Ferry/notes.txt"), "beside the archives");
 }
 
 // Progress names the file and goes in chunks through a long copy; a stop request ends the

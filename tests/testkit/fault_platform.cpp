@@ -184,6 +184,13 @@ std::unique_ptr<FolderReader> FaultPlatform::openFolder(const std::string& path)
     return reader;
 }
 
+FileLock FaultPlatform::lockFile(const std::string& path, FileCreation creation) {
+    if (faulted(Call::LockFile, path)) return FileLock{};
+    const FileLock lock = real_.lockFile(path, creation);
+    if (lock.handle != InvalidFileHandle) openPaths_[lock.handle] = path;
+    return lock;
+}
+
 FileTime FaultPlatform::currentTime() {
     return clock_ ? *clock_ : real_.currentTime();
 }

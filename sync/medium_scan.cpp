@@ -1,0 +1,56 @@
+#include <string>
+
+#include "compress/file_stream.h"
+#include "support/files.h"
+#include "support/folder_listing.h"
+#include "support/paths.h"
+#include "sync/media_archive.h"
+#include "sync/sync_messages.h"
+#include "sync/sync_run.h"
+
+namespace ferry {
+
+namespace {
+
+// The project an archive's head names, and its write stamp; nothing for a file that
+// cannot be read or names no project.
+std::optional<ArchiveHeader> readProjectHead(const std::string& path, DateTime& stamp) {
+    const StreamPtr archive = openReadFileStream(path);
+    std::string headerText;
+    if (!readArchiveHead(*archive, headerText, stamp)) return std::nullopt;
+    return parseHeaderText(headerText);
+}
+
+}  // namespace
+
+std::string mediumFolderOf(std::string_view text) {
+    return !text.empty() && folderExists(text) ? withTrailingSeparator(text) : std::string();
+}
+
+MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt) {
+    MediumScan scan;
+    // Without a medium there is nothing to list (the current folder is no medium).
+    if (mediumFolder.empty()) return scan;
+    const FolderListing listing = listFolderWithMask(
+        withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
+        "*" + std::string(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
+    for (std::int32_t i = 0; i < listing.count(); ++i) {
+        if (listing.isFolder(i)) continue;
+        const std::string key = listing.path() + listing.name(i);
+        DateTime stamp = 0;
+        const std::optional<ArchiveHeader> header = readProjectHead(key, stamp);
+        if (!header) continue;
+        // The archive must have been written before now by this machine's clock; a
+        // machine whose clock lags would take its own older files for newer ones.
+        const DateTime current = now();
+        if (!(current > stamp)) {
+            prompt.showMessage(clockWarning(stamp, current, header->projectPath));
+            scan.clockRefused = true;
+        }
+        scan.projects.push_back(
+            {header->projectPath, header->maskList, header->includeSubfolders, key});
+    }
+    return scan;
+}
+
+}  // namespace ferry

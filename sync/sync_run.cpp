@@ -1,0 +1,157 @@
+#include "sync/sync_run.h"
+
+#include <optional>
+
+#include "settings/settings_store.h"
+#include "support/files.h"
+#include "support/paths.h"
+#include "support/withholding_platform.h"
+#include "sync/media_archive.h"
+#include "sync/run_lock.h"
+#include "sync/sync_messages.h"
+
+namespace ferry {
+
+namespace {
+
+// The project path as the names of its records start: ending in its own separator, so
+// that a path written on Windows keeps its "\".
+std::string projectPathOf(std::string_view path) {
+    if (path.ends_with('/') || path.ends_with('\\')) return std::string(path);
+    return std::string(path) + PathSeparator;
+}
+
+// The catalogue entry of a listed project; -1 when it has none. When no entry has its
+// key, the medium may be mounted elsewhere today: the only entry filed under the same
+// archive name in a "Ferry/" folder is the project's, as long as that entry's archive is
+// gone from where it was (else it is another medium's copy of the project).
+std::int32_t entryOf(const Catalogue& catalogue, std::string_view mediumFolder,
+                     std::string_view key) {
+    const std::int32_t entry = catalogue.indexOf(key);
+    if (entry >= 0 || mediumFolder.empty() || !fileExists(key)) return entry;
+    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
+        PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
+    return moved >= 0 && !fileExists(catalogue.key(moved)) ? moved : -1;
+}
+
+// The medium was unplugged or unmounted: its folder, or the "Ferry/" folder that was
+// there when the run started, is gone. Going on would write "Ferry/" elsewhere.
+bool mediumGone(std::string_view mediumFolder, const std::string& ferryFolder, bool ferryMade) {
+    if (mediumFolder.empty()) return false;
+    return !folderExists(mediumFolder) || (ferryMade && !folderExists(ferryFolder));
+}
+
+class ProjectRun {
+  public:
+    ProjectRun(std::string_view mediumFolder, Catalogue& catalogue, UserPrompt& prompt,
+               const SyncOptions& options, SyncCounters& counters)
+        : mediumFolder_(mediumFolder),
+          catalogue_(catalogue),
+          prompt_(prompt),
+          options_(options),
+          counters_(counters) {}
+
+    // Synchronizes the project with its record. A real run keeps in the record what the
+    // synchronization left there, and saves it when the project was synchronized; a
+    // preview works on a copy and changes nothing in the catalogue.
+    ProjectEnd run(std::int32_t number, ListedProject& project) {
+        std::int32_t entry = entryOf(catalogue_, mediumFolder_, project.key);
+        ProjectRecord previewRecord;
+        ProjectRecord* record = &previewRecord;
+        if (options_.preview) {
+            if (entry >= 0) previewRecord = *catalogue_.record(entry);
+        } else {
+            if (entry < 0) {
+                catalogue_.add(project.key);
+                entry = catalogue_.count() - 1;
+            }
+            // A record of the medium mounted elsewhere is filed under today's key.
+            entry = catalogue_.refile(entry, project.key);
+            record = catalogue_.record(entry);
+        }
+        const ProjectInputs inputs = inputsOf(number, project, *record);
+        const ProjectResult result =
+            synchronizeProject(inputs, record->lastSync, counters_, prompt_, options_);
+        if (options_.preview) return result.end;
+        // A new mask list or subfolder flag gave the archive a new name: the record
+        // follows the archive that now carries the project, so the next scan still finds
+        // the project's work directory and time.
+        if (!result.archivePath.empty() && result.archivePath != project.key) {
+            entry = catalogue_.refile(entry, result.archivePath);
+            project.key = result.archivePath;
+        }
+        if (result.end == ProjectEnd::Synchronized) {
+            saveProjects(catalogue_, catalogue_.record(entry));
+        }
+        return result.end;
+    }
+
+  private:
+    ProjectInputs inputsOf(std::int32_t number, const ListedProject& project,
+                           const ProjectRecord& record) const {
+        ProjectInputs inputs;
+        inputs.projectNumber = number;
+        inputs.mediumRoot = mediumFolder_;
+        inputs.projectPath = projectPathOf(project.path);
+        inputs.mask = project.mask;
+        inputs.includeSubfolders = project.includeSubfolders;
+        inputs.existingArchivePath = project.key;
+        inputs.localDir =
+            record.workDir.empty() ? inputs.projectPath : withTrailingSeparator(record.workDir);
+        return inputs;
+    }
+
+    std::string mediumFolder_;
+    Catalogue& catalogue_;
+    UserPrompt& prompt_;
+    const SyncOptions& options_;
+    SyncCounters& counters_;
+};
+
+}  // namespace
+
+RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
+                             Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options) {
+    RunResult result;
+    const RunLock lock =
+        acquireRunLock(mediumFolder, options.preview ? RunLockUse::Preview : RunLockUse::Run);
+    if (!lock.held()) {
+        prompt.showMessage(runInProgressMessage());
+        result.end = RunEnd::Busy;
+        return result;
+    }
+    // A preview runs the same code over a layer that keeps every change in memory, so
+    // that later steps and later projects see the earlier ones as the real run would.
+    std::optional<WithholdingPlatform> withholding;
+    std::optional<ScopedPlatform> withheld;
+    if (options.preview) {
+        withholding.emplace(platform());
+        withheld.emplace(*withholding);
+    }
+    const std::string ferryFolder = mediumFolder.empty()
+                                        ? std::string()
+                                        : std::string(mediumFolder) + std::string(MediaFolderName);
+    bool ferryMade = false;
+    if (!mediumGone(mediumFolder, ferryFolder, false)) {
+        forceFolders(ferryFolder);
+        ferryMade = folderExists(ferryFolder);
+    }
+    ProjectRun projectRun(mediumFolder, catalogue, prompt, options, result.counters);
+    const std::size_t count = projects.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (mediumGone(mediumFolder, ferryFolder, ferryMade)) {
+            prompt.showMessage(mediumGoneMessage(mediumFolder));
+            result.end = RunEnd::Stopped;
+            return result;
+        }
+        const ProjectEnd end = projectRun.run(static_cast<std::int32_t>(i + 1), projects[i]);
+        if (end == ProjectEnd::Stopped) {
+            result.end = RunEnd::Stopped;
+            return result;
+        }
+        if (end == ProjectEnd::Refused) ++result.refusedProjects;
+    }
+    return result;
+}
+
+}  // namespace ferry
