@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTextEdit>
 
+#include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/testkit/fault_platform.h"
 #include "tests/window/main_window_kit.h"
@@ -119,6 +120,18 @@ TEST_F(SyncFromWindow, AFailingProjectEndsTheRunWithoutReport) {
     EXPECT_TRUE(button("syncButton")->isEnabled());
     EXPECT_EQ(progressLine(), " ");
     EXPECT_EQ(stored("Project1"), "(none)") << "nothing saved for a failed project";
+}
+
+TEST_F(SyncFromWindow, AnotherRunInProgressMeansNoRunAndNoReport) {
+    startWithProject({"a.txt"});
+    const RunLock other = acquireRunLock(medium.path());
+    ASSERT_TRUE(other.held());
+    dialog_script::answerNextMessage();
+    clickSynchronize();
+    EXPECT_EQ(dialog_script::shownMessages(), (std::vector<std::string>{runInProgressMessage()}));
+    EXPECT_TRUE(button("syncButton")->isEnabled());
+    EXPECT_TRUE(mediumBox()->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(key()));
 }
 
 TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
