@@ -57,16 +57,9 @@ void MainWindow::editProjectMask() {
     dialog.pathBox().setEnabled(true);
     dialog.browseButton().setEnabled(true);
     if (answer <= 0) return;
-    const std::string mask = dialog.maskBox().text();
-    const bool includeSubfolders = dialog.subfoldersCheck().checked();
-    // The new mask renames the archive; a name the medium cannot hold is refused.
-    if (const std::string problem = newProjectProblem(project->path, mask, includeSubfolders);
-        !problem.empty()) {
-        showMessage(problem);
-        return;
-    }
-    project->mask = mask;
-    project->includeSubfolders = includeSubfolders;
+    // The key stays: the next run finds the archive by it and moves it to its new name.
+    project->mask = dialog.maskBox().text();
+    project->includeSubfolders = dialog.subfoldersCheck().checked();
     showProject(row, *project);
 }
 

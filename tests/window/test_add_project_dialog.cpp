@@ -121,9 +121,11 @@ TEST_F(AddProjectTest, EditProjectMaskChangesOnlyTheColumns) {
         press("okButton");
     });
     EXPECT_EQ(rows()[rowHere], disk.path() + "|*.h|");
-    EXPECT_EQ(window->listedProjects()[list()->item(rowHere, 0)->data(Qt::UserRole).toUInt()].key,
-              key)
-        << "the key and the record stay; the next run moves the archive";
+    const ListedProject& edited =
+        window->listedProjects()[list()->item(rowHere, 0)->data(Qt::UserRole).toUInt()];
+    EXPECT_EQ(edited.key, key) << "the key and the record stay; the next run moves the archive";
+    EXPECT_EQ(edited.mask, "*.h") << "what the next run takes";
+    EXPECT_FALSE(edited.includeSubfolders);
     EXPECT_TRUE(pathBox()->isEnabled());
     EXPECT_TRUE(field<QPushButton>("browseButton")->isEnabled());
 
