@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ferryman builds, tests and runs with, when missing.
+# Packages named as arguments are installed as well (what one script alone needs).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libucl-dev libsqlite3-dev
     qt6-base-dev
     xvfb xauth
+    "$@"
 )
 
 missing=()
