@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Ferryman and runs every test. "scripts/test.sh sanitize" does the same in an
-# address + undefined-behaviour sanitizer build (folder build-sanitize).
+# address + undefined-behaviour sanitizer build (folder build-sanitize); "scripts/test.sh
+# nogui" builds and tests the engine and ferryman-cli with the window layer switched off
+# (folder build-nogui), so nothing outside the window program can come to need Qt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +12,8 @@ mode="${1:-plain}"
 case "$mode" in
     plain) build=build; options=() ;;
     sanitize) build=build-sanitize; options=(-DFERRY_SANITIZE=ON -DFERRY_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
-    *) echo "usage: scripts/test.sh [plain|sanitize]" >&2; exit 2 ;;
+    nogui) build=build-nogui; options=(-DFERRY_WITH_GUI=OFF -DFERRY_BUILD_BENCH=OFF) ;;
+    *) echo "usage: scripts/test.sh [plain|sanitize|nogui]" >&2; exit 2 ;;
 esac
 
 cmake -S . -B "$build" "${options[@]}"

@@ -1,6 +1,7 @@
 #include "settings/mask_history.h"
 
 #include "settings/settings_key.h"
+#include "support/text.h"
 
 namespace ferry {
 
@@ -20,6 +21,22 @@ void saveMaskHistory(const StringList& masks) {
     for (std::int32_t i = 0; i < masks.count(); ++i) {
         writeString(key.get(), numberedName("Mask", i + 1), masks.item(i));
     }
+}
+
+StringList rememberMask(const StringList& history, std::string_view mask) {
+    if (mask.empty()) return history;
+    const std::string folded = lowerText(mask);
+    std::int32_t found = -1;
+    for (std::int32_t i = 0; i < history.count() && found < 0; ++i) {
+        if (lowerText(history.item(i)) == folded) found = i;
+    }
+    if (found == 0) return history;
+    StringList remembered = newStringList();
+    remembered.add(mask);
+    for (std::int32_t i = 0; i < history.count(); ++i) {
+        if (i != found) remembered.add(history.item(i));
+    }
+    return remembered;
 }
 
 }  // namespace ferry

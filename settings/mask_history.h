@@ -4,6 +4,7 @@
 // "Mask"+n (REG_SZ, n from 1) under the settings key.
 
 #include <cstdint>
+#include <string_view>
 
 #include "support/string_list.h"
 
@@ -17,5 +18,11 @@ StringList loadMaskHistory();
 // Writes every item as "Mask"+(index+1), however many; no end marker. Skipped quietly
 // when the store refuses.
 void saveMaskHistory(const StringList& masks);
+
+// The history after `mask` was used: a mask equal to it apart from letter case moves to
+// the top with the letter case given now, unless it is at the top already; a new mask is
+// put there. An empty mask is not remembered: as Mask1 it would end the history the next
+// start reads.
+StringList rememberMask(const StringList& history, std::string_view mask);
 
 }  // namespace ferry

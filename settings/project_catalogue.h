@@ -17,6 +17,15 @@ struct ProjectRecord {
     DateTime lastSync = 0.0;  // when this machine last finished synchronizing it; 0 never
 };
 
+// An entry as the settings store held it when this process last read or wrote it. A
+// save compares the entry with it to find what this process changed, and writes only
+// that: another process may have saved the same store meanwhile.
+struct StoredEntry {
+    std::int32_t number = 0;  // its number in the store ("Project"+number); 0: not stored
+    std::string key;
+    ProjectRecord values;
+};
+
 // The project catalogue: project keys, each with its record, in the order they became
 // known. It owns its records and never removes or reorders an entry, so a record's
 // address and index stay valid as long as the catalogue does.
@@ -29,6 +38,8 @@ class Catalogue {
     const std::string& key(std::int32_t index) const { return keys_.item(index); }
     // The record of entry `index`; null when out of range.
     ProjectRecord* record(std::int32_t index) const;
+    // The index of the entry whose record this is; -1 for none.
+    std::int32_t indexOfRecord(const ProjectRecord* record) const;
 
     // Appends a new, empty record under `key`, even when the key is there already.
     ProjectRecord& add(std::string_view key);
@@ -47,9 +58,17 @@ class Catalogue {
     // entry now filed under `newKey`; -1 when `index` is out of range.
     std::int32_t refile(std::int32_t index, std::string_view newKey);
 
+    // What the store held of entry `index` when last read or written; number 0 for an
+    // entry never stored (and for an index out of range).
+    const StoredEntry& stored(std::int32_t index) const;
+    // Entry `index`, key and record as they are now, is what the store holds under
+    // `number`.
+    void markStored(std::int32_t index, std::int32_t number);
+
   private:
     StringList keys_ = newStringListWithData();  // data: the entry's record
     std::vector<std::unique_ptr<ProjectRecord>> owned_;
+    std::vector<StoredEntry> stored_;  // by entry index
 };
 
 }  // namespace ferry

@@ -1,48 +1,64 @@
 #include "settings/settings_store.h"
 
-#include <cmath>
+#include <vector>
 
 #include "settings/settings_key.h"
+#include "settings/stored_catalogue.h"
 
 namespace ferry {
 
 namespace {
 
-constexpr std::int64_t MillisecondsPerDay = 86400000;
-
-// A time of last synchronization as it is stored.
-struct StoredTime {
-    std::uint32_t days = 0;
-    std::uint32_t seconds = 0;
-};
-
-// The low 32 bits of a whole number held in a double; 0 for what no 64-bit integer can
-// hold, where the conversion would be undefined.
-std::uint32_t low32Bits(double whole) {
-    constexpr double Limit = 9223372036854775808.0;  // 2^63
-    if (!(whole > -Limit && whole < Limit)) return 0;
-    return static_cast<std::uint32_t>(static_cast<std::int64_t>(whole));
-}
-
-// Whole days and whole seconds, both cut toward zero. The fraction is first taken to the
-// nearest millisecond, the finest step a DateTime is made in: a double holds 18:30:15 of
-// a day as 18:30:14.99999..., and cutting that would lose a second at every save.
-StoredTime splitLastSync(DateTime lastSync) {
-    if (!std::isfinite(lastSync)) return {};
-    double days = std::trunc(lastSync);
-    std::int64_t milliseconds =
-        std::llround((lastSync - days) * static_cast<double>(MillisecondsPerDay));
-    if (milliseconds == MillisecondsPerDay || milliseconds == -MillisecondsPerDay) {
-        days += milliseconds > 0 ? 1.0 : -1.0;
-        milliseconds = 0;
+// Where entry `index` stands in the store as reloaded: the number it was last stored
+// under while that still holds its key, else the first entry holding its key (as it is
+// now, then as it was stored); 0 when the store has it nowhere.
+std::int32_t storedNumberOf(const Catalogue& catalogue, std::int32_t index,
+                            const std::vector<StoredValues>& store) {
+    const StoredEntry& was = catalogue.stored(index);
+    const std::string& key = catalogue.key(index);
+    const auto count = static_cast<std::int32_t>(store.size());
+    if (was.number > 0 && was.number <= count) {
+        const std::string& there = store[static_cast<std::size_t>(was.number - 1)].key;
+        if (there == was.key || there == key) return was.number;
     }
-    return {low32Bits(days), static_cast<std::uint32_t>(milliseconds / 1000)};
+    for (const std::string* wanted : {&key, &was.key}) {
+        for (std::int32_t n = 1; n <= count; ++n) {
+            if (!wanted->empty() && store[static_cast<std::size_t>(n - 1)].key == *wanted) return n;
+        }
+    }
+    return 0;
 }
 
-DateTime joinLastSync(std::uint32_t days, std::uint32_t seconds) {
-    // Summed in extended precision, then kept as a double.
-    return static_cast<DateTime>(static_cast<long double>(days) +
-                                 static_cast<long double>(seconds) / 24 / 3600);
+bool changedHere(const Catalogue& catalogue, std::int32_t index) {
+    const StoredEntry& was = catalogue.stored(index);
+    const ProjectRecord& now = *catalogue.record(index);
+    return (was.number > 0 && catalogue.key(index) != was.key) ||
+           now.workDir != was.values.workDir || now.lastSync != was.values.lastSync;
+}
+
+// Writes the values of entry `index` that this process changed into entry `number`, and
+// takes the store's values for the others, so the entry agrees with the store afterwards.
+void mergeEntry(RegistryKey key, Catalogue& catalogue, std::int32_t index, std::int32_t number,
+                const StoredValues& there) {
+    const StoredEntry was = catalogue.stored(index);
+    ProjectRecord& now = *catalogue.record(index);
+    // A key differs from the stored one only when this process refiled the entry.
+    if (catalogue.key(index) != there.key) {
+        writeString(key, numberedName("Project", number), catalogue.key(index));
+    }
+    if (now.workDir != was.values.workDir) {
+        writeString(key, numberedName("WorkDir", number), now.workDir);
+    } else {
+        now.workDir = there.workDir;
+    }
+    if (now.lastSync != was.values.lastSync) {
+        const StoredTime time = storedTimeOf(now.lastSync);
+        writeDword(key, numberedName("LastSyncDate", number), time.days);
+        writeDword(key, numberedName("LastSyncTime", number), time.seconds);
+    } else if (there.lastSync != storedTimeOf(now.lastSync)) {
+        now.lastSync = lastSyncOf(there.lastSync);
+    }
+    catalogue.markStored(index, number);
 }
 
 }  // namespace
@@ -57,13 +73,12 @@ LoadedSettings loadSettings() {
     settings.removableFolder = readString(key.get(), "Removable");
     settings.directoryFolder = readString(key.get(), "Directory");
     if (kind == KindDirectory) settings.mediumText = settings.directoryFolder;
-    for (std::int32_t n = 1;; ++n) {
-        const std::string projectKey = readString(key.get(), numberedName("Project", n));
-        if (projectKey.empty()) break;
-        ProjectRecord& record = settings.catalogue.add(projectKey);
-        record.workDir = readString(key.get(), numberedName("WorkDir", n));
-        record.lastSync = joinLastSync(readDword(key.get(), numberedName("LastSyncDate", n)),
-                                       readDword(key.get(), numberedName("LastSyncTime", n)));
+    for (const StoredValues& entry : readStoredCatalogue(key.get())) {
+        ProjectRecord& record = settings.catalogue.add(entry.key);
+        record.workDir = entry.workDir;
+        record.lastSync = lastSyncOf(entry.lastSync);
+        const std::int32_t index = settings.catalogue.count() - 1;
+        settings.catalogue.markStored(index, index + 1);
     }
     return settings;
 }
@@ -74,20 +89,41 @@ void saveMediumSettings(std::int32_t kindIndex, std::string_view mediumFolder) {
     writeString(key.get(), kindIndex == KindRemovable ? "Removable" : "Directory", mediumFolder);
 }
 
-void saveProjects(const Catalogue& catalogue, const ProjectRecord* onlyRecord) {
+void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord) {
     const ScopedKey key = openSettingsForWrite();
-    for (std::int32_t i = 0; i < catalogue.count(); ++i) {
+    if (key.get() == NoKey) return;
+    std::vector<StoredValues> store = readStoredCatalogue(key.get());
+    const std::int32_t only = onlyRecord == nullptr ? -1 : catalogue.indexOfRecord(onlyRecord);
+    if (onlyRecord != nullptr && only < 0) return;
+    const std::int32_t last = onlyRecord == nullptr ? catalogue.count() - 1 : only;
+    bool appended = false;
+    for (std::int32_t i = 0; i <= last; ++i) {
+        const bool wanted = onlyRecord == nullptr || i == only;
+        const std::int32_t number = storedNumberOf(catalogue, i, store);
+        if (number > 0) {
+            if (wanted) {
+                mergeEntry(key.get(), catalogue, i, number,
+                           store[static_cast<std::size_t>(number - 1)]);
+            }
+            continue;
+        }
+        // Not in the store. An entry never stored that comes before the wanted one is
+        // written too, so the stored list has no gap; one that the store dropped meanwhile
+        // comes back only with a change of this process.
+        const bool neverStored = catalogue.stored(i).number == 0;
+        if (!(neverStored || (wanted && changedHere(catalogue, i)))) continue;
         const ProjectRecord& record = *catalogue.record(i);
-        if (onlyRecord != nullptr && &record != onlyRecord) continue;
-        const std::int32_t n = i + 1;
-        const StoredTime time = splitLastSync(record.lastSync);
-        writeString(key.get(), numberedName("Project", n), catalogue.key(i));
-        writeString(key.get(), numberedName("WorkDir", n), record.workDir);
-        writeDword(key.get(), numberedName("LastSyncDate", n), time.days);
-        writeDword(key.get(), numberedName("LastSyncTime", n), time.seconds);
+        store.push_back({catalogue.key(i), record.workDir, storedTimeOf(record.lastSync)});
+        const auto appendedNumber = static_cast<std::int32_t>(store.size());
+        writeStoredEntry(key.get(), appendedNumber, store.back());
+        catalogue.markStored(i, appendedNumber);
+        appended = true;
     }
-    if (onlyRecord == nullptr) {
-        writeString(key.get(), numberedName("Project", catalogue.count() + 1), "");
+    // An end marker after the list: an entry appended where an earlier whole save had cut
+    // the list must not bring back the old entries behind it.
+    if (onlyRecord == nullptr || appended) {
+        writeString(key.get(), numberedName("Project", static_cast<std::int32_t>(store.size()) + 1),
+                    "");
     }
 }
 

@@ -39,9 +39,14 @@ LoadedSettings loadSettings();
 // otherwise "Directory" = `mediumFolder`. Skipped quietly when the store refuses.
 void saveMediumSettings(std::int32_t kindIndex, std::string_view mediumFolder);
 
-// Writes the catalogue entries numbered by position: all of them and the end marker (an
-// empty "Project"+(count+1)) when `onlyRecord` is null, else only the entry whose
-// record it is. Skipped quietly when the store refuses.
-void saveProjects(const Catalogue& catalogue, const ProjectRecord* onlyRecord);
+// Saves what this process changed in the catalogue: all entries and the end marker (an
+// empty "Project"+(last+1)) when `onlyRecord` is null, else only the entry whose record
+// it is. The store is read again first and each entry is matched there by its key, so a
+// value another process saved meanwhile is never written back: an entry's "WorkDir" and
+// its time are written only when this process changed them (its record then takes the
+// stored values it did not change), a refiled entry gets its new key, and an entry the
+// store lacks is appended, together with the entries never stored that come before it,
+// so the numbered list has no gap. Skipped quietly when the store refuses.
+void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord);
 
 }  // namespace ferry

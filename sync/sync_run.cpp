@@ -21,19 +21,6 @@ std::string projectPathOf(std::string_view path) {
     return std::string(path) + PathSeparator;
 }
 
-// The catalogue entry of a listed project; -1 when it has none. When no entry has its
-// key, the medium may be mounted elsewhere today: the only entry filed under the same
-// archive name in a "Ferry/" folder is the project's, as long as that entry's archive is
-// gone from where it was (else it is another medium's copy of the project).
-std::int32_t entryOf(const Catalogue& catalogue, std::string_view mediumFolder,
-                     std::string_view key) {
-    const std::int32_t entry = catalogue.indexOf(key);
-    if (entry >= 0 || mediumFolder.empty() || !fileExists(key)) return entry;
-    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
-        PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
-    return moved >= 0 && !fileExists(catalogue.key(moved)) ? moved : -1;
-}
-
 // The medium was unplugged or unmounted: its folder, or the "Ferry/" folder that was
 // there when the run started, is gone. Going on would write "Ferry/" elsewhere.
 bool mediumGone(std::string_view mediumFolder, const std::string& ferryFolder, bool ferryMade) {
@@ -55,7 +42,7 @@ class ProjectRun {
     // synchronization left there, and saves it when the project was synchronized; a
     // preview works on a copy and changes nothing in the catalogue.
     ProjectEnd run(std::int32_t number, ListedProject& project) {
-        std::int32_t entry = entryOf(catalogue_, mediumFolder_, project.key);
+        std::int32_t entry = catalogueEntryOf(catalogue_, mediumFolder_, project.key);
         ProjectRecord previewRecord;
         ProjectRecord* record = &previewRecord;
         if (options_.preview) {
@@ -109,6 +96,15 @@ class ProjectRun {
 };
 
 }  // namespace
+
+std::int32_t catalogueEntryOf(const Catalogue& catalogue, std::string_view mediumFolder,
+                              std::string_view key) {
+    const std::int32_t entry = catalogue.indexOf(key);
+    if (entry >= 0 || mediumFolder.empty() || !fileExists(key)) return entry;
+    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
+        PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
+    return moved >= 0 && !fileExists(catalogue.key(moved)) ? moved : -1;
+}
 
 RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
                              Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options) {

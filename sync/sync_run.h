@@ -37,6 +37,14 @@ std::string mediumFolderOf(std::string_view text);
 // empty mediumFolder lists nothing.
 MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt);
 
+// The catalogue entry of a listed project (its key: the archive's full path); -1 when it
+// has none. When no entry has the key, the medium may be mounted elsewhere today: the
+// only entry filed under the same archive name in a "Ferry/" folder is the project's, as
+// long as that entry's archive is gone from where it was (else it is another medium's
+// copy of the project). The front ends look records up the way the run does.
+std::int32_t catalogueEntryOf(const Catalogue& catalogue, std::string_view mediumFolder,
+                              std::string_view key);
+
 enum class RunEnd {
     Completed,  // every project was taken; the report is to be shown
     Stopped,    // a project stopped (its message shown, if any); no report

@@ -53,5 +53,16 @@ TEST(MaskHistory, ShorterSaveLeavesTheTailAndTheFirstGapEndsTheLoad) {
     EXPECT_EQ(loadMaskHistory().count(), 2);
 }
 
+// Three uses with m1, m2 and m1 in other letter case: m1 in its new case first, m2
+// second, no third entry; a mask already on top keeps its case; an empty one is left out.
+TEST(MaskHistory, RememberedMaskMovesToTheTopOnce) {
+    StringList history = newStringList();
+    for (const char* used : {"*.m1", "*.m2", "*.M1", "*.m1", ""})
+        history = rememberMask(history, used);
+    ASSERT_EQ(history.count(), 2);
+    EXPECT_EQ(history.item(0), "*.M1");
+    EXPECT_EQ(history.item(1), "*.m2");
+}
+
 }  // namespace
 }  // namespace ferry

@@ -143,10 +143,16 @@ TEST(SettingsStore, CatalogueLoadsUpToTheFirstEmptyProject) {
     EXPECT_EQ(loadSettings().catalogue.count(), 0) << "so does a missing one";
 }
 
-TEST(SettingsStore, WholeSaveOverALongerListEndsItWithAMarker) {
+// Entries the store holds that this catalogue never loaded belong to someone else: a
+// whole save keeps them, matches its own entries by key, appends the rest and ends the
+// list after them.
+TEST(SettingsStore, WholeSaveKeepsEntriesItNeverLoadedAndEndsTheList) {
     const TempConfigHome home;
     auto sql = settingsStore(home);
-    for (int n = 1; n <= 5; ++n) putEntry(sql, n, "old" + std::to_string(n), "/old/", 9, 9);
+    putEntry(sql, 1, "old1", "/old/", 9, 9);
+    putEntry(sql, 2, "p2", "/old/", 9, 9);
+    ASSERT_TRUE(sql.put("Project3", RegSz, sz("")));
+    putEntry(sql, 4, "hidden", "/hidden/", 9, 9);
 
     Catalogue catalogue;
     catalogue.add("p1").workDir = "/home/ann/p1/";
@@ -154,19 +160,24 @@ TEST(SettingsStore, WholeSaveOverALongerListEndsItWithAMarker) {
     catalogue.add("p3").lastSync = at(0, 0, 1);
     saveProjects(catalogue, nullptr);
 
-    EXPECT_EQ(sql.row("Project1")->data, sz("p1"));
-    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/home/ann/p1/"));
-    EXPECT_EQ(sql.row("WorkDir2")->data, sz(""));
-    EXPECT_EQ(sql.row("LastSyncDate3")->data, dword(May17th2024));
-    EXPECT_EQ(sql.row("LastSyncTime3")->data, dword(1));
-    EXPECT_EQ(sql.row("Project4")->data, sz("")) << "the end marker";
-    EXPECT_EQ(sql.row("WorkDir4")->data, sz("/old/"));
-    EXPECT_EQ(sql.row("Project5")->data, sz("old5")) << "entry 5 is left";
-    EXPECT_EQ(sql.row("LastSyncTime5")->data, dword(9));
-    EXPECT_EQ(loadSettings().catalogue.count(), 3);
+    EXPECT_EQ(sql.row("Project1")->data, sz("old1"));
+    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/old/"));
+    EXPECT_EQ(sql.row("Project2")->data, sz("p2"));
+    EXPECT_EQ(sql.row("WorkDir2")->data, sz("/old/")) << "nothing of p2 was changed here";
+    EXPECT_EQ(catalogue.record(1)->workDir, "/old/") << "so the catalogue takes it";
+    EXPECT_EQ(sql.row("Project3")->data, sz("p1"));
+    EXPECT_EQ(sql.row("WorkDir3")->data, sz("/home/ann/p1/"));
+    EXPECT_EQ(sql.row("Project4")->data, sz("p3"));
+    EXPECT_EQ(sql.row("LastSyncDate4")->data, dword(May17th2024));
+    EXPECT_EQ(sql.row("LastSyncTime4")->data, dword(1));
+    EXPECT_EQ(sql.row("WorkDir4")->data, sz("")) << "the appended entry is written whole";
+    EXPECT_EQ(sql.row("Project5")->data, sz("")) << "the end marker";
+    EXPECT_EQ(loadSettings().catalogue.count(), 4);
 }
 
-TEST(SettingsStore, SingleEntrySaveWritesOnlyThatEntry) {
+// A single entry is saved after entries that were never stored: they are written before
+// it, so the next load, which stops at the first missing entry, still finds it.
+TEST(SettingsStore, SingleEntrySaveLeavesNoGap) {
     const TempConfigHome home;
     auto sql = settingsStore(home);
     for (int n = 1; n <= 3; ++n) putEntry(sql, n, "p" + std::to_string(n), "", 1, 1);
@@ -180,14 +191,131 @@ TEST(SettingsStore, SingleEntrySaveWritesOnlyThatEntry) {
     fifth.lastSync = at(18, 30, 15);
     saveProjects(catalogue, &fifth);
 
+    EXPECT_EQ(sql.row("Project4")->data, sz("p4")) << "the entry never stored before it";
+    EXPECT_EQ(sql.row("WorkDir4")->data, sz(""));
+    EXPECT_EQ(sql.row("LastSyncDate4")->data, dword(0));
+    EXPECT_EQ(sql.row("LastSyncTime4")->data, dword(0));
+    EXPECT_EQ(sql.row("Project5")->type, RegSz);
     EXPECT_EQ(sql.row("Project5")->data, sz("p5"));
     EXPECT_EQ(sql.row("WorkDir5")->data, sz("/home/ann/p5/"));
+    EXPECT_EQ(sql.row("LastSyncDate5")->type, RegDword);
     EXPECT_EQ(sql.row("LastSyncDate5")->data, dword(May17th2024));
     EXPECT_EQ(sql.row("LastSyncTime5")->data, dword(66615));
-    EXPECT_FALSE(sql.row("Project4"));
-    EXPECT_FALSE(sql.row("Project6")) << "no end marker";
+    EXPECT_EQ(sql.row("Project6")->data, sz("")) << "the list ends after what was appended";
     EXPECT_EQ(sql.row("WorkDir1")->data, sz("")) << "other entries are not written";
-    EXPECT_EQ(loadSettings().catalogue.count(), 3) << "the missing Project4 hides entry 5";
+    const LoadedSettings again = loadSettings();
+    ASSERT_EQ(again.catalogue.count(), 5);
+    EXPECT_EQ(again.catalogue.key(4), "p5");
+    EXPECT_DOUBLE_EQ(again.catalogue.record(4)->lastSync, at(18, 30, 15));
+
+    // Saved again unchanged, the entry is found under its number: nothing is appended.
+    saveProjects(catalogue, &fifth);
+    EXPECT_EQ(loadSettings().catalogue.count(), 5);
+}
+
+// A whole save once cut the list with an end marker in front of older entries; an entry
+// appended there must not bring those back.
+TEST(SettingsStore, AppendingBehindAnEndMarkerKeepsOldEntriesHidden) {
+    const TempConfigHome home;
+    auto sql = settingsStore(home);
+    putEntry(sql, 1, "p1", "", 1, 1);
+    ASSERT_TRUE(sql.put("Project2", RegSz, sz("")));
+    putEntry(sql, 3, "old3", "/old/", 9, 9);
+
+    LoadedSettings loaded = loadSettings();
+    ProjectRecord& added = loaded.catalogue.findOrCreateRecord("p2");
+    added.lastSync = at(12, 0, 0);
+    saveProjects(loaded.catalogue, &added);
+
+    EXPECT_EQ(sql.row("Project2")->data, sz("p2"));
+    EXPECT_EQ(sql.row("Project3")->data, sz(""));
+    EXPECT_EQ(loadSettings().catalogue.count(), 2);
+}
+
+// The window and a script each hold the catalogue as they loaded it and save in turn:
+// neither writes back a value the other saved meanwhile, and an entry is matched by its
+// key wherever the other put it.
+TEST(SettingsStore, TwoProcessesSavingInTurnKeepEachOthersValues) {
+    const TempConfigHome home;
+    auto sql = settingsStore(home);
+    putEntry(sql, 1, "p1", "/w1/", 5, 5);
+    putEntry(sql, 2, "p2", "", 0, 0);
+    LoadedSettings window = loadSettings();
+    LoadedSettings script = loadSettings();
+    Catalogue& a = window.catalogue;
+    Catalogue& b = script.catalogue;
+
+    // The script synchronizes p2; the window then sets p1's work directory.
+    b.record(1)->lastSync = at(18, 30, 15);
+    saveProjects(b, b.record(1));
+    a.record(0)->workDir = "/home/ann/p1/";
+    saveProjects(a, nullptr);
+    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/home/ann/p1/"));
+    EXPECT_EQ(sql.row("LastSyncDate1")->data, dword(5));
+    EXPECT_EQ(sql.row("LastSyncTime2")->data, dword(66615)) << "the script's time stays";
+    EXPECT_DOUBLE_EQ(a.record(1)->lastSync, at(18, 30, 15)) << "the window learns it";
+
+    // Each adds a project; the script saves after the window appended its own.
+    a.findOrCreateRecord("p3").workDir = "/home/ann/p3/";
+    saveProjects(a, nullptr);
+    ProjectRecord& p4 = b.findOrCreateRecord("p4");
+    p4.lastSync = at(9, 0, 0);
+    saveProjects(b, &p4);
+    EXPECT_EQ(sql.row("Project3")->data, sz("p3"));
+    EXPECT_EQ(sql.row("Project4")->data, sz("p4"));
+    EXPECT_EQ(sql.row("Project5")->data, sz(""));
+
+    // The script sets p2's work directory: a whole save of a catalogue that still holds
+    // p1 as loaded.
+    b.record(1)->workDir = "/home/bob/p2/";
+    saveProjects(b, nullptr);
+    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/home/ann/p1/")) << "not written back";
+    EXPECT_EQ(b.record(0)->workDir, "/home/ann/p1/");
+    EXPECT_EQ(sql.row("Project3")->data, sz("p3")) << "the window's entry is kept";
+    EXPECT_EQ(sql.row("Project5")->data, sz(""));
+
+    // The window synchronizes p4, which it never had: the script's entry is found by key
+    // and only the time is written.
+    ProjectRecord& seen = a.findOrCreateRecord("p4");
+    seen.lastSync = at(10, 0, 0);
+    saveProjects(a, &seen);
+    EXPECT_EQ(sql.row("LastSyncTime4")->data, dword(36000));
+    EXPECT_EQ(sql.row("Project5")->data, sz(""));
+
+    const LoadedSettings stored = loadSettings();
+    ASSERT_EQ(stored.catalogue.count(), 4);
+    EXPECT_EQ(stored.catalogue.record(0)->workDir, "/home/ann/p1/");
+    EXPECT_EQ(stored.catalogue.record(1)->workDir, "/home/bob/p2/");
+    EXPECT_DOUBLE_EQ(stored.catalogue.record(1)->lastSync, at(18, 30, 15));
+    EXPECT_EQ(stored.catalogue.record(2)->workDir, "/home/ann/p3/");
+    EXPECT_DOUBLE_EQ(stored.catalogue.record(3)->lastSync, at(10, 0, 0));
+}
+
+// A process refiles an entry whose archive is now reached under another path: the store
+// files the entry's values under the new key at its old number. Another process that
+// still holds the old key neither brings it back nor overwrites the entry.
+TEST(SettingsStore, RefiledEntryTakesItsNewKeyAtItsNumber) {
+    const TempConfigHome home;
+    auto sql = settingsStore(home);
+    putEntry(sql, 1, "/media/ann/STICK/Ferry/%a.move", "/home/ann/a/", 5, 5);
+    putEntry(sql, 2, "p2", "", 0, 0);
+    LoadedSettings window = loadSettings();
+    LoadedSettings script = loadSettings();
+
+    const std::int32_t entry = script.catalogue.refile(0, "/media/ann/STICK1/Ferry/%a.move");
+    script.catalogue.record(entry)->lastSync = at(18, 30, 15);
+    saveProjects(script.catalogue, script.catalogue.record(entry));
+    EXPECT_EQ(sql.row("Project1")->data, sz("/media/ann/STICK1/Ferry/%a.move"));
+    EXPECT_EQ(sql.row("WorkDir1")->data, sz("/home/ann/a/"));
+    EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(66615));
+    EXPECT_FALSE(sql.row("Project3"));
+
+    window.catalogue.record(1)->workDir = "/home/ann/p2/";
+    saveProjects(window.catalogue, nullptr);
+    EXPECT_EQ(sql.row("Project1")->data, sz("/media/ann/STICK1/Ferry/%a.move"));
+    EXPECT_EQ(sql.row("LastSyncTime1")->data, dword(66615));
+    EXPECT_EQ(sql.row("WorkDir2")->data, sz("/home/ann/p2/"));
+    EXPECT_EQ(sql.row("Project3")->data, sz("")) << "the old key is not brought back";
 }
 
 TEST(SettingsStore, LastSyncIsStoredInWholeDaysAndSecondsCutNotRounded) {
@@ -222,7 +350,10 @@ TEST(SettingsStore, LastSyncSurvivesRepeatedLoadAndSave) {
                static_cast<std::uint16_t>(seconds % 60));
     }
     saveProjects(catalogue, nullptr);
-    for (int round = 0; round < 2; ++round) saveProjects(loadSettings().catalogue, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        LoadedSettings loaded = loadSettings();
+        saveProjects(loaded.catalogue, nullptr);
+    }
 
     const auto sql = settingsSql(home);
     for (std::int32_t i = 0; i < catalogue.count(); ++i) {

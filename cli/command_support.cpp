@@ -1,0 +1,40 @@
+#include "cli/command_support.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace ferry::cli {
+
+void printError(std::string_view text) {
+    const std::string line = "ferryman-cli: " + std::string(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+void printOutput(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::string absolutePathOf(std::string_view path) {
+    if (path.empty() || path.front() == '/') return std::string(path);
+    std::error_code failure;
+    const std::filesystem::path current = std::filesystem::current_path(failure);
+    if (failure) return std::string(path);
+    return (current / std::filesystem::path(path)).lexically_normal().string();
+}
+
+std::string mediumFolderFor(std::string_view medium) {
+    std::string folder = mediumFolderOf(absolutePathOf(medium));
+    if (folder.empty()) printError("no medium folder " + std::string(medium));
+    return folder;
+}
+
+std::optional<std::vector<ListedProject>> projectsOnMedium(std::string_view mediumFolder,
+                                                           UserPrompt& prompt) {
+    MediumScan scan = scanMedium(mediumFolder, prompt);
+    if (scan.clockRefused) return std::nullopt;
+    return std::move(scan.projects);
+}
+
+}  // namespace ferry::cli

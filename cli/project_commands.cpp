@@ -1,0 +1,82 @@
+#include "cli/project_commands.h"
+
+#include "cli/command_support.h"
+#include "cli/output_texts.h"
+#include "settings/settings_store.h"
+#include "support/files.h"
+#include "support/paths.h"
+
+namespace ferry::cli {
+
+namespace {
+
+// The listed projects PROJECT names: the one with that key, else those with that path.
+std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>& projects,
+                                                std::string_view named) {
+    const std::string key = absolutePathOf(named);
+    std::vector<const ListedProject*> found;
+    for (const ListedProject& project : projects) {
+        if (project.key == named || project.key == key) return {&project};
+    }
+    const std::string path = withTrailingSeparator(named);
+    for (const ListedProject& project : projects) {
+        if (project.path == named || project.path == path) found.push_back(&project);
+    }
+    return found;
+}
+
+}  // namespace
+
+int listProjects(const Arguments& arguments, UserPrompt& prompt) {
+    const std::string medium = mediumFolderFor(arguments.medium);
+    if (medium.empty()) return ExitUsage;
+    const auto projects = projectsOnMedium(medium, prompt);
+    if (!projects) return ExitClockRefused;
+    const LoadedSettings settings = loadSettings();
+    std::string lines;
+    for (const ListedProject& project : *projects) {
+        const std::int32_t entry = catalogueEntryOf(settings.catalogue, medium, project.key);
+        lines += listLine(project, settings.catalogue.record(entry)) + "\n";
+    }
+    printOutput(lines);
+    return ExitDone;
+}
+
+int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
+    const std::string medium = mediumFolderFor(arguments.medium);
+    if (medium.empty()) return ExitUsage;
+    const std::string workDir = absolutePathOf(arguments.workDir);
+    if (!folderExists(workDir)) {
+        printError("no folder " + arguments.workDir);
+        return ExitUsage;
+    }
+    const auto projects = projectsOnMedium(medium, prompt);
+    if (!projects) return ExitClockRefused;
+    const std::vector<const ListedProject*> named = projectsNamed(*projects, arguments.project);
+    if (named.empty()) {
+        printError("no project " + arguments.project + " on the medium");
+        return ExitUsage;
+    }
+    if (named.size() > 1) {
+        std::string keys;
+        for (const ListedProject* project : named)
+            keys += (keys.empty() ? "" : ", ") + project->key;
+        printError(arguments.project + " names more than one project: " + keys);
+        return ExitUsage;
+    }
+    // The record the run would take, filed under the key the project has today.
+    LoadedSettings settings = loadSettings();
+    Catalogue& catalogue = settings.catalogue;
+    const std::string& key = named.front()->key;
+    std::int32_t entry = catalogueEntryOf(catalogue, medium, key);
+    if (entry < 0) {
+        catalogue.add(key);
+        entry = catalogue.count() - 1;
+    }
+    entry = catalogue.refile(entry, key);
+    catalogue.record(entry)->workDir = workDir;
+    saveProjects(catalogue, nullptr);
+    return ExitDone;
+}
+
+}  // namespace ferry::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+// The commands that read and set this machine's records of the projects on a medium.
+
+#include "cli/arguments.h"
+#include "support/user_prompt.h"
+
+namespace ferry::cli {
+
+// list MEDIUM: one tab-separated line per project on the medium.
+int listProjects(const Arguments& arguments, UserPrompt& prompt);
+// workdir MEDIUM PROJECT DIR: where the project lives on this machine.
+int setWorkDir(const Arguments& arguments, UserPrompt& prompt);
+
+}  // namespace ferry::cli

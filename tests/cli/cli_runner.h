@@ -1,0 +1,38 @@
+#pragma once
+
+// Runs the built ferryman-cli as a user would, as one machine: its own settings store and
+// home folder, standard input not a terminal.
+
+#include <string>
+#include <vector>
+
+#include "tests/testkit/temp_dir.h"
+
+namespace ferry::testkit {
+
+// A machine of its own: XDG_CONFIG_HOME and HOME in a fresh folder.
+class Machine {
+  public:
+    Machine() = default;
+    const std::string& folder() const { return dir_.path(); }
+    std::string configHome() const { return dir_ / "config"; }
+    std::string home() const { return dir_ / "home"; }
+    // Where its settings store is.
+    std::string storePath() const { return configHome() + "/ferryman/registry.sqlite3"; }
+
+  private:
+    TempDir dir_;
+};
+
+struct CliRun {
+    int status = -1;  // the exit status; 128 + signal number when a signal ended it
+    std::string out;
+    std::string err;
+};
+
+// ferryman-cli with `arguments`, in `workingFolder` ("" for the test's own), on
+// `machine`; its standard input reads nothing.
+CliRun runCli(const Machine& machine, const std::vector<std::string>& arguments,
+              const std::string& workingFolder = "");
+
+}  // namespace ferry::testkit
