@@ -7,6 +7,7 @@ packages=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev
     libucl-dev libsqlite3-dev
+    rsync  # bench_sync compares with it
     qt6-base-dev
     xvfb xauth
     "$@"
