@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ferryman builds, tests and runs with, when missing.
+# Packages named as arguments are installed as well (what one script alone needs).
 set -euo pipefail
 
 packages=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev
     libucl-dev libsqlite3-dev
+    rsync  # bench_sync compares with it
     qt6-base-dev
     xvfb xauth
+    "$@"
 )
 
 missing=()

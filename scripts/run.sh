@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+# xdg-utils opens project folders in the file manager; Liberation Sans stands in for
+# Arial with the same widths, so captions fit their buttons.
+bash scripts/install-deps.sh xdg-utils fonts-liberation2
 cmake -S . -B build
 cmake --build build -j "$(nproc)" --target ferryman
 exec ./build/ui/ferryman

@@ -201,7 +201,8 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
 }
 
 bool WithholdingPlatform::closeFile(FileHandle handle) {
-    // A handle opened before this platform came into use belongs to the one beneath.
+    // A handle this platform did not give (a lock's, or one opened before it came into
+    // use) belongs to the one beneath.
     if (handles_.erase(handle) == 0)
         return base_.closeFile(handle) ? true : fail(base_.lastError(), false);
     return true;

@@ -8,7 +8,9 @@
 // neither found nor listed, a new folder lists its new files. Nothing on disk changes.
 //
 // A file opened for a change is copied into memory whole on its first change. Handles
-// given out lie above every descriptor the platform beneath gives. The clock and the
+// given out lie above every descriptor the platform beneath gives; closing a handle this
+// platform did not give (a lock's, one opened before) closes it beneath, and every other
+// call on such a handle fails. Folders are never renamed here. The clock and the
 // calendar are the platform beneath's. Folder readers must not outlive this object.
 
 #include <map>

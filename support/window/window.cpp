@@ -330,6 +330,10 @@ void Window::setModalResult(std::int32_t result) {
     if (result != 0) wakeEventLoops();
 }
 
+void Window::close() {
+    if (kind_ == WindowKind::Form) widget_->close();
+}
+
 bool Window::pressIfUsable() {
     if (!widget_->isVisible() || !widget_->isEnabled()) return false;
     auto* button = qobject_cast<QAbstractButton*>(widget_);

@@ -192,6 +192,9 @@ class Window {
     std::int32_t modalResult() const { return modalResult_; }
     // Any value but 0 ends a modal loop running on this form.
     void setModalResult(std::int32_t result);
+    // Asks a form to close as the user's close box does: its close handler decides, and
+    // an accepted close of the main form tells the program to quit.
+    void close();
     // Shows the form modally and returns its modal result: -1 when the user closed it,
     // 0 when the program was told to quit. The form stays visible; the caller hides it.
     std::int32_t runModal();

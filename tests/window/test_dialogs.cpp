@@ -1,5 +1,6 @@
 // Message box, question dialog, folder dialog and their test hooks, driven offscreen.
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -8,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#include "support/window/file_manager.h"
 #include "support/window/folder_dialog.h"
 #include "support/window/message_box.h"
 #include "support/window/qt_user_prompt.h"
@@ -319,5 +321,25 @@ TEST_F(FolderDialogs, ScriptedAnswers) {
               (std::vector<std::string>{"/media/stick", "/media/stick"}));
 }
 
+// Stands for the desktop's handler of local files.
+class FileUrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> opened;
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+};
+
+TEST(FileManager, HandsTheFolderToTheDesktopAsALocalFile) {
+    FileUrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    EXPECT_TRUE(openInFileManager("/media/stick/My Work/"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened.front().toLocalFile(), QStringLiteral("/media/stick/My Work/"));
+}
+
 }  // namespace
 }  // namespace ferry
+
+#include "test_dialogs.moc"

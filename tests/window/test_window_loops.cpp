@@ -162,7 +162,7 @@ TEST_F(RunLoop, ClosingTheMainFormEndsTheProgram) {
         EXPECT_TRUE(main->visible()) << "its handler refused";
         EXPECT_FALSE(quitRequested());
         refuse = false;
-        main->handle()->close();
+        main->close();  // as the program asks
     });
     runApplication(std::move(app));
     EXPECT_EQ(closeRequests, 2);

@@ -1,0 +1,373 @@
+// A whole synchronization of a generated project (about 5,000 files, 100 MB of
+// source-like text and some binary files) onto a medium folder on the same disk, each
+// scenario in a child process of its own (this program run again with a scenario
+// argument) so that its peak memory is its own, timed whole with a warm cache, median of
+// several runs: the first synchronization, one with nothing changed, one with a single
+// changed file. In the same run, for comparison: plain libucl compressing the project's
+// bytes in the archive's blocks and level on one thread, and `rsync -a` of the same tree
+// to a folder, the first time and again with nothing changed.
+//
+//     bench_sync [folder]     (the work folder is made inside it; default: the system's
+//                              temporary folder; it must be on the disk to measure)
+//
+// Each figure comes with its processor time as well, and "first_vs_compressor_cpu" is
+// the ratio of processor times: on a shared machine wall times vary more. The last four
+// lines are the figures the targets are set on:
+//     first_vs_compressor <first synchronization MB/s / single-thread libucl MB/s>
+//     nochange_vs_rsync <no-change synchronization time / no-change rsync time>
+//     peak_rss_mb <peak resident memory of the first synchronization>
+//     peak_bound_mb <old + new compressed payload + largest file + 32, in MB>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <ucl/ucl.h>
+
+#include "bench/source_text.h"
+#include "settings/settings_store.h"
+#include "sync/media_archive.h"
+#include "sync/new_project.h"
+#include "sync/sync_run.h"
+
+namespace {
+
+using namespace ferry;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int Folders = 50;
+constexpr int FilesPerFolder = 100;  // 5,000 files
+constexpr int BinaryEvery = 100;     // one file in a hundred is binary: about a quarter
+                                     // of the bytes
+constexpr int SlowRuns = 3;          // runs that compress the whole project
+constexpr int FastRuns = 5;
+constexpr double MiB = 1024.0 * 1024.0;
+
+// --- the generated project --------------------------------------------------------------
+
+struct Project {
+    std::vector<fs::path> files;
+    std::uint64_t bytes = 0;
+    std::uint64_t largest = 0;
+};
+
+// Half noise, half records with a few varying fields, as images and object files are.
+std::string binaryBytes(std::mt19937& random, std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t at = 0; at < size; ++at) {
+        const bool noise = (at / 65536) % 2 == 0;
+        bytes[at] = static_cast<char>(noise ? random() : (at % 16 < 4 ? random() % 8 : at % 16));
+    }
+    return bytes;
+}
+
+Project generateProject(const fs::path& root) {
+    std::mt19937 random(20261207);
+    Project project;
+    for (int folder = 0; folder < Folders; ++folder) {
+        const fs::path where =
+            root / ("module" + std::to_string(folder / 10)) / ("part" + std::to_string(folder));
+        fs::create_directories(where);
+        for (int file = 0; file < FilesPerFolder; ++file) {
+            const bool binary = (folder * FilesPerFolder + file) % BinaryEvery == 7;
+            const std::size_t size = binary ? 100000 + random() % 800000 : 2000 + random() % 26000;
+            const fs::path path =
+                where / ("file" + std::to_string(file) + (binary ? ".bin" : ".cpp"));
+            const std::string content =
+                binary ? binaryBytes(random, size) : bench::sourceLikeText(random, size);
+            std::ofstream(path, std::ios::binary) << content;
+            project.files.push_back(path);
+            project.bytes += size;
+            project.largest = std::max<std::uint64_t>(project.largest, size);
+        }
+    }
+    return project;
+}
+
+std::string readWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// --- clocks ------------------------------------------------------------------------------
+
+double secondsOf(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time of this process, user and system.
+double cpuSecondsUsed() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
+}
+
+// --- a scenario, in the child -----------------------------------------------------------
+
+class SilentPrompt final : public UserPrompt {
+  public:
+    void showMessage(const std::string& text) override { lastMessage = text; }
+    std::int32_t askChoice(const std::string&, const std::string&) override { return -1; }
+    std::string lastMessage;
+};
+
+bool countsAsExpected(const std::string& scenario, const SyncCounters& c, std::uint32_t files) {
+    const std::uint32_t others = c.replacedInProjects + c.addedToProjects + c.removedFromMedia;
+    if (scenario == "first") return c.addedNewFiles == files && c.replacedOnMedia == 0 && !others;
+    if (scenario == "nochange") return c.addedNewFiles == 0 && c.replacedOnMedia == 0 && !others;
+    return c.addedNewFiles == 0 && c.replacedOnMedia == 1 && !others;  // "onechange"
+}
+
+// As a user's run: the settings loaded, the medium scanned, the project added when the
+// medium does not carry it yet, every listed project synchronized.
+int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t files) {
+    SilentPrompt prompt;
+    LoadedSettings settings = loadSettings();
+    const std::string medium = mediumFolderOf((work / "medium").string());
+    MediumScan scan = scanMedium(medium, prompt);
+    if (scan.clockRefused) return 2;
+    if (scan.projects.empty()) {
+        addListedProject(scan.projects, medium,
+                         ListedProject{(work / "project").string() + "/", "*", true, ""});
+    }
+    const RunResult result =
+        runSynchronization(medium, scan.projects, settings.catalogue, prompt, SyncOptions{});
+    if (result.end != RunEnd::Completed) {
+        std::fprintf(stderr, "%s: the run did not complete: %s\n", scenario.c_str(),
+                     prompt.lastMessage.c_str());
+        return 2;
+    }
+    if (!countsAsExpected(scenario, result.counters, files)) {
+        std::fprintf(stderr, "%s: unexpected counts\n", scenario.c_str());
+        return 3;
+    }
+    return 0;
+}
+
+// libucl alone on the project's bytes, read first: the archive's block size and level,
+// one thread. Writes "<seconds> <cpu seconds> <compressed bytes>" to `result`.
+int runCompressor(const fs::path& project, const fs::path& result) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(project)) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::uintmax_t total = 0;
+    for (const fs::path& file : files) total += fs::file_size(file);
+    std::string bytes;
+    bytes.reserve(total);
+    for (const fs::path& file : files) bytes += readWhole(file);
+    if (ucl_init() != UCL_E_OK) return 1;
+    std::vector<unsigned char> block(ArchiveBlockSize + ArchiveBlockSize / 8 + 256);
+    std::uint64_t compressed = 0;
+    const auto start = Clock::now();
+    const double cpuStart = cpuSecondsUsed();
+    for (std::size_t at = 0; at < bytes.size(); at += ArchiveBlockSize) {
+        const auto length =
+            static_cast<ucl_uint>(std::min<std::size_t>(ArchiveBlockSize, bytes.size() - at));
+        ucl_uint out = static_cast<ucl_uint>(block.size());
+        if (ucl_nrv2e_99_compress(reinterpret_cast<const unsigned char*>(bytes.data()) + at, length,
+                                  block.data(), &out, nullptr, ArchiveCompressionLevel, nullptr,
+                                  nullptr) != UCL_E_OK) {
+            return 1;
+        }
+        compressed += 4 + out;
+    }
+    const double cpu = cpuSecondsUsed() - cpuStart;
+    const double seconds = secondsSince(start);
+    std::ofstream(result) << seconds << ' ' << cpu << ' ' << compressed << '\n';
+    return 0;
+}
+
+// --- timing from the parent -------------------------------------------------------------
+
+struct ChildRun {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double peakMb = 0;
+};
+
+// Runs `program` with `arguments` and waits for it; ends the benchmark when it fails.
+// The child is started with fork and exec, so its peak memory starts from this process's
+// present size, never from its peak: this process keeps small.
+ChildRun runChild(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        execvp(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s %s failed\n", program.c_str(), arguments.front().c_str());
+        std::exit(1);
+    }
+    return ChildRun{secondsSince(start), secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime),
+                    static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+double medianOf(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Scenario {
+    double seconds = 0;     // the median
+    double cpuSeconds = 0;  // the median
+    double peakMb = 0;      // the highest of all runs
+};
+
+// `runs` children of `program`, each after `prepare(run)`.
+template <typename Prepare>
+Scenario timeRuns(int runs, const std::string& program, const std::vector<std::string>& arguments,
+                  Prepare prepare) {
+    std::vector<double> times;
+    std::vector<double> cpuTimes;
+    Scenario scenario;
+    for (int run = 0; run < runs; ++run) {
+        prepare(run);
+        const ChildRun child = runChild(program, arguments);
+        times.push_back(child.seconds);
+        cpuTimes.push_back(child.cpuSeconds);
+        scenario.peakMb = std::max(scenario.peakMb, child.peakMb);
+    }
+    scenario.seconds = medianOf(times);
+    scenario.cpuSeconds = medianOf(cpuTimes);
+    return scenario;
+}
+
+std::uint64_t archiveBytes(const fs::path& medium) {
+    std::uint64_t total = 0;
+    for (const auto& entry : fs::directory_iterator(medium / "Ferry")) {
+        if (entry.path().extension() == ".move") total += entry.file_size();
+    }
+    return total;
+}
+
+void report(const char* what, const Scenario& scenario, std::uint64_t bytes) {
+    std::printf("%-34s %8.3f s  %8.2f MB/s  cpu %8.3f s  peak %7.1f MB\n", what, scenario.seconds,
+                static_cast<double>(bytes) / 1e6 / scenario.seconds, scenario.cpuSeconds,
+                scenario.peakMb);
+}
+
+// The compressor's own timing, read back from each child; the peak is the child's.
+Scenario timeCompressor(const std::string& self, const fs::path& project, const fs::path& result,
+                        std::uint64_t& compressed) {
+    std::vector<double> times;
+    std::vector<double> cpuTimes;
+    Scenario scenario;
+    for (int run = 0; run < SlowRuns; ++run) {
+        const ChildRun child = runChild(self, {"--compressor", project.string(), result.string()});
+        double seconds = 0;
+        double cpu = 0;
+        std::ifstream(result) >> seconds >> cpu >> compressed;
+        times.push_back(seconds);
+        cpuTimes.push_back(cpu);
+        scenario.peakMb = std::max(scenario.peakMb, child.peakMb);
+    }
+    scenario.seconds = medianOf(times);
+    scenario.cpuSeconds = medianOf(cpuTimes);
+    return scenario;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 5 && mode == "--scenario") {
+        return runScenario(argv[2], argv[3], static_cast<std::uint32_t>(std::atoi(argv[4])));
+    }
+    if (argc == 4 && mode == "--compressor") return runCompressor(argv[2], argv[3]);
+
+    const fs::path parent = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
+    std::string pattern = (parent / "ferry-bench-sync-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
+        return 1;
+    }
+    const fs::path work = fs::absolute(pattern);
+    const fs::path project = work / "project";
+    const fs::path medium = work / "medium";
+    const fs::path config = work / "config";
+    const fs::path copy = work / "rsync-copy";
+    fs::create_directories(medium);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+
+    const Project generated = generateProject(project);
+    const auto files = static_cast<std::uint32_t>(generated.files.size());
+    const auto bytes = generated.bytes;
+    std::printf("project: %u files, %.1f MB, largest file %.2f MB, in %s\n", files,
+                static_cast<double>(bytes) / 1e6, static_cast<double>(generated.largest) / 1e6,
+                work.c_str());
+
+    // rsync first: its first copy also brings the whole tree into the cache.
+    const std::string source = project.string() + "/";
+    const std::string target = copy.string() + "/";
+    const Scenario rsyncFirst =
+        timeRuns(SlowRuns, "rsync", {"-a", source, target}, [&](int) { fs::remove_all(copy); });
+    const Scenario rsyncNoChange = timeRuns(FastRuns, "rsync", {"-a", source, target}, [](int) {});
+    report("rsync -a, first copy", rsyncFirst, bytes);
+    report("rsync -a, nothing changed", rsyncNoChange, bytes);
+
+    std::uint64_t compressed = 0;
+    const Scenario compressor = timeCompressor(self, project, work / "compressor.txt", compressed);
+    report("libucl alone, one thread", compressor, bytes);
+    std::printf("libucl payload: %.1f MB\n", static_cast<double>(compressed) / 1e6);
+
+    const auto scenario = [&](const char* name) {
+        return std::vector<std::string>{"--scenario", name, work.string(), std::to_string(files)};
+    };
+    const auto startAfresh = [&](int) {
+        fs::remove_all(medium / "Ferry");
+        fs::remove_all(config);
+    };
+    const Scenario first = timeRuns(SlowRuns, self, scenario("first"), startAfresh);
+    const std::uint64_t archive = archiveBytes(medium);
+    const Scenario noChange = timeRuns(FastRuns, self, scenario("nochange"), [](int) {});
+    const fs::path changed = generated.files[generated.files.size() / 2];
+    const Scenario oneChange = timeRuns(FastRuns, self, scenario("onechange"), [&](int run) {
+        std::ofstream(changed, std::ios::app) << "// changed " << run << "\n";
+    });
+    report("first synchronization", first, bytes);
+    report("synchronization, nothing changed", noChange, bytes);
+    report("synchronization, one file changed", oneChange, bytes);
+    std::printf("archive on the medium: %.1f MB\n", static_cast<double>(archive) / 1e6);
+    // With an archive on the medium its old payload counts too.
+    std::printf("peak bound with an old archive: %.1f MB\n",
+                static_cast<double>(2 * archive + generated.largest) / MiB + 32);
+    fs::remove_all(work);
+
+    // Processor times too, as the machine may be shared: wall times then vary more.
+    std::printf("first_vs_compressor_cpu %.3f\n", compressor.cpuSeconds / first.cpuSeconds);
+    std::printf("first_vs_compressor %.3f\n", compressor.seconds / first.seconds);
+    std::printf("nochange_vs_rsync %.3f\n", noChange.seconds / rsyncNoChange.seconds);
+    std::printf("peak_rss_mb %.1f\n", first.peakMb);
+    // The first synchronization has no old payload.
+    std::printf("peak_bound_mb %.1f\n",
+                static_cast<double>(archive + generated.largest) / MiB + 32);
+    return 0;
+}
