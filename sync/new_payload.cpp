@@ -10,7 +10,7 @@ namespace ferry {
 namespace {
 
 // Copies bytes [start, end) of `source` to `destination`, leaving the source's position
-// as it was: the old payload's reader goes on reading from there.
+// as it was: the old payload is shared with the readers of its decoded bytes.
 bool copyRange(Stream& destination, Stream& source, std::uint32_t start, std::uint32_t end) {
     const std::uint32_t resume = position(source);
     const bool copied = setPosition(source, start) == start &&
