@@ -1,7 +1,9 @@
 // Throughput of the compressing and decompressing streams against calling libucl directly
 // on the same blocks, over a generated corpus of source-like text and incompressible
-// bytes. The last two lines are "compress_ratio <ours/direct>" and
-// "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams).
+// bytes; and of both streams with one worker thread per usable core against one worker.
+// The last two lines are "compress_ratio <ours/direct>" and
+// "decompress_ratio <ours/direct>" (throughput ratios: 1.0 means no cost for the streams;
+// both with one worker).
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +19,7 @@
 #include "bench/source_text.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
+#include "support/cpu.h"
 #include "sync/media_archive.h"
 
 namespace {
@@ -106,9 +109,9 @@ Bytes compressDirect(const unsigned char* data, std::size_t size) {
     return payload;
 }
 
-Bytes compressOurs(const unsigned char* data, std::size_t size) {
+Bytes compressOurs(const unsigned char* data, std::size_t size, unsigned workers) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newPayloadWriter(*sink);
+    StreamPtr writer = newCompressingStream(ArchiveCompressionLevel, B, *sink, {}, workers);
     for (std::size_t at = 0; at < size; at += Piece) {
         write(*writer, data + at,
               static_cast<std::uint32_t>(std::min<std::size_t>(Piece, size - at)));
@@ -135,9 +138,10 @@ void decompressDirect(const Bytes& payload, unsigned char* out, std::size_t size
     }
 }
 
-void decompressOurs(Stream& source, unsigned char* out, std::size_t size, std::uint32_t piece) {
+void decompressOurs(Stream& source, unsigned char* out, std::size_t size, std::uint32_t piece,
+                    unsigned workers) {
     setPosition(source, 0);
-    StreamPtr reader = newPayloadReader(source);
+    StreamPtr reader = newDecompressingStream(B, source, {}, workers);
     for (std::size_t at = 0; at < size; at += piece) {
         const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(piece, size - at));
         if (read(*reader, out + at, count) != count) std::abort();
@@ -161,7 +165,7 @@ int main() {
     const Timing compress = bestPerSegment(
         segments, 2,
         [&](std::size_t s) {
-            const Bytes ours = compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes);
+            const Bytes ours = compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes, 1);
             if (!payloads[s].empty() && ours != payloads[s]) std::abort();
             payloads[s] = ours;
         },
@@ -170,6 +174,16 @@ int main() {
             if (!payloads[s].empty() && direct != payloads[s]) std::abort();
             payloads[s] = direct;
         });
+    const unsigned workers = usableCores();
+    const auto compressWith = [&](unsigned count) {
+        return [&, count](std::size_t s) {
+            if (compressOurs(corpus.data() + s * SegmentBytes, SegmentBytes, count) !=
+                payloads[s]) {
+                std::abort();
+            }
+        };
+    };
+    const Timing parallel = bestPerSegment(segments, 2, compressWith(workers), compressWith(1));
     std::size_t payloadBytes = 0;
     for (const Bytes& payload : payloads) payloadBytes += payload.size();
     std::printf("payload %zu bytes (%.1f%% of the corpus), same bytes both ways\n", payloadBytes,
@@ -185,7 +199,7 @@ int main() {
         return bestPerSegment(
             segments, 15,
             [&](std::size_t s) {
-                decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, piece);
+                decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, piece, 1);
             },
             [&](std::size_t s) {
                 decompressDirect(payloads[s], out.data() + s * SegmentBytes, SegmentBytes);
@@ -193,6 +207,13 @@ int main() {
     };
     const Timing wholeBlocks = decompressWith(WholePiece);
     const Timing decompress = decompressWith(Piece);
+    const auto decompressBy = [&](unsigned count) {
+        return [&, count](std::size_t s) {
+            decompressOurs(*sources[s], out.data() + s * SegmentBytes, SegmentBytes, Piece, count);
+        };
+    };
+    const Timing parallelRead =
+        bestPerSegment(segments, 15, decompressBy(workers), decompressBy(1));
     if (out != corpus) {
         std::printf("decoded bytes differ from the corpus\n");
         return 1;
@@ -201,10 +222,15 @@ int main() {
     const auto rate = [&](double time) { return megabytesPerSecond(corpus.size(), time); };
     std::printf("compress   streams %8.2f MB/s   direct %8.2f MB/s\n", rate(compress.ours),
                 rate(compress.direct));
+    std::printf("compress   %u workers %8.2f MB/s   1 worker %8.2f MB/s   (x%.2f)\n", workers,
+                rate(parallel.ours), rate(parallel.direct), parallel.direct / parallel.ours);
     std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
                 rate(decompress.ours), rate(decompress.direct), Piece >> 10);
     std::printf("decompress streams %8.2f MB/s   direct %8.2f MB/s   (%u KiB reads)\n",
                 rate(wholeBlocks.ours), rate(wholeBlocks.direct), WholePiece >> 10);
+    std::printf("decompress %u workers %8.2f MB/s   1 worker %8.2f MB/s   (x%.2f, %u KiB reads)\n",
+                workers, rate(parallelRead.ours), rate(parallelRead.direct),
+                parallelRead.direct / parallelRead.ours, Piece >> 10);
     std::printf("compress_ratio %.3f\n", compress.direct / compress.ours);
     std::printf("decompress_ratio %.3f\n", decompress.direct / decompress.ours);
     return 0;

@@ -5,6 +5,8 @@
 
 #include <ucl/ucl.h>
 
+#include "support/little_endian.h"
+
 namespace ferry {
 
 std::uint64_t blockBufferSize(std::uint32_t blockSize) {
@@ -21,6 +23,21 @@ bool prepareBlockBuffer(BlockBuffer& buffer, std::uint32_t blockSize) {
     buffer.size = static_cast<std::uint32_t>(size);
     std::memset(buffer.end(), 0, DecoderReadSlack);
     return true;
+}
+
+std::uint32_t compressInPlace(const BlockBuffer& buffer, std::uint32_t length, std::int32_t level,
+                              ucl_progress_callback_t* progress) {
+    ucl_uint compressedLength = buffer.size;
+    const int result = ucl_nrv2e_99_compress(reinterpret_cast<const ucl_bytep>(buffer.inputArea()),
+                                             length, reinterpret_cast<ucl_bytep>(buffer.start()),
+                                             &compressedLength, progress, level, nullptr, nullptr);
+    return result == UCL_E_OK ? static_cast<std::uint32_t>(compressedLength) : 0;
+}
+
+bool writeBlock(Stream& destination, const std::byte* block, std::uint32_t length) {
+    std::byte field[4];
+    storeLittleEndian(field, length, 4);
+    return write(destination, field, 4) == 4 && write(destination, block, length) == length;
 }
 
 }  // namespace ferry

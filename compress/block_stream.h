@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <ucl/ucl.h>
+
 #include "compress/compressed_stream.h"
 
 namespace ferry {
@@ -27,12 +29,22 @@ struct BlockBuffer {
 
     std::byte* start() const { return bytes.get(); }
     std::byte* end() const { return bytes.get() + size; }
+    // Where a block to compress is gathered: the last B bytes, so that the compressor can
+    // write its output from the start without overtaking the input it still has to read.
+    std::byte* inputArea() const { return end() - blockSize; }
 };
 
 // Runs libucl's start-up check and allocates the buffer (contents not cleared). False,
 // with nothing allocated, when the check fails, the block size is 0 or too large for
 // 32-bit sizes, or memory runs out.
 bool prepareBlockBuffer(BlockBuffer& buffer, std::uint32_t blockSize);
+
+// Compresses the first `length` bytes of the buffer's input area to the buffer's start.
+// The compressed length; 0 when the compressor fails (a level outside 1..10, no memory).
+std::uint32_t compressInPlace(const BlockBuffer& buffer, std::uint32_t length, std::int32_t level,
+                              ucl_progress_callback_t* progress);
+// The block's 4-byte length and its bytes; false unless the destination took both whole.
+bool writeBlock(Stream& destination, const std::byte* block, std::uint32_t length);
 
 struct BlockStreamState {
     Stream* self = nullptr;        // the compressed stream, named in progress reports

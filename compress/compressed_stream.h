@@ -25,13 +25,23 @@ namespace ferry {
 using ProgressCallback =
     std::function<void(Stream& sender, std::uint32_t bytesIn, std::uint32_t bytesOut)>;
 
+// `workers` for newCompressingStream: one worker thread per core this process may use.
+inline constexpr unsigned EveryUsableCore = 0;
+
 // Accepts bytes and writes them to `destination` as blocks of `blockSize`. A block goes
 // out when it is full and a further byte arrives, or at finishCompressing, or when the
 // stream is released: the output is complete only after one of the last two.
+// With more than one worker (and no progress callback, whose reports must come from the
+// caller's thread), full blocks are compressed on that many threads, at most two blocks
+// a worker at a time, and written from the caller's thread strictly in order: the bytes
+// are those of one worker, only a full block may reach the destination later (at the
+// latest when finishing, seeking to 0 or releasing). With 1 worker everything happens
+// on the caller's thread.
 //   write: the count accepted, or StreamFailure when the compressor fails (a level outside
-//          1..10; the full block then stays pending and the next write tries again), when
-//          a block did not reach the destination whole, or after the stream was broken
-//          that way or finished.
+//          1..10; with one worker the full block then stays pending and the next write
+//          tries again, with more the stream is broken), when a block did not reach the
+//          destination whole (with workers: a block handed over before), or after the
+//          stream was broken that way or finished.
 //   seek:  reports the position (bytes accepted) by 0 from the current position or the
 //          end, or to that position from the beginning; to 0 from the beginning (or back
 //          by the position) starts again: the destination is set to 0 and later blocks
@@ -42,17 +52,23 @@ using ProgressCallback =
 // Null when libucl's start-up check fails, blockSize is 0 or too large, or memory runs
 // out.
 StreamPtr newCompressingStream(std::int32_t level, std::uint32_t blockSize, Stream& destination,
-                               ProgressCallback progress = {});
+                               ProgressCallback progress = {}, unsigned workers = EveryUsableCore);
 
 // Compresses and sends the pending block of a stream made by newCompressingStream. True
 // when every block of the stream reached its destination whole; false when one did not
-// (the stream is then broken: every later write fails), when the compressor fails (the
-// block stays pending), or for a stream of any other kind. Once finished, the stream
+// (the stream is then broken: every later write fails), when the compressor fails (with
+// one worker the block stays pending; with more the stream is broken), or for a stream of
+// any other kind. Waits for the workers. Once finished, the stream
 // accepts no more bytes until a seek starts it again; finishing again repeats the result.
 bool finishCompressing(Stream& compressing);
 
 // Reads blocks of `blockSize` from `source`, whose payload starts at its position 0, and
-// delivers their bytes. A memory source is decoded where it lies. Safe on any input:
+// delivers their bytes. A memory source is decoded where it lies. With more than one
+// worker, from the second block on the source is read ahead and the next blocks (at most
+// two a worker) are decoded on that many threads; the bytes delivered and the results
+// stay those of one worker, only the source's position runs ahead (and a seek back into
+// a block may need no second reading, so fewer progress reports). Damage ahead counts
+// only when the reader reaches it. Safe on any input:
 //   read: the count asked for; fewer at the end of the data (also when 1 to 3 stray bytes
 //         follow the last block); StreamFailure on damage (a length of 0 or above
 //         B + B/8 + 256, a block cut short, a decoder error), not counting bytes that call
@@ -65,6 +81,7 @@ bool finishCompressing(Stream& compressing);
 // Null when libucl's start-up check fails, blockSize is 0 or too large, or memory runs
 // out.
 StreamPtr newDecompressingStream(std::uint32_t blockSize, Stream& source,
-                                 ProgressCallback progress = {});
+                                 ProgressCallback progress = {},
+                                 unsigned workers = EveryUsableCore);
 
 }  // namespace ferry

@@ -1,3 +1,6 @@
+// The medium folder and the media scan of sync_run.h.
+
+#include <optional>
 #include <string>
 
 #include "compress/file_stream.h"

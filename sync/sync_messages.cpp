@@ -57,6 +57,10 @@ std::string workDirNeededMessage(std::string_view projectPath) {
            " has no folder on this machine: set a work directory for it first";
 }
 
+std::string noMediumMessage(std::string_view projectPath) {
+    return "No medium is chosen: the project " + std::string(projectPath) + " was not synchronized";
+}
+
 std::string unsafeArchiveMessage(std::string_view archivePath) {
     return "The archive " + std::string(archivePath) +
            " on the medium is damaged or names files outside its project; the project "

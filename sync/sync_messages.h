@@ -32,6 +32,7 @@ std::string mediumGoneMessage(std::string_view mediumFolder);
 
 // Refusals and stops of one project beyond the ones above.
 std::string workDirNeededMessage(std::string_view projectPath);
+std::string noMediumMessage(std::string_view projectPath);
 std::string unsafeArchiveMessage(std::string_view archivePath);
 std::string cannotReadFileMessage(std::string_view path, std::string_view errorText);
 std::string cannotWriteFileMessage(std::string_view path, std::string_view errorText);

@@ -127,6 +127,11 @@ ProjectResult ProjectSync::run() {
 }
 
 Step ProjectSync::prepare() {
+    // Without a medium every archive path would name a "Ferry/" in the current folder.
+    if (in_.mediumRoot.empty()) {
+        prompt_.showMessage(noMediumMessage(in_.projectPath));
+        return ProjectEnd::Refused;
+    }
     // A project path from another system (C:\Work\Proj\) names no folder here.
     if (in_.localDir.empty() || in_.localDir.front() != '/') {
         prompt_.showMessage(workDirNeededMessage(in_.projectPath));

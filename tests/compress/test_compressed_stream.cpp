@@ -30,6 +30,9 @@ constexpr std::uint32_t B = 524288;
 constexpr std::uint32_t BufferSize = 590080;
 // A small block size, so that tests can span several blocks cheaply.
 constexpr std::uint32_t Small = 1024;
+// One worker, so that a block sent is in the destination when the write returns, and a
+// block read is decoded when the read asks for it.
+constexpr unsigned OneWorker = 1;
 
 std::string compressed(std::string_view data, std::uint32_t blockSize) {
     StreamPtr sink = newMemoryStream();
@@ -53,10 +56,12 @@ struct Reader {
     explicit Reader(std::string_view payload, std::uint32_t blockSize = Small)
         : source(memoryStreamWith(payload)),
           stream(newDecompressingStream(
-              blockSize, *source, [this](Stream& sender, std::uint32_t in, std::uint32_t out) {
+              blockSize, *source,
+              [this](Stream& sender, std::uint32_t in, std::uint32_t out) {
                   EXPECT_EQ(&sender, stream.get());
                   reports.push_back({in, out});
-              })) {}
+              },
+              OneWorker)) {}
     std::string read(std::uint32_t count) {
         std::string bytes(count, '\0');
         const std::uint32_t got = ferry::read(*stream, bytes.data(), count);
@@ -82,7 +87,7 @@ TEST(CompressedStream, NothingWrittenGivesAnEmptyPayload) {
 TEST(CompressedStream, AFullBlockWaitsForOneMoreByteOrRelease) {
     const std::string data = sourceLikeText(2 * B + 1);
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, B, *sink);
+    StreamPtr writer = newCompressingStream(7, B, *sink, {}, OneWorker);
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(0, B)), B);
     EXPECT_EQ(getSize(*sink), 0u) << "exactly B bytes stay pending";
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(B, 1)), 1u);
@@ -97,7 +102,7 @@ TEST(CompressedStream, BlockCountsForBAnd2B) {
     EXPECT_EQ(decodedBlockSizes(compressed(std::string_view(data).substr(0, B), B)),
               std::vector<std::size_t>{B});
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, B, *sink);
+    StreamPtr writer = newCompressingStream(7, B, *sink, {}, OneWorker);
     writeText(*writer, data);
     EXPECT_EQ(decodedBlockSizes(memoryBytes(*sink)), std::vector<std::size_t>{B})
         << "the second block waits for release";
@@ -315,7 +320,7 @@ TEST(CompressingStream, ForwardsTheCompressorsProgress) {
 
 TEST(CompressingSeek, ReportsOrStartsAgainAndNothingElse) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(7, Small, *sink);
+    StreamPtr writer = newCompressingStream(7, Small, *sink, {}, OneWorker);
     const std::string first = sourceLikeText(Small + 50);
     writeText(*writer, first);
     const auto accepted = static_cast<std::int32_t>(first.size());
@@ -338,7 +343,7 @@ TEST(CompressingSeek, ReportsOrStartsAgainAndNothingElse) {
 
 TEST(CompressingStream, ABadLevelFailsTheWriteAndKeepsTheBlock) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(11, Small, *sink);
+    StreamPtr writer = newCompressingStream(11, Small, *sink, {}, OneWorker);
     ASSERT_NE(writer, nullptr);
     const std::string data = sourceLikeText(Small + 1);
     EXPECT_EQ(writeText(*writer, std::string_view(data).substr(0, Small)), Small);

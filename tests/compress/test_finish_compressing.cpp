@@ -37,7 +37,8 @@ TEST(FinishCompressing, CompletesThePayloadOnceAndRefusesLaterWrites) {
 
 // The destination is a file on a medium that fills up after `room` bytes (none: full from
 // the start, like /dev/full). Whichever block meets the full medium, the failure is told:
-// by the write that sent the block, else by finishing; after it every write fails.
+// by the write that sent the block, else by finishing; after it every write fails. One
+// worker, so that the write that sends a block learns its fate at once.
 TEST(FinishCompressing, TellsThatTheMediumFilledUp) {
     const std::string data = sourceLikeText(3 * Small + 1);
     const std::string whole = plainPayload(data, Small);
@@ -60,7 +61,7 @@ TEST(FinishCompressing, TellsThatTheMediumFilledUp) {
         faults.failWritesAfter(static_cast<std::int64_t>(c.room), "payload");
         ScopedPlatform use(faults);
         StreamPtr file = createWriteFileStream(dir / "payload");
-        StreamPtr writer = newCompressingStream(7, Small, *file);
+        StreamPtr writer = newCompressingStream(7, Small, *file, {}, 1);
         EXPECT_EQ(writeText(*writer, data), c.written);
         EXPECT_FALSE(finishCompressing(*writer));
         EXPECT_FALSE(finishCompressing(*writer));

@@ -123,7 +123,7 @@ TEST(CopyStream, ASourceFailureIsPassedOnAndMovesNothing) {
 
 TEST(CopyStream, ADestinationFailureLeavesTheSourcePosition) {
     StreamPtr sink = newMemoryStream();
-    StreamPtr writer = newCompressingStream(99, 4, *sink);  // no such level
+    StreamPtr writer = newCompressingStream(99, 4, *sink, {}, 1);  // no such level
     StreamPtr source = memoryStreamWith("0123456789");
     EXPECT_EQ(copyStream(*writer, *source, 10), StreamFailure);
     EXPECT_EQ(position(*source), 0u);

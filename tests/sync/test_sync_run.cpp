@@ -260,12 +260,18 @@ TEST_F(SyncRunTest, WithoutAMediumNothingIsMadeAndTheReportSaysSo) {
     const TempDir current;
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(current.path());
-    std::vector<ListedProject> none;
+    // A project added while no medium was chosen would have its archive in "Ferry/" here.
+    writeDiskFile(project("one") + "f.txt", "one");
+    std::vector<ListedProject> listed;
+    addListedProject(listed, "", {project("one"), "*", false, ""});
     Catalogue catalogue;
     ScriptedPrompt prompt;
-    const RunResult result = runSynchronization("", none, catalogue, prompt, {});
+    const RunResult result = runSynchronization("", listed, catalogue, prompt, {});
     std::filesystem::current_path(previous);
     EXPECT_EQ(result.end, RunEnd::Completed);
+    EXPECT_EQ(result.refusedProjects, 1);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"No medium is chosen: the project " +
+                                                        project("one") + " was not synchronized"});
     EXPECT_EQ(syncReportText("", result.counters),
               "Done (Media: )\r\n0 - Replaced on Media\r\n0 - Replaced in projects\r\n"
               "0 - Added to projects\r\n0 - Added new files to prjects\r\n"
@@ -442,6 +448,13 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     ScriptedPrompt prompt;
     EXPECT_EQ(run(listed, prompt).end, RunEnd::Completed);
     EXPECT_TRUE(fileExists(listed[0].key));
+
+    // A lock that cannot be taken at all (a read-only medium, a file system without
+    // locks) keeps no run from starting.
+    testkit::FaultPlatform noLocks;
+    noLocks.failCall(testkit::Call::LockFile, "", EROFS);
+    const ScopedPlatform scoped(noLocks);
+    EXPECT_TRUE(acquireRunLock(medium).held());
 }
 
 }  // namespace

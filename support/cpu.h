@@ -1,0 +1,11 @@
+#pragma once
+
+// How much parallel work the machine lets this process do.
+
+namespace ferry {
+
+// The cores this process may run on (its affinity mask, which taskset or a container
+// may narrow below the machine's count); at least 1.
+unsigned usableCores();
+
+}  // namespace ferry
