@@ -177,9 +177,18 @@ Connection openStore(bool forWrite) {
     const std::string path = registryStorePath();
     if (path.empty()) return nullptr;
     if (forWrite && !forceFolders(folderOf(path))) return nullptr;
+    // Readers open the file for writing too where they may: the write-ahead log's side
+    // files, which even a read makes, are then removed when the last connection closes,
+    // so reading the settings leaves nothing behind. Whether a key takes writes is
+    // decided by the key, not by this.
+    const int flags = forWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READWRITE;
     sqlite3* raw = nullptr;
-    const int flags = forWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-    const int result = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    int result = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    if (result != SQLITE_OK && !forWrite) {
+        sqlite3_close(raw);
+        raw = nullptr;
+        result = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    }
     Connection db(raw);
     if (result != SQLITE_OK) return nullptr;
     sqlite3_busy_handler(db.get(), waitForLock, nullptr);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 extern char** environ;
@@ -94,6 +96,19 @@ void drain(Pipe& out, Pipe& err, CliRun& run) {
     }
 }
 
+std::vector<std::string> commandWords(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words{FERRY_CLI_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return words;
+}
+
+int exitStatusOf(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace
 
 CliRun runCli(const Machine& machine, const std::vector<std::string>& arguments,
@@ -107,8 +122,7 @@ CliRun runCli(const Machine& machine, const std::vector<std::string>& arguments,
     if (!workingFolder.empty()) {
         posix_spawn_file_actions_addchdir_np(actions.get(), workingFolder.c_str());
     }
-    std::vector<std::string> words{FERRY_CLI_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> words = commandWords(arguments);
     std::vector<std::string> variables = environmentOf(machine);
     const std::vector<char*> argv = pointersTo(words);
     const std::vector<char*> envp = pointersTo(variables);
@@ -121,10 +135,38 @@ CliRun runCli(const Machine& machine, const std::vector<std::string>& arguments,
     err.closeWrite();
     CliRun run;
     drain(out, err, run);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    run.status = exitStatusOf(child);
+    return run;
+}
+
+CliRun runCliOnTerminal(const Machine& machine, const std::vector<std::string>& arguments,
+                        const Typist& typist) {
+    std::filesystem::create_directories(machine.home());
+    std::vector<std::string> words = commandWords(arguments);
+    std::vector<std::string> variables = environmentOf(machine);
+    const std::vector<char*> argv = pointersTo(words);
+    const std::vector<char*> envp = pointersTo(variables);
+    const std::string home = machine.home();
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0) throw std::runtime_error("no pseudo-terminal");
+    if (child == 0) {
+        if (chdir(home.c_str()) == 0) execve(FERRY_CLI_PATH, argv.data(), envp.data());
+        _exit(127);
     }
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    CliRun run;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        // The terminal reports an error once the program has gone.
+        if (got <= 0) break;
+        run.out.append(buffer, static_cast<std::size_t>(got));
+        const std::string typed = typist(run.out);
+        if (!typed.empty() && write(terminal, typed.data(), typed.size()) < 0) break;
+    }
+    close(terminal);
+    run.status = exitStatusOf(child);
     return run;
 }
 

@@ -3,6 +3,7 @@
 // Runs the built ferryman-cli as a user would, as one machine: its own settings store and
 // home folder, standard input not a terminal.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,14 @@ struct CliRun {
 // `machine`; its standard input reads nothing.
 CliRun runCli(const Machine& machine, const std::vector<std::string>& arguments,
               const std::string& workingFolder = "");
+
+// What the user types, given all the terminal has shown so far; "" for nothing yet.
+using Typist = std::function<std::string(const std::string& shown)>;
+
+// ferryman-cli on a terminal of its own (a pseudo-terminal), in the machine's home
+// folder: `out` is all the terminal showed, standard output and error together, with the
+// terminal's "\r\n" line ends; `typist` is asked after each piece of output.
+CliRun runCliOnTerminal(const Machine& machine, const std::vector<std::string>& arguments,
+                        const Typist& typist);
 
 }  // namespace ferry::testkit

@@ -7,6 +7,7 @@
 #include <bit>
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "settings/settings_key.h"
@@ -281,6 +282,68 @@ TEST_F(CommandLine, ConflictIsAnsweredFromTheCommandLineOrLeftUndecided) {
     EXPECT_EQ(run.out, report(medium, 0, 1, 0, 0, 0));
     EXPECT_EQ(readDiskFile(bobsCopy), "alpha 3");
     EXPECT_EQ(readDiskFile(bobsCopy + ".old"), "bob's alpha 2");
+}
+
+// On a terminal the question is asked there (an answer it does not know is asked again),
+// a bar shows how far the run is, and Ctrl-C stops the run with nothing of the project
+// written to the medium.
+TEST_F(CommandLine, OnATerminalItAsksShowsProgressAndStopsAtCtrlC) {
+    writeDiskFile(ann + "notes/a.txt", "alpha");
+    const std::string key = keyOf(ann + "notes/", "", false);
+    ASSERT_EQ(runCli(annsMachine, {"add", medium, ann + "notes"}).status, 0);
+    std::filesystem::create_directories(bob + "notes");
+    ASSERT_EQ(runCli(bobsMachine, {"workdir", medium, key, bob + "notes"}).status, 0);
+    ASSERT_EQ(runCli(bobsMachine, {"sync", medium}).status, 0);
+    ASSERT_EQ(runCli(annsMachine, {"sync", medium}).status, 0);
+    edit(ann + "notes/a.txt", "alpha 2", 60);
+    ASSERT_EQ(runCli(annsMachine, {"sync", medium}).out, report(medium, 1, 0, 0, 0, 0));
+    const std::string bobsCopy = bob + "notes/a.txt";
+    edit(bobsCopy, "bob's alpha", 90);
+    backDateLastSync(bobsMachine, key);
+
+    const std::string offer = "1 Yes, 2 Yes to all, 3 No, 4 No to all, 5 Cancel? ";
+    std::size_t asked = 0;
+    const CliRun answered =
+        runCliOnTerminal(bobsMachine, {"sync", medium}, [&](const std::string& shown) {
+            std::size_t count = 0;
+            for (auto at = shown.find(offer); at != std::string::npos;
+                 at = shown.find(offer, at + 1)) {
+                ++count;
+            }
+            if (count == asked) return std::string();
+            asked = count;
+            return std::string(count == 1 ? "perhaps\n" : "1\n");
+        });
+    EXPECT_EQ(answered.status, 0) << answered.out;
+    EXPECT_EQ(asked, 2u) << answered.out;
+    EXPECT_NE(answered.out.find(conflictQuestion(bobsCopy) + "\r\n" + offer), std::string::npos)
+        << answered.out;
+    std::string terminalReport = report(medium, 0, 1, 0, 0, 0);
+    for (auto at = terminalReport.find('\n'); at != std::string::npos;
+         at = terminalReport.find('\n', at + 2)) {
+        terminalReport.insert(at, "\r");
+    }
+    EXPECT_TRUE(answered.out.ends_with(terminalReport)) << answered.out;
+    EXPECT_EQ(readDiskFile(bobsCopy), "alpha 2");
+    EXPECT_EQ(readDiskFile(bobsCopy + ".old"), "bob's alpha");
+
+    // A big new file, and Ctrl-C as soon as the bar shows.
+    std::mt19937 noise(7);
+    std::string big(8 << 20, '\0');
+    for (char& byte : big) byte = static_cast<char>(noise());
+    writeDiskFile(bob + "notes/big.bin", big);
+    const std::string archive = readDiskFile(key);
+    bool pressed = false;
+    const CliRun stopped =
+        runCliOnTerminal(bobsMachine, {"sync", medium}, [&](const std::string& shown) {
+            if (pressed || shown.find("% ") == std::string::npos) return std::string();
+            pressed = true;
+            return std::string("\x03");
+        });
+    EXPECT_EQ(stopped.status, 1) << stopped.out;
+    EXPECT_NE(stopped.out.find("] "), std::string::npos) << "a bar was drawn";
+    EXPECT_NE(stopped.out.find("ferryman-cli: stopped\r\n"), std::string::npos) << stopped.out;
+    EXPECT_EQ(readDiskFile(key), archive);
 }
 
 // A dry run tells file by file what the run would do and changes nothing anywhere: not a

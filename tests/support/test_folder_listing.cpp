@@ -1,9 +1,7 @@
 #include "support/folder_listing.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,16 +153,9 @@ TEST(FolderListing, PipesAndSocketsAreNoFiles) {
     TempDir dir;
     writeDiskFile(dir / "plain", "x");
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = dir / "sock";
-    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_TRUE(testkit::makeSocketFile(dir / "sock"));
     EXPECT_EQ(namesOf(listFolder(dir.path(), "", FileAttributeNormal)),
               (std::set<std::string>{"plain"}));
-    close(sock);
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,13 +62,7 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
     writeDiskFile(dir / "plain", "x");
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
     ASSERT_EQ(mkdir((dir / "folder").c_str(), 0700), 0);
-    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = dir / "sock";
-    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_TRUE(testkit::makeSocketFile(dir / "sock"));
 
     const struct {
         std::string path;
@@ -119,7 +111,6 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
                 << opener.name << " " << target.path;
         }
     }
-    close(sock);
 }
 
 std::string contentOrNone(const std::string& path) {

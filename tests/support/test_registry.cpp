@@ -95,6 +95,9 @@ TEST(RegistryStore, IsCreatedOnlyByTheFirstOpenForWriting) {
     const RegistryKey read = openKeyForRead(User, KeyPath);
     EXPECT_NE(read, NoKey) << "an empty key exists once created";
     closeKey(read);
+    EXPECT_FALSE(testkit::diskFileExists(home.storePath() + "-wal"));
+    EXPECT_FALSE(testkit::diskFileExists(home.storePath() + "-shm"))
+        << "reading leaves no side files behind";
     EXPECT_EQ(openKeyForRead(User, "Software\\Other\\"), NoKey) << "another key does not";
     EXPECT_EQ(StoreSql(home.storePath(), KeyPath)
                   .scalar("SELECT path FROM registry_keys WHERE root = 'HKEY_CURRENT_USER'"),

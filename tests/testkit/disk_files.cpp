@@ -1,7 +1,10 @@
 #include "tests/testkit/disk_files.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -36,6 +39,18 @@ std::string readDiskFile(const std::string& path) {
 bool diskFileExists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
+}
+
+bool makeSocketFile(const std::string& path) {
+    sockaddr_un address{};
+    if (path.size() >= sizeof(address.sun_path)) return false;
+    address.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (sock < 0) return false;
+    const bool bound = bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    close(sock);
+    return bound;
 }
 
 void setDiskFileTime(const std::string& path, FileTime time) {

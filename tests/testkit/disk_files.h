@@ -15,6 +15,9 @@ void writeDiskFile(const std::string& path, const std::string& content);
 std::string readDiskFile(const std::string& path);
 // True when the name exists (a link counts, wherever it leads).
 bool diskFileExists(const std::string& path);
+// Leaves a Unix socket file at `path` (bound, then closed: the name stays); false when
+// the name is too long or binding fails.
+bool makeSocketFile(const std::string& path);
 void setDiskFileTime(const std::string& path, FileTime time);
 FileTime diskFileTime(const std::string& path);
 
