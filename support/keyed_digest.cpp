@@ -1,0 +1,83 @@
+#include "support/keyed_digest.h"
+
+#include <bit>
+
+#include "support/little_endian.h"
+
+namespace ferry {
+namespace {
+
+void sipRound(std::uint64_t (&v)[4]) {
+    v[0] += v[1];
+    v[1] = std::rotl(v[1], 13);
+    v[1] ^= v[0];
+    v[0] = std::rotl(v[0], 32);
+    v[2] += v[3];
+    v[3] = std::rotl(v[3], 16);
+    v[3] ^= v[2];
+    v[0] += v[3];
+    v[3] = std::rotl(v[3], 21);
+    v[3] ^= v[0];
+    v[2] += v[1];
+    v[1] = std::rotl(v[1], 17);
+    v[1] ^= v[2];
+    v[2] = std::rotl(v[2], 32);
+}
+
+std::uint64_t wordAt(const std::byte* bytes) {
+    return loadLittleEndian(bytes, 8);
+}
+
+}  // namespace
+
+KeyedDigest::KeyedDigest(const DigestKey& key) {
+    const std::uint64_t k0 = wordAt(key.data());
+    const std::uint64_t k1 = wordAt(key.data() + 8);
+    v_[0] = k0 ^ 0x736f6d6570736575ULL;
+    v_[1] = k1 ^ 0x646f72616e646f6dULL ^ 0xee;  // 0xee: the 128-bit output
+    v_[2] = k0 ^ 0x6c7967656e657261ULL;
+    v_[3] = k1 ^ 0x7465646279746573ULL;
+}
+
+void KeyedDigest::compress(std::uint64_t word) {
+    v_[3] ^= word;
+    sipRound(v_);
+    sipRound(v_);
+    v_[0] ^= word;
+}
+
+void KeyedDigest::add(std::span<const std::byte> bytes) {
+    const std::byte* at = bytes.data();
+    const std::byte* const end = at + bytes.size();
+    total_ += bytes.size();
+    while (pendingBytes_ > 0 && at < end) {
+        pending_ |= std::to_integer<std::uint64_t>(*at++) << (8 * pendingBytes_);
+        if (++pendingBytes_ == 8) {
+            compress(pending_);
+            pending_ = 0;
+            pendingBytes_ = 0;
+        }
+    }
+    for (; end - at >= 8; at += 8) compress(wordAt(at));
+    for (; at < end; ++at) pending_ |= std::to_integer<std::uint64_t>(*at) << (8 * pendingBytes_++);
+}
+
+Digest KeyedDigest::finish() {
+    compress(pending_ | total_ << 56);
+    v_[2] ^= 0xee;
+    for (int i = 0; i < 4; ++i) sipRound(v_);
+    Digest digest;
+    storeLittleEndian(digest.data(), v_[0] ^ v_[1] ^ v_[2] ^ v_[3], 8);
+    v_[1] ^= 0xdd;
+    for (int i = 0; i < 4; ++i) sipRound(v_);
+    storeLittleEndian(digest.data() + 8, v_[0] ^ v_[1] ^ v_[2] ^ v_[3], 8);
+    return digest;
+}
+
+Digest keyedDigestOf(const DigestKey& key, std::span<const std::byte> bytes) {
+    KeyedDigest digest(key);
+    digest.add(bytes);
+    return digest.finish();
+}
+
+}  // namespace ferry
