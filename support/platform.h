@@ -68,6 +68,7 @@ struct FileLock {
 struct PathInfo {
     bool exists = false;
     bool isFolder = false;
+    FileTime lastWrite;
 };
 
 class Platform {
@@ -105,6 +106,9 @@ class Platform {
     virtual bool flushFolder(const std::string& path) = 0;
     // Gives `to` the permission bits of `from` (links followed).
     virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
+    // Lets only this user reach the folder `path`: nobody else may list it or open what
+    // lies in it.
+    virtual bool keepFolderPrivate(const std::string& path) = 0;
     // Null when the folder cannot be opened.
     virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
 

@@ -214,7 +214,7 @@ class PosixPlatform final : public Platform {
     PathInfo pathInfo(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});
-        return PathInfo{true, S_ISDIR(st.st_mode)};
+        return PathInfo{true, S_ISDIR(st.st_mode), toFileTime(st.st_mtim)};
     }
 
     bool makeFolder(const std::string& path) override {
@@ -247,6 +247,10 @@ class PosixPlatform final : public Platform {
         struct stat st {};
         if (::stat(from.c_str(), &st) != 0) return failed(false);
         return ::chmod(to.c_str(), st.st_mode & 07777) == 0 ? true : failed(false);
+    }
+
+    bool keepFolderPrivate(const std::string& path) override {
+        return ::chmod(path.c_str(), 0700) == 0 ? true : failed(false);
     }
 
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override {

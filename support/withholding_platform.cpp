@@ -97,12 +97,13 @@ bool WithholdingPlatform::insideNewFolder(const std::string& key) const {
 
 WithholdingPlatform::Found WithholdingPlatform::look(const std::string& key) {
     if (const WithheldNode* node = tree_.find(key)) {
-        return Found{node->kind, node->file, node->kind == WithheldKind::Gone ? ENOENT : 0};
+        return Found{node->kind, node->file, node->kind == WithheldKind::Gone ? ENOENT : 0, {}};
     }
-    if (insideNewFolder(key)) return Found{WithheldKind::Gone, nullptr, ENOENT};
+    if (insideNewFolder(key)) return Found{WithheldKind::Gone, nullptr, ENOENT, {}};
     const PathInfo info = base_.pathInfo(key);
-    if (!info.exists) return Found{WithheldKind::Gone, nullptr, base_.lastError()};
-    return Found{info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, 0};
+    if (!info.exists) return Found{WithheldKind::Gone, nullptr, base_.lastError(), {}};
+    return Found{info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, 0,
+                 info.lastWrite};
 }
 
 int WithholdingPlatform::folderProblem(const std::string& key) {
@@ -314,7 +315,13 @@ PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     if (path.empty()) return fail(ENOENT, PathInfo{});
     const Found found = look(WithheldTree::keyOf(path));
     if (found.kind == WithheldKind::Gone) return fail(found.error, PathInfo{});
-    return PathInfo{true, found.kind == WithheldKind::Folder};
+    PathInfo info{true, found.kind == WithheldKind::Folder, found.diskTime};
+    if (found.file && found.file->time) {
+        info.lastWrite = *found.file->time;
+    } else if (found.file && !found.file->diskPath.empty()) {
+        info.lastWrite = base_.pathInfo(found.file->diskPath).lastWrite;
+    }
+    return info;
 }
 
 bool WithholdingPlatform::makeFolder(const std::string& path) {
@@ -378,6 +385,11 @@ bool WithholdingPlatform::copyPermissions(const std::string& from, const std::st
         if (found.kind == WithheldKind::Gone) return fail(found.error, false);
     }
     return true;
+}
+
+bool WithholdingPlatform::keepFolderPrivate(const std::string& path) {
+    const int problem = folderProblem(WithheldTree::keyOf(path));
+    return problem == 0 ? true : fail(problem, false);
 }
 
 std::unique_ptr<FolderReader> WithholdingPlatform::openFolder(const std::string& path) {

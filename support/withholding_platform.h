@@ -47,6 +47,7 @@ class WithholdingPlatform final : public Platform {
     bool renameReplace(const std::string& from, const std::string& to) override;
     bool flushFolder(const std::string& path) override;
     bool copyPermissions(const std::string& from, const std::string& to) override;
+    bool keepFolderPrivate(const std::string& path) override;
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;
@@ -90,6 +91,7 @@ class WithholdingPlatform final : public Platform {
         WithheldKind kind = WithheldKind::Gone;
         std::shared_ptr<WithheldFile> file;  // set when the tree knows the file
         int error = 0;                       // why it is gone
+        FileTime diskTime;                   // for a path only the disk knows
     };
 
     Found look(const std::string& key);

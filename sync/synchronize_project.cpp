@@ -71,8 +71,7 @@ class ProjectSync {
     Step handleRecord(const RecordHead& head);
     Step handleListedFile(const RecordHead& head, const std::string& diskPath);
     Step handleMissingFile(const RecordHead& head, const std::string& localPath);
-    Step sendDiskVersion(const RecordHead& head, Stream& disk, FileTime diskTime,
-                         const std::string& diskPath);
+    Step sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
     Step takeMediumVersion(const RecordHead& head, const std::string& diskPath);
     Step keepRecord(const RecordHead& head);
     Step skipRecord(const RecordHead& head);
@@ -218,15 +217,13 @@ Step ProjectSync::handleRecord(const RecordHead& head) {
     return handleListedFile(head, diskPath);
 }
 
+// The file is opened only when its bytes are needed: most files only have their time
+// compared, and a read-only file is no reason to stop.
 Step ProjectSync::handleListedFile(const RecordHead& head, const std::string& diskPath) {
-    Platform& system = platform();
-    // A listed file that went meanwhile is not found; opening must not create it.
-    if (!fileExists(diskPath)) return handleMissingFile(head, diskPath);
-    StreamPtr disk = openReadWriteFileStream(diskPath);
-    FileTime diskTime;
-    if (getHandle(*disk) == InvalidFileHandle || !system.lastWriteTime(getHandle(*disk), diskTime))
-        return stop(cannotOpenFileMessage(diskPath));
-    const std::int32_t order = compareDiskWithRecord(diskTime, head.time);
+    // A listed file that went meanwhile is not found.
+    const PathInfo disk = platform().pathInfo(diskPath);
+    if (!disk.exists || disk.isFolder) return handleMissingFile(head, diskPath);
+    const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
     bool diskNewer = order > 0;
     bool mediumNewer = order < 0;
     if (diskNewer && hasOldArchive_ && mediumWrittenSince(mediaSync_, lastSync_)) {
@@ -241,8 +238,7 @@ Step ProjectSync::handleListedFile(const RecordHead& head, const std::string& di
                            : FileDecision::Keep,
              diskPath, head.name);
     }
-    if (diskNewer) return sendDiskVersion(head, *disk, diskTime, diskPath);
-    release(disk);
+    if (diskNewer) return sendDiskVersion(head, disk.lastWrite, diskPath);
     if (mediumNewer) return takeMediumVersion(head, diskPath);
     return keepRecord(head);
 }
@@ -264,10 +260,12 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
     return answer;
 }
 
-Step ProjectSync::sendDiskVersion(const RecordHead& head, Stream& disk, FileTime diskTime,
+Step ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
                                   const std::string& diskPath) {
+    StreamPtr disk = openReadFileStream(diskPath);
+    if (getHandle(*disk) == InvalidFileHandle) return stop(cannotOpenFileMessage(diskPath));
     if (const Step end = skipRecord(head)) return end;
-    DiskContent content = readDiskContent(disk, progress_);
+    DiskContent content = readDiskContent(*disk, progress_);
     if (content.result != Transfer::Done)
         return stopForDisk(content.result, content.error, diskPath);
     const RecordHead replaced{head.name, diskTime, getSize(*content.bytes)};

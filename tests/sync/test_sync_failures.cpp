@@ -110,6 +110,9 @@ class LimitedMedium final : public Platform {
     bool copyPermissions(const std::string& from, const std::string& to) override {
         return real_.copyPermissions(from, to);
     }
+    bool keepFolderPrivate(const std::string& path) override {
+        return real_.keepFolderPrivate(path);
+    }
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
         return real_.openFolder(path);
     }
@@ -346,7 +349,7 @@ struct StopRow {
 // written.
 TEST_F(FailureTest, LocalFailuresStopWithAMessage) {
     const std::vector<StopRow> rows = {
-        {"a file that cannot be opened for writing (read-only, locked)",
+        {"a newer file that cannot be opened",
          [](FailureTest& t, FaultPlatform& f) {
              f.failCall(Call::OpenFile, t.ann.folder / "a.txt");
          },
@@ -402,6 +405,20 @@ TEST_F(FailureTest, LocalFailuresStopWithAMessage) {
         EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "the same bytes";
         EXPECT_EQ(ann.lastSync, lastSyncBefore);
     }
+}
+
+// A file as old as its record is only compared by time, never opened: one that could
+// not be opened (read-only, locked) does not stop the project.
+TEST_F(FailureTest, FileAsOldAsItsRecordIsNotOpened) {
+    setDiskFileTime(ann.folder / "a.txt", M);
+    {
+        FaultPlatform faults;
+        faults.failCall(Call::OpenFile, ann.folder / "a.txt", EACCES);
+        ScopedPlatform scoped(faults);
+        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+    }
+    EXPECT_TRUE(ann.prompt.messages.empty());
+    EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "nothing to write";
 }
 
 // A listed file that is gone when its turn comes is not found: nothing is added for it.

@@ -174,6 +174,10 @@ bool FaultPlatform::copyPermissions(const std::string& from, const std::string& 
     return real_.copyPermissions(from, to);
 }
 
+bool FaultPlatform::keepFolderPrivate(const std::string& path) {
+    return real_.keepFolderPrivate(path);
+}
+
 std::unique_ptr<FolderReader> FaultPlatform::openFolder(const std::string& path) {
     if (faulted(Call::OpenFolder, path)) return nullptr;
     std::unique_ptr<FolderReader> reader = real_.openFolder(path);

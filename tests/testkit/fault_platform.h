@@ -69,6 +69,7 @@ class FaultPlatform final : public Platform {
     bool renameReplace(const std::string& from, const std::string& to) override;
     bool flushFolder(const std::string& path) override;
     bool copyPermissions(const std::string& from, const std::string& to) override;
+    bool keepFolderPrivate(const std::string& path) override;
     std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;
