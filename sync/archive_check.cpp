@@ -4,10 +4,28 @@
 #include <unordered_set>
 
 #include "compress/compressed_stream.h"
+#include "compress/memory_stream.h"
+#include "sync/checked_payloads.h"
 #include "sync/media_archive.h"
 #include "sync/record_transfer.h"
 
 namespace ferry {
+namespace {
+
+// A name must lead into the project, and no two names may differ only in letter case.
+class NameCheck {
+  public:
+    explicit NameCheck(const RecordNames& names) : names_(names) {}
+    bool accepts(const RecordHead& head) {
+        return names_.localPathOf(head.name) && seen_.insert(foldedName(head.name)).second;
+    }
+
+  private:
+    const RecordNames& names_;
+    std::unordered_set<std::string> seen_;
+};
+
+}  // namespace
 
 PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
                                   ProjectProgress& progress) {
@@ -25,7 +43,7 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
         survey.check = PayloadCheck::NoMemory;
         return survey;
     }
-    std::unordered_set<std::string> seen;
+    NameCheck nameCheck(names);
     RecordHead head;
     for (;;) {
         if (progress.stopRequested()) {
@@ -37,14 +55,32 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
             survey.check = PayloadCheck::Sound;
             break;
         }
-        if (read != RecordRead::Record || !names.localPathOf(head.name) ||
-            !seen.insert(foldedName(head.name)).second || !skipRecordBytes(*reader, head.size))
+        if (read != RecordRead::Record || !nameCheck.accepts(head) ||
+            !skipRecordBytes(*reader, head.size))
             break;
         survey.contentBytes += head.size;
         survey.records.push_back(head);
     }
     reader.reset();
     setPosition(payload, 0);
+    return survey;
+}
+
+PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& payload,
+                                   const RecordNames& names, ProjectProgress& progress) {
+    setPosition(payload, 0);
+    const std::span<const std::byte> bytes = memoryAhead(payload);
+    if (std::optional<PayloadSurvey> recalled = recallCheckedPayload(archivePath, bytes)) {
+        progress.expect(bytes.size());
+        progress.advance(bytes.size());
+        NameCheck nameCheck(names);
+        for (const RecordHead& head : recalled->records) {
+            if (!nameCheck.accepts(head)) return PayloadSurvey{};
+        }
+        return std::move(*recalled);
+    }
+    PayloadSurvey survey = checkArchivePayload(payload, names, progress);
+    if (survey.check == PayloadCheck::Sound) rememberCheckedPayload(archivePath, bytes, survey);
     return survey;
 }
 

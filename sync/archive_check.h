@@ -5,6 +5,7 @@
 // outside its project.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "compress/stream.h"
@@ -45,5 +46,12 @@ struct PayloadSurvey {
 // payload is left at position 0.
 PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
                                   ProjectProgress& progress);
+
+// The same for the payload of the archive at `archivePath`, held in a memory stream:
+// when this machine remembers these very bytes as sound (checked_payloads.h), only the
+// remembered names are checked against the project; else the payload is checked whole
+// and, when sound, remembered.
+PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& payload,
+                                   const RecordNames& names, ProjectProgress& progress);
 
 }  // namespace ferry

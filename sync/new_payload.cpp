@@ -4,10 +4,15 @@
 
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
+#include "support/little_endian.h"
+#include "sync/checked_payloads.h"
 #include "sync/old_payload_reader.h"
 
 namespace ferry {
 namespace {
+
+// The empty name that ends the record sequence.
+constexpr std::uint64_t TerminatorBytes = 1;
 
 // Copies bytes [start, end) of `source` to `destination`, leaving the source's position
 // as it was: the old payload is shared with the readers of its decoded bytes.
@@ -31,16 +36,24 @@ bool NewPayload::open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRe
 }
 
 Transfer NewPayload::passOn(const RecordHead& head, Stream& content, ProjectProgress& progress) {
-    if (writing_ || differs_) return send(head, content, progress);
+    if (writing_ || differs_) return counted(head, send(head, content, progress));
     unchangedBytes_ += recordHeadSize(head) + head.size;
     const Copied skipped = skipWithProgress(content, head.size, progress);
     if (skipped.stopped) return Transfer::Stopped;
-    return skipped.bytes == head.size ? Transfer::Done : Transfer::Failed;
+    return counted(head, skipped.bytes == head.size ? Transfer::Done : Transfer::Failed);
 }
 
 Transfer NewPayload::add(const RecordHead& head, Stream& content, ProjectProgress& progress) {
     differs_ = true;
-    return send(head, content, progress);
+    return counted(head, send(head, content, progress));
+}
+
+Transfer NewPayload::counted(const RecordHead& head, Transfer transfer) {
+    if (transfer == Transfer::Done) {
+        heads_.push_back(head);
+        recordBytes_ += recordHeadSize(head) + head.size;
+    }
+    return transfer;
 }
 
 bool NewPayload::finish() {
@@ -49,6 +62,28 @@ bool NewPayload::finish() {
     writer_.reset();
     setPosition(*payload_, 0);
     return true;
+}
+
+void NewPayload::rememberAs(const std::string& archivePath) {
+    setPosition(*payload_, 0);
+    const std::span<const std::byte> bytes = memoryAhead(*payload_);
+    PayloadSurvey survey;
+    survey.check = PayloadCheck::Sound;
+    // Each block is its length field and that many bytes; every block but the last
+    // decodes to a whole block, the last ends with the terminator.
+    const std::uint64_t decodedSize = recordBytes_ + TerminatorBytes;
+    std::uint64_t compressedEnd = 0;
+    std::uint64_t decodedEnd = 0;
+    while (bytes.size() - compressedEnd >= 4) {
+        compressedEnd += 4 + loadLittleEndian(bytes.data() + compressedEnd, 4);
+        decodedEnd = std::min(decodedEnd + ArchiveBlockSize, decodedSize);
+        survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
+                                 static_cast<std::uint32_t>(decodedEnd)});
+    }
+    if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return;
+    for (const RecordHead& head : heads_) survey.contentBytes += head.size;
+    survey.records = std::move(heads_);
+    rememberCheckedPayload(archivePath, bytes, survey);
 }
 
 Transfer NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {

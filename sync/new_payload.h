@@ -9,6 +9,7 @@
 // gives the same block for the same bytes.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "compress/stream.h"
@@ -39,11 +40,15 @@ class NewPayload {
     // out. The compressed payload is then at position 0.
     bool finish();
     Stream& compressed() { return *payload_; }
+    // Once finished and written as the archive at `archivePath`: remembers it as checked
+    // (checked_payloads.h), so the next run need not decode it to trust it.
+    void rememberAs(const std::string& archivePath);
 
   private:
     bool startWriting();
     bool writeUnchangedStart();
     Transfer send(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    Transfer counted(const RecordHead& head, Transfer transfer);
 
     Stream* old_ = nullptr;
     std::vector<BlockEnd> oldBlocks_;
@@ -54,6 +59,9 @@ class NewPayload {
     std::uint64_t unchangedBytes_ = 0;
     bool differs_ = false;
     bool writing_ = false;
+    // The records in the payload, and its decoded size without the terminator.
+    std::vector<RecordHead> heads_;
+    std::uint64_t recordBytes_ = 0;
 };
 
 }  // namespace ferry

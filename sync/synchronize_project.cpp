@@ -165,7 +165,8 @@ Step ProjectSync::loadOldArchive() {
     }
     hasOldArchive_ = true;
     fileTimeToDateTime(old_.time, mediaSync_);
-    const PayloadSurvey survey = checkArchivePayload(*old_.payload, names_, progress_);
+    const PayloadSurvey survey =
+        surveyArchivePayload(in_.existingArchivePath, *old_.payload, names_, progress_);
     switch (survey.check) {
         case PayloadCheck::Sound: break;
         case PayloadCheck::Stopped: return ProjectEnd::Stopped;
@@ -386,7 +387,9 @@ ProjectResult ProjectSync::endWithNewArchive() {
     const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
                          old_.stamp, old_.payload.get(), old_.time};
     switch (replaceArchive(archive, old, in_.projectNumber, prompt_, progress_, lastSync_)) {
-        case ArchiveWriteEnd::Written: return {ProjectEnd::Synchronized, archivePath_};
+        case ArchiveWriteEnd::Written:
+            newPayload_.rememberAs(archivePath_);
+            return {ProjectEnd::Synchronized, archivePath_};
         case ArchiveWriteEnd::Stopped:
         case ArchiveWriteEnd::Failed: break;
     }
