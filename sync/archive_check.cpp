@@ -37,7 +37,7 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
             // Reading only forward, the reader reports each block once, in order.
             progress.advance(compressed - consumed);
             consumed = compressed;
-            survey.blocks.push_back({compressed, decoded});
+            survey.blocks.push_back({compressed, decoded, std::nullopt});
         });
     if (!reader) {
         survey.check = PayloadCheck::NoMemory;

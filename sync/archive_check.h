@@ -5,10 +5,12 @@
 // outside its project.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compress/stream.h"
+#include "support/keyed_digest.h"
 #include "sync/media_archive.h"
 #include "sync/project_progress.h"
 #include "sync/record_names.h"
@@ -28,6 +30,9 @@ enum class PayloadCheck {
 struct BlockEnd {
     std::uint32_t compressed = 0;
     std::uint32_t decoded = 0;
+    // Its compressed bytes' digest under this machine's key, once taken
+    // (checked_payloads.h).
+    std::optional<Digest> digest;
 };
 
 struct PayloadSurvey {

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <random>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "compress/file_stream.h"
+#include "support/cpu.h"
 #include "support/files.h"
 #include "support/keyed_digest.h"
 #include "support/little_endian.h"
@@ -21,10 +23,10 @@ constexpr std::string_view KeyFileName = "key";
 constexpr std::string_view NewFileEnding = ".new";
 constexpr std::uint32_t EntryVersion = 1;
 
-// Entry (integers little-endian): version, the payload's digest and size, the blocks
-// (count, then compressed and decoded end of each), the records (count, then name length,
-// name, time, size of each), and last a digest of all that, so a damaged or foreign
-// file is known as such.
+// Entry (integers little-endian): version, the blocks (count, then the compressed and
+// decoded end and the digest of each), the records (count, then name length, name, time,
+// size of each), and last a digest of all that, so a damaged or foreign file is known as
+// such.
 class EntryWriter {
   public:
     void number(std::uint64_t value, int width) {
@@ -131,17 +133,44 @@ bool sameDigest(std::span<const std::byte> stored, const Digest& digest) {
     return std::equal(stored.begin(), stored.end(), digest.begin(), digest.end());
 }
 
-std::optional<PayloadSurvey> parseEntry(EntryReader& entry, const Digest& payloadDigest,
-                                        std::size_t payloadSize) {
-    if (entry.number(4) != EntryVersion || !sameDigest(entry.take(payloadDigest.size()), payloadDigest) ||
-        entry.number(4) != payloadSize)
-        return std::nullopt;
+// The digests of the blocks that have none yet, a share of the blocks on each core: the
+// payload may be large, and every run reads it whole. Blocks must lie inside the bytes.
+void digestBlocks(const DigestKey& key, std::span<const std::byte> payload,
+                  std::vector<BlockEnd>& blocks) {
+    const auto digestShare = [&](std::size_t first, std::size_t step) {
+        for (std::size_t i = first; i < blocks.size(); i += step) {
+            if (blocks[i].digest) continue;
+            const std::uint32_t start = i == 0 ? 0 : blocks[i - 1].compressed;
+            blocks[i].digest = keyedDigestOf(key, payload.subspan(start, blocks[i].compressed - start));
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>(usableCores(), blocks.size());
+    std::vector<std::jthread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(digestShare, t, threads);
+    digestShare(0, std::max<std::size_t>(threads, 1));
+}
+
+// Each block starts where the one before it ends, the last ends with the payload.
+bool blocksCover(const std::vector<BlockEnd>& blocks, std::size_t payloadSize) {
+    std::uint32_t end = 0;
+    for (const BlockEnd& block : blocks) {
+        if (block.compressed < end) return false;
+        end = block.compressed;
+    }
+    return end == payloadSize;
+}
+
+std::optional<PayloadSurvey> parseEntry(EntryReader& entry) {
+    if (entry.number(4) != EntryVersion) return std::nullopt;
     PayloadSurvey survey;
     survey.check = PayloadCheck::Sound;
     for (std::uint64_t blocks = entry.number(4); entry.whole() && blocks > 0; --blocks) {
         BlockEnd block;
         block.compressed = static_cast<std::uint32_t>(entry.number(4));
         block.decoded = static_cast<std::uint32_t>(entry.number(4));
+        const std::span<const std::byte> digest = entry.take(Digest{}.size());
+        block.digest.emplace();
+        std::copy(digest.begin(), digest.end(), block.digest->begin());
         survey.blocks.push_back(block);
     }
     for (std::uint64_t records = entry.number(4); entry.whole() && records > 0; --records) {
@@ -171,24 +200,34 @@ std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath
     if (!sameDigest(std::span(*bytes).last(Digest{}.size()), keyedDigestOf(*key, body)))
         return std::nullopt;
     EntryReader entry(body);
-    return parseEntry(entry, keyedDigestOf(*key, payload), payload.size());
+    std::optional<PayloadSurvey> survey = parseEntry(entry);
+    if (!survey || !blocksCover(survey->blocks, payload.size())) return std::nullopt;
+    std::vector<BlockEnd> found = survey->blocks;
+    for (BlockEnd& block : found) block.digest.reset();
+    digestBlocks(*key, payload, found);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (found[i].digest != survey->blocks[i].digest) return std::nullopt;
+    }
+    return survey;
 }
 
 void rememberCheckedPayload(const std::string& archivePath, std::span<const std::byte> payload,
-                            const PayloadSurvey& survey) {
+                            PayloadSurvey survey) {
     const std::string folder = memoryFolder();
-    if (folder.empty() || survey.check != PayloadCheck::Sound) return;
+    if (folder.empty() || survey.check != PayloadCheck::Sound ||
+        !blocksCover(survey.blocks, payload.size()))
+        return;
     std::optional<DigestKey> key = keyIn(folder);
     if (!key) key = makeKeyIn(folder);
     if (!key) return;
+    digestBlocks(*key, payload, survey.blocks);
     EntryWriter entry;
     entry.number(EntryVersion, 4);
-    entry.raw(keyedDigestOf(*key, payload));
-    entry.number(payload.size(), 4);
     entry.number(survey.blocks.size(), 4);
     for (const BlockEnd& block : survey.blocks) {
         entry.number(block.compressed, 4);
         entry.number(block.decoded, 4);
+        entry.raw(*block.digest);
     }
     entry.number(survey.records.size(), 4);
     for (const RecordHead& head : survey.records) {

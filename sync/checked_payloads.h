@@ -1,12 +1,12 @@
 #pragma once
 
 // This machine remembers the payloads it has checked whole or written itself, so that
-// the next run over the same archive need not decode all of it again to trust it. A
-// payload is known by a digest keyed with a secret of this machine's, which nobody who
-// writes to a medium can make another payload match; with it are kept the blocks and
-// record heads the check found. The memory lives beside the settings, one file per archive
-// path, in a folder only this user may enter. Losing it costs time only, and a damaged
-// entry is not believed.
+// the next run over the same archive need not decode all of it again to trust it. Each
+// compressed block is known by a digest keyed with a secret of this machine's, which
+// nobody who writes to a medium can make other bytes match; with the digests are kept the
+// blocks' ends and the record heads the check found. The memory lives beside the settings,
+// one file per archive path, in a folder only this user may enter. Losing it costs time
+// only, and a damaged entry is not believed.
 
 #include <cstddef>
 #include <optional>
@@ -18,14 +18,16 @@
 namespace ferry {
 
 // The survey remembered for the archive at `archivePath`, when it was taken of exactly
-// these payload bytes. Its names are as they were read, not yet checked against a project.
+// these payload bytes; its blocks carry their digests. Its names are as they were read,
+// not yet checked against a project.
 std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath,
                                                   std::span<const std::byte> payload);
 
 // Remembers a sound `survey` of these payload bytes for the archive at `archivePath`, in
-// place of what was remembered for it before. Nothing is said when that fails: the next
-// run checks the payload whole.
+// place of what was remembered for it before. Blocks that carry a digest keep it (it must
+// be of these bytes); the others are digested now. Nothing is said when that fails: the
+// next run checks the payload whole.
 void rememberCheckedPayload(const std::string& archivePath, std::span<const std::byte> payload,
-                            const PayloadSurvey& survey);
+                            PayloadSurvey survey);
 
 }  // namespace ferry

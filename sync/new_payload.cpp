@@ -78,12 +78,15 @@ void NewPayload::rememberAs(const std::string& archivePath) {
         compressedEnd += 4 + loadLittleEndian(bytes.data() + compressedEnd, 4);
         decodedEnd = std::min(decodedEnd + ArchiveBlockSize, decodedSize);
         survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
-                                 static_cast<std::uint32_t>(decodedEnd)});
+                                 static_cast<std::uint32_t>(decodedEnd), std::nullopt});
     }
+    // The copied blocks keep the digests they were known by.
+    for (std::size_t i = 0; i < copiedBlocks_ && i < survey.blocks.size(); ++i)
+        survey.blocks[i].digest = oldBlocks_[i].digest;
     if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return;
     for (const RecordHead& head : heads_) survey.contentBytes += head.size;
     survey.records = std::move(heads_);
-    rememberCheckedPayload(archivePath, bytes, survey);
+    rememberCheckedPayload(archivePath, bytes, std::move(survey));
 }
 
 Transfer NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {
@@ -108,6 +111,7 @@ bool NewPayload::writeUnchangedStart() {
             break;
         compressedEnd = block.compressed;
         decodedEnd = block.decoded;
+        ++copiedBlocks_;
     }
     if (compressedEnd > 0 && !copyRange(*payload_, *old_, 0, compressedEnd)) return false;
     if (setPosition(*oldBytes_, decodedEnd) != decodedEnd) return false;

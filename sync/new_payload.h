@@ -62,6 +62,7 @@ class NewPayload {
     // The records in the payload, and its decoded size without the terminator.
     std::vector<RecordHead> heads_;
     std::uint64_t recordBytes_ = 0;
+    std::size_t copiedBlocks_ = 0;  // the old payload's leading blocks, copied as they are
 };
 
 }  // namespace ferry
