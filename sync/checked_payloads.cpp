@@ -135,13 +135,13 @@ bool sameDigest(std::span<const std::byte> stored, const Digest& digest) {
 
 // The digests of the blocks that have none yet, a share of the blocks on each core: the
 // payload may be large, and every run reads it whole. Blocks must lie inside the bytes.
-void digestBlocks(const DigestKey& key, std::span<const std::byte> payload,
+void digestBlocks(const DigestKey& key, const PayloadBytes& payload,
                   std::vector<BlockEnd>& blocks) {
     const auto digestShare = [&](std::size_t first, std::size_t step) {
         for (std::size_t i = first; i < blocks.size(); i += step) {
             if (blocks[i].digest) continue;
             const std::uint32_t start = i == 0 ? 0 : blocks[i - 1].compressed;
-            blocks[i].digest = keyedDigestOf(key, payload.subspan(start, blocks[i].compressed - start));
+            blocks[i].digest = keyedDigestOf(key, payload.range(start, blocks[i].compressed));
         }
     };
     const std::size_t threads = std::min<std::size_t>(usableCores(), blocks.size());
@@ -188,6 +188,13 @@ std::optional<PayloadSurvey> parseEntry(EntryReader& entry) {
 
 }  // namespace
 
+std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t end) const {
+    if (end <= head.size()) return head.subspan(start, end - start);
+    if (start >= head.size() && end <= size())
+        return rest.subspan(start - head.size(), end - start);
+    return {};
+}
+
 std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath,
                                                   std::span<const std::byte> payload) {
     const std::string folder = memoryFolder();
@@ -204,14 +211,14 @@ std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath
     if (!survey || !blocksCover(survey->blocks, payload.size())) return std::nullopt;
     std::vector<BlockEnd> found = survey->blocks;
     for (BlockEnd& block : found) block.digest.reset();
-    digestBlocks(*key, payload, found);
+    digestBlocks(*key, PayloadBytes{payload, {}}, found);
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (found[i].digest != survey->blocks[i].digest) return std::nullopt;
     }
     return survey;
 }
 
-void rememberCheckedPayload(const std::string& archivePath, std::span<const std::byte> payload,
+void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
                             PayloadSurvey survey) {
     const std::string folder = memoryFolder();
     if (folder.empty() || survey.check != PayloadCheck::Sound ||

@@ -17,6 +17,18 @@
 
 namespace ferry {
 
+// A payload's bytes in up to two pieces that lie apart in memory (the leading blocks of an
+// older payload, then new ones); no block lies across both.
+struct PayloadBytes {
+    std::span<const std::byte> head;
+    std::span<const std::byte> rest;
+
+    std::size_t size() const { return head.size() + rest.size(); }
+    // The bytes from `start` to `end` of the payload; empty when they lie across both
+    // pieces or past the end.
+    std::span<const std::byte> range(std::size_t start, std::size_t end) const;
+};
+
 // The survey remembered for the archive at `archivePath`, when it was taken of exactly
 // these payload bytes; its blocks carry their digests. Its names are as they were read,
 // not yet checked against a project.
@@ -27,7 +39,7 @@ std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath
 // place of what was remembered for it before. Blocks that carry a digest keep it (it must
 // be of these bytes); the others are digested now. Nothing is said when that fails: the
 // next run checks the payload whole.
-void rememberCheckedPayload(const std::string& archivePath, std::span<const std::byte> payload,
+void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
                             PayloadSurvey survey);
 
 }  // namespace ferry

@@ -6,6 +6,7 @@
 #include "compress/memory_stream.h"
 #include "support/little_endian.h"
 #include "sync/checked_payloads.h"
+#include "sync/joined_payload.h"
 #include "sync/old_payload_reader.h"
 
 namespace ferry {
@@ -13,15 +14,6 @@ namespace {
 
 // The empty name that ends the record sequence.
 constexpr std::uint64_t TerminatorBytes = 1;
-
-// Copies bytes [start, end) of `source` to `destination`, leaving the source's position
-// as it was: the old payload is shared with the readers of its decoded bytes.
-bool copyRange(Stream& destination, Stream& source, std::uint32_t start, std::uint32_t end) {
-    const std::uint32_t resume = position(source);
-    const bool copied = setPosition(source, start) == start &&
-                        copyStream(destination, source, end - start) == end - start;
-    return setPosition(source, resume) == resume && copied;
-}
 
 }  // namespace
 
@@ -60,13 +52,15 @@ bool NewPayload::finish() {
     if (!startWriting()) return false;
     if (!writeRecordSequenceEnd(*writer_) || !finishCompressing(*writer_)) return false;
     writer_.reset();
-    setPosition(*payload_, 0);
+    joined_ = newJoinedPayload(*old_, copiedBytes_, *payload_);
+    setPosition(*joined_, 0);
     return true;
 }
 
 void NewPayload::rememberAs(const std::string& archivePath) {
+    setPosition(*old_, 0);
     setPosition(*payload_, 0);
-    const std::span<const std::byte> bytes = memoryAhead(*payload_);
+    const PayloadBytes bytes{memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
     PayloadSurvey survey;
     survey.check = PayloadCheck::Sound;
     // Each block is its length field and that many bytes; every block but the last
@@ -75,7 +69,9 @@ void NewPayload::rememberAs(const std::string& archivePath) {
     std::uint64_t compressedEnd = 0;
     std::uint64_t decodedEnd = 0;
     while (bytes.size() - compressedEnd >= 4) {
-        compressedEnd += 4 + loadLittleEndian(bytes.data() + compressedEnd, 4);
+        const std::span<const std::byte> length = bytes.range(compressedEnd, compressedEnd + 4);
+        if (length.empty()) return;
+        compressedEnd += 4 + loadLittleEndian(length.data(), 4);
         decodedEnd = std::min(decodedEnd + ArchiveBlockSize, decodedSize);
         survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
                                  static_cast<std::uint32_t>(decodedEnd), std::nullopt});
@@ -113,7 +109,7 @@ bool NewPayload::writeUnchangedStart() {
         decodedEnd = block.decoded;
         ++copiedBlocks_;
     }
-    if (compressedEnd > 0 && !copyRange(*payload_, *old_, 0, compressedEnd)) return false;
+    copiedBytes_ = compressedEnd;
     if (setPosition(*oldBytes_, decodedEnd) != decodedEnd) return false;
     // A block at a time: a copy between two streams without buffers takes one of its size.
     for (std::uint64_t left = unchangedBytes_ - decodedEnd; left > 0;) {

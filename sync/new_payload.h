@@ -6,7 +6,8 @@
 // or must be written, the old compressed blocks that decoded to a whole block of those
 // unchanged bytes are copied as they are, and compression starts at the first block that
 // differs: the bytes come out as if everything had been compressed, since the compressor
-// gives the same block for the same bytes.
+// gives the same block for the same bytes. The copied blocks are read from the old payload
+// where they lie when the archive is written.
 
 #include <cstdint>
 #include <string>
@@ -23,9 +24,10 @@ namespace ferry {
 class NewPayload {
   public:
     // `old` is the old compressed payload (an empty stream without an archive) and
-    // `oldBlocks` its blocks as the check read them; `old` must stay unchanged, and its
-    // position is left as found. With `wholeRecompression` every record is compressed as
-    // it comes and nothing is copied. False when libucl cannot be used.
+    // `oldBlocks` its blocks as the check read them; `old` must stay unchanged while this
+    // object lives, and its position is left as found until the payload is finished. With
+    // `wholeRecompression` every record is compressed as it comes and nothing is copied.
+    // False when libucl cannot be used.
     bool open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRecompression);
 
     // An old record that goes on as it was, at the same place: its head, then `head.size`
@@ -39,7 +41,8 @@ class NewPayload {
     // Writes what is still owed, the terminator and the last block. False when memory ran
     // out. The compressed payload is then at position 0.
     bool finish();
-    Stream& compressed() { return *payload_; }
+    // Once finished: the compressed payload, the copied old blocks followed by the new ones.
+    Stream& compressed() { return *joined_; }
     // Once finished and written as the archive at `archivePath`: remembers it as checked
     // (checked_payloads.h), so the next run need not decode it to trust it.
     void rememberAs(const std::string& archivePath);
@@ -53,8 +56,10 @@ class NewPayload {
     Stream* old_ = nullptr;
     std::vector<BlockEnd> oldBlocks_;
     StreamPtr oldBytes_;  // the old payload decoded
-    StreamPtr payload_;
+    StreamPtr payload_;  // the compressed blocks after the copied ones
     StreamPtr writer_;
+    StreamPtr joined_;
+    std::uint32_t copiedBytes_ = 0;  // the old payload's bytes that lead the new one
     // The old payload's decoded bytes passed on unchanged from its start, not yet written.
     std::uint64_t unchangedBytes_ = 0;
     bool differs_ = false;
