@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "sync/media_archive.h"
+#include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/plain_ucl.h"
 
@@ -103,6 +104,7 @@ ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
     inputs.includeSubfolders = project.includeSubfolders;
     inputs.existingArchivePath = archivePathOf(mediumRoot, project);
     inputs.localDir = localDir;
+    const ScopedConfigHome settings(machine.settings.path());
     return synchronizeProject(inputs, machine.lastSync, machine.counters, machine.prompt, options);
 }
 

@@ -67,9 +67,10 @@ struct ArchiveContent {
 // terminator, damage, a cut record).
 std::optional<ArchiveContent> readArchiveFile(const std::string& path);
 
-// One machine: its own folder and its own memory of the project.
+// One machine: its own folder, its own settings folder and its own memory of the project.
 struct Machine {
     TempDir folder;
+    TempDir settings;  // XDG_CONFIG_HOME while it synchronizes
     DateTime lastSync = 0;
     SyncCounters counters;
     ScriptedPrompt prompt;
@@ -85,7 +86,7 @@ struct ProjectSpec {
 std::string archivePathOf(const std::string& mediumRoot, const ProjectSpec& project);
 
 // Synchronizes the project on `machine` from `localDir`, with the archive found under
-// the project's own name on the medium.
+// the project's own name on the medium and the machine's own settings folder.
 ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
                             const ProjectSpec& project, const std::string& localDir,
                             const SyncOptions& options = {});

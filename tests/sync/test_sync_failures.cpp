@@ -16,6 +16,7 @@
 #include "sync/sync_messages.h"
 #include "sync/synchronize_project.h"
 #include "tests/sync/sync_testkit.h"
+#include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
 #include "tests/testkit/stream_bytes.h"
@@ -278,6 +279,7 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
                          false, oldArchive,    ann.folder.path()};
     const std::string newArchive =
         testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
+    const testkit::ScopedConfigHome settings(ann.settings.path());
     {
         FaultPlatform faults;
         faults.failCall(Call::RemoveFile, oldArchive, EIO);

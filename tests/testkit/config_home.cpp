@@ -4,19 +4,22 @@
 
 namespace ferry::testkit {
 
-TempConfigHome::TempConfigHome(const std::string& inside) {
+ScopedConfigHome::ScopedConfigHome(const std::string& home) {
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) previous_ = old;
-    const std::string home = dir_ / inside;
     setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    storePath_ = (home.back() == '/' ? home : home + "/") + "ferryman/registry.sqlite3";
 }
 
-TempConfigHome::~TempConfigHome() {
+ScopedConfigHome::~ScopedConfigHome() {
     if (previous_) {
         setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
     } else {
         unsetenv("XDG_CONFIG_HOME");
     }
+}
+
+TempConfigHome::TempConfigHome(const std::string& inside) : scoped_(dir_ / inside) {
+    const std::string home = dir_ / inside;
+    storePath_ = (home.back() == '/' ? home : home + "/") + "ferryman/registry.sqlite3";
 }
 
 }  // namespace ferry::testkit

@@ -7,14 +7,25 @@
 
 namespace ferry::testkit {
 
+// Points XDG_CONFIG_HOME at `home` for its lifetime; the previous value comes back
+// afterwards.
+class ScopedConfigHome {
+  public:
+    explicit ScopedConfigHome(const std::string& home);
+    ~ScopedConfigHome();
+    ScopedConfigHome(const ScopedConfigHome&) = delete;
+    ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
+
+  private:
+    std::optional<std::string> previous_;
+};
+
 // Points XDG_CONFIG_HOME at a fresh temporary folder (or a path inside it) for its
-// lifetime, so the registry store a test writes lives there and goes with it. The
-// previous value comes back afterwards.
+// lifetime, so the registry store a test writes lives there and goes with it.
 class TempConfigHome {
   public:
     // `inside` is appended to the temporary folder; "" uses the folder itself.
     explicit TempConfigHome(const std::string& inside = "");
-    ~TempConfigHome();
     TempConfigHome(const TempConfigHome&) = delete;
     TempConfigHome& operator=(const TempConfigHome&) = delete;
 
@@ -25,8 +36,8 @@ class TempConfigHome {
 
   private:
     TempDir dir_;
-    std::optional<std::string> previous_;
     std::string storePath_;
+    ScopedConfigHome scoped_;
 };
 
 }  // namespace ferry::testkit
