@@ -1,0 +1,147 @@
+// A machine remembers the archives it checked or wrote, so that the next run need not
+// decode them again. What it remembers must never vouch for other bytes, and runs that
+// rely on it must leave archives any reader decodes to the project's files.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "sync/media_archive.h"
+#include "sync/sync_messages.h"
+#include "tests/sync/sync_testkit.h"
+#include "tests/testkit/disk_files.h"
+#include "tests/testkit/stream_bytes.h"
+
+namespace ferry {
+namespace {
+
+using testkit::Machine;
+using testkit::ProjectSpec;
+using testkit::readDiskFile;
+using testkit::setDiskFileTime;
+using testkit::TempDir;
+using testkit::utcFileTime;
+using testkit::writeDiskFile;
+namespace fs = std::filesystem;
+
+const FileTime M = utcFileTime(2024, 1, 1, 10);
+
+// Text and noise enough for three blocks, so that runs copy leading blocks.
+std::string text(std::size_t size, char tag) {
+    std::string bytes;
+    for (int line = 0; bytes.size() < size; ++line)
+        bytes += "line " + std::to_string(line * 13 % 997) + " of " + tag + "\n";
+    bytes.resize(size);
+    return bytes;
+}
+
+void putFile(const TempDir& folder, const std::string& name, const std::string& content,
+             int minutesAfterM) {
+    writeDiskFile(folder / name, content);
+    setDiskFileTime(folder / name, FileTime{M.ticks + std::uint64_t(minutesAfterM) * 600000000});
+}
+
+class CheckedPayloadTest : public ::testing::Test {
+  protected:
+    TempDir medium;
+    Machine ann;
+    ProjectSpec project{ann.folder.path(), "*.txt", false};
+
+    void SetUp() override {
+        putFile(ann.folder, "a.txt", testkit::randomBytes(600000, 3), 0);
+        putFile(ann.folder, "b.txt", text(700000, 'b'), 0);
+        putFile(ann.folder, "c.txt", text(20000, 'c'), 0);
+        ASSERT_EQ(sync(ann, ann.folder).end, ProjectEnd::Synchronized);
+    }
+
+    std::string archive() const { return testkit::archivePathOf(medium.path(), project); }
+    std::string memoryFolder(const Machine& machine) const {
+        return machine.settings / "ferryman/checked";
+    }
+    ProjectResult sync(Machine& machine, const TempDir& localDir) {
+        machine.prompt.clear();
+        return testkit::synchronizeOn(machine, medium.path(), project, localDir.path());
+    }
+
+    // The archive, read by a reader of its own, holds exactly the files of `folder`.
+    void expectArchiveHolds(const TempDir& folder) {
+        const auto content = testkit::readArchiveFile(archive());
+        ASSERT_TRUE(content) << "a whole archive";
+        std::map<std::string, std::string> records;
+        for (const testkit::ArchiveRecord& record : content->records)
+            records[record.name.substr(project.path.size())] = record.content;
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(folder.path())) {
+            const std::string name = entry.path().filename();
+            if (name.ends_with(".txt")) files[name] = readDiskFile(entry.path());
+        }
+        EXPECT_TRUE(records == files);
+        EXPECT_EQ(records.size(), files.size());
+    }
+};
+
+// Whatever replaces the archive on the medium is checked whole: the memory of the archive
+// this machine wrote there says nothing about it.
+TEST_F(CheckedPayloadTest, AnArchiveChangedOnTheMediumIsCheckedWholeAgain) {
+    const std::string written = readDiskFile(archive());
+    const std::string header = " " + project.path + ",*.txt";
+    const std::string outside = project.path + "../outside.txt";
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"a name that leads out of the project",
+         testkit::archiveBytes(header, {{project.path + "a.txt", M.ticks, "a"},
+                                        {outside, M.ticks, "planted"}})},
+        {"cut inside its last block", written.substr(0, written.size() - 10)},
+        {"cut after its first block", written.substr(0, written.size() / 3)},
+    };
+    for (const auto& [name, bytes] : rows) {
+        SCOPED_TRACE(name);
+        writeDiskFile(archive(), bytes);
+        EXPECT_EQ(sync(ann, ann.folder).end, ProjectEnd::Refused);
+        EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{unsafeArchiveMessage(archive())});
+        EXPECT_TRUE(readDiskFile(archive()) == bytes) << "left as it is";
+        EXPECT_FALSE(fs::exists(ann.folder / "../outside.txt"));
+    }
+}
+
+// A user's path: files added and changed here and on a second machine, the memory damaged
+// on the way. After every run the archive holds the files, as a reader of its own sees it.
+TEST_F(CheckedPayloadTest, RunsThatRelyOnTheMemoryLeaveWholeArchives) {
+    EXPECT_EQ(fs::status(memoryFolder(ann)).permissions(), fs::perms::owner_all)
+        << "only this user may enter it";
+    Machine bob;
+    TempDir bobsFolder;
+    ASSERT_EQ(sync(bob, bobsFolder).end, ProjectEnd::Synchronized);
+
+    const auto stepOnAnn = [&](const char* what, const std::function<void()>& change) {
+        SCOPED_TRACE(what);
+        change();
+        ASSERT_EQ(sync(ann, ann.folder).end, ProjectEnd::Synchronized);
+        EXPECT_TRUE(ann.prompt.messages.empty());
+        expectArchiveHolds(ann.folder);
+    };
+    stepOnAnn("a new file", [&] { putFile(ann.folder, "d.txt", text(30000, 'd'), 10); });
+    stepOnAnn("the last file changed", [&] { putFile(ann.folder, "d.txt", text(40000, 'D'), 20); });
+    stepOnAnn("nothing changed", [] {});
+    stepOnAnn("the first file changed",
+              [&] { putFile(ann.folder, "a.txt", testkit::randomBytes(600001, 4), 30); });
+    stepOnAnn("another machine added a file", [&] {
+        putFile(bobsFolder, "e.txt", text(5000, 'e'), 40);
+        ASSERT_EQ(sync(bob, bobsFolder).end, ProjectEnd::Synchronized);
+        expectArchiveHolds(bobsFolder);
+    });
+    EXPECT_TRUE(readDiskFile(ann.folder / "e.txt") == text(5000, 'e'));
+    stepOnAnn("what it remembers damaged, a file dropped", [&] {
+        for (const auto& entry : fs::directory_iterator(memoryFolder(ann))) {
+            std::string bytes = readDiskFile(entry.path());
+            bytes[bytes.size() / 2] ^= 1;
+            writeDiskFile(entry.path(), bytes);
+        }
+        fs::remove(ann.folder / "c.txt");
+    });
+    stepOnAnn("then a new file again", [&] { putFile(ann.folder, "f.txt", text(9000, 'f'), 50); });
+}
+
+}  // namespace
+}  // namespace ferry
