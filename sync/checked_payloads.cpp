@@ -1,9 +1,11 @@
 #include "sync/checked_payloads.h"
 
 #include <algorithm>
+#include <new>
 #include <cstdint>
 #include <random>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,6 +24,9 @@ constexpr std::string_view MemoryFolderName = "checked/";
 constexpr std::string_view KeyFileName = "key";
 constexpr std::string_view NewFileEnding = ".new";
 constexpr std::uint32_t EntryVersion = 1;
+// Far more than the record heads of a real project take; a larger entry is not read,
+// which costs only time.
+constexpr std::uint32_t LargestEntry = 1u << 30;
 
 // Entry (integers little-endian): version, the blocks (count, then the compressed and
 // decoded end and the digest of each), the records (count, then name length, name, time,
@@ -76,8 +81,13 @@ std::optional<std::vector<std::byte>> readFileBytes(const std::string& path) {
     StreamPtr file = openReadFileStream(path);
     if (getHandle(*file) == InvalidFileHandle) return std::nullopt;
     const std::uint32_t size = getSize(*file);
-    if (size == StreamFailure) return std::nullopt;
-    std::vector<std::byte> bytes(size);
+    if (size > LargestEntry) return std::nullopt;
+    std::vector<std::byte> bytes;
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
     if (read(*file, bytes.data(), size) != size) return std::nullopt;
     return bytes;
 }
@@ -145,9 +155,17 @@ void digestBlocks(const DigestKey& key, const PayloadBytes& payload,
         }
     };
     const std::size_t threads = std::min<std::size_t>(usableCores(), blocks.size());
+    const std::size_t shares = std::max<std::size_t>(threads, 1);
     std::vector<std::jthread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(digestShare, t, threads);
-    digestShare(0, std::max<std::size_t>(threads, 1));
+    for (std::size_t share = 1; share < shares; ++share) {
+        try {
+            helpers.emplace_back(digestShare, share, shares);
+        } catch (const std::system_error&) {
+            // A thread the system will not give: this one does that share too.
+            digestShare(share, shares);
+        }
+    }
+    digestShare(0, shares);
 }
 
 // Each block starts where the one before it ends, the last ends with the payload.
