@@ -44,8 +44,9 @@ std::string progressText(const SyncProgress& progress, std::size_t columns) {
     char number[8];
     std::snprintf(number, sizeof number, "%3u%% ", static_cast<unsigned>(percent));
     // The file names its project too; between files the project alone.
-    std::string text = "[" + std::string(filled, '#') + std::string(BarWidth - filled, '.') + "] " +
-                       number + (progress.file.empty() ? progress.project : progress.file);
+    std::string text(1, '[');
+    text.append(filled, '#').append(BarWidth - filled, '.').append("] ").append(number);
+    text += progress.file.empty() ? progress.project : progress.file;
     // Too long for one line: the end of the file's path tells most.
     if (text.size() > columns && columns > BarWidth + 12) {
         const std::size_t head = BarWidth + 8;

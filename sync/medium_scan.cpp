@@ -36,7 +36,7 @@ MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt) {
     if (mediumFolder.empty()) return scan;
     const FolderListing listing = listFolderWithMask(
         withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
-        "*" + std::string(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
+        std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         if (listing.isFolder(i)) continue;
         const std::string key = listing.path() + listing.name(i);
