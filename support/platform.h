@@ -92,6 +92,9 @@ class Platform {
     virtual bool setLastWriteTime(FileHandle handle, FileTime time) = 0;
     // Brings the file's bytes to the device before it returns.
     virtual bool flushFile(FileHandle handle) = 0;
+    // Starts bringing the bytes written so far to the device and returns without waiting,
+    // so that a later flushFile waits less. False when the system cannot; nothing is lost.
+    virtual bool startFlushing(FileHandle handle) = 0;
 
     // Names. pathInfo follows links.
     virtual PathInfo pathInfo(const std::string& path) = 0;

@@ -211,6 +211,10 @@ class PosixPlatform final : public Platform {
         return ::fsync(handle) == 0 ? true : failed(false);
     }
 
+    bool startFlushing(FileHandle handle) override {
+        return ::sync_file_range(handle, 0, 0, SYNC_FILE_RANGE_WRITE) == 0 ? true : failed(false);
+    }
+
     PathInfo pathInfo(const std::string& path) override {
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});

@@ -311,6 +311,10 @@ bool WithholdingPlatform::flushFile(FileHandle handle) {
     return openFileOf(handle) != nullptr;
 }
 
+bool WithholdingPlatform::startFlushing(FileHandle handle) {
+    return openFileOf(handle) != nullptr;
+}
+
 PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     if (path.empty()) return fail(ENOENT, PathInfo{});
     const Found found = look(WithheldTree::keyOf(path));

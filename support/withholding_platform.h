@@ -40,6 +40,7 @@ class WithholdingPlatform final : public Platform {
     bool lastWriteTime(FileHandle handle, FileTime& time) override;
     bool setLastWriteTime(FileHandle handle, FileTime time) override;
     bool flushFile(FileHandle handle) override;
+    bool startFlushing(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
     bool makeFolder(const std::string& path) override;
     bool removeFile(const std::string& path) override;

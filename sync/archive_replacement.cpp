@@ -1,6 +1,7 @@
 #include "sync/archive_replacement.h"
 
 #include <cerrno>
+#include <optional>
 
 #include "compress/file_stream.h"
 #include "support/files.h"
@@ -17,7 +18,14 @@ constexpr std::string_view TemporarySuffix = ".new";
 struct FileWrite {
     int error = 0;  // 0 when the file is complete and flushed
     bool stopped = false;
-    FileTime time;  // its last-write time once written
+    bool unmade = false;  // the payload's rest could not be made
+    FileTime time;        // its last-write time once written
+};
+
+// A payload whose bytes after `readyBytes` are made by `make` (see NewArchive).
+struct PayloadRest {
+    std::uint32_t readyBytes = 0;
+    std::function<bool()> make;
 };
 
 // A medium too small for the old and the new archive side by side; a failing or
@@ -26,9 +34,21 @@ bool isLackOfRoom(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
+// Copies `count` bytes of the payload into the file; false when that ended early.
+bool copyPayload(Stream& file, Stream& payload, std::uint32_t count, ProjectProgress& progress,
+                 StopRequests stops, FileWrite& result) {
+    const Copied copied = copyWithProgress(file, payload, count, progress, stops);
+    result.stopped = copied.stopped;
+    if (copied.bytes != count && !copied.stopped) result.error = shortWriteCause(file);
+    return copied.bytes == count && !copied.stopped;
+}
+
 // Header, stamp and payload into a new file, flushed to the medium before it is closed.
+// A payload still being made goes in two steps: its ready bytes, started towards the
+// medium while the rest is made, then the rest.
 FileWrite writeArchiveFile(const std::string& path, std::string_view headerText, DateTime stamp,
-                           Stream& payload, ProjectProgress& progress, StopRequests stops) {
+                           Stream& payload, ProjectProgress& progress, StopRequests stops,
+                           const PayloadRest& rest = {}) {
     Platform& system = platform();
     FileWrite result;
     StreamPtr file = createWriteFileStream(path);
@@ -37,20 +57,25 @@ FileWrite writeArchiveFile(const std::string& path, std::string_view headerText,
         result.error = system.lastError();
         return result;
     }
-    const std::uint32_t size = getSize(payload);
     setPosition(payload, 0);
+    std::uint32_t written = 0;
     if (!writeArchiveHead(*file, headerText, stamp)) {
         result.error = shortWriteCause(*file);
-    } else {
-        const Copied copied = copyWithProgress(*file, payload, size, progress, stops);
-        result.stopped = copied.stopped;
-        if (copied.bytes != size && !copied.stopped) result.error = shortWriteCause(*file);
+    } else if (rest.make && copyPayload(*file, payload, rest.readyBytes, progress, stops, result)) {
+        written = rest.readyBytes;
+        system.startFlushing(handle);
+        result.unmade = !rest.make();
     }
-    if (result.error == 0 && !result.stopped) {
+    if (result.error == 0 && !result.stopped && !result.unmade) {
+        const std::uint32_t size = getSize(payload);
+        setPosition(payload, written);
+        copyPayload(*file, payload, size - written, progress, stops, result);
+    }
+    if (result.error == 0 && !result.stopped && !result.unmade) {
         if (!system.flushFile(handle) || !system.lastWriteTime(handle, result.time))
             result.error = system.lastError();
     }
-    if (!closeFileStream(file) && result.error == 0 && !result.stopped)
+    if (!closeFileStream(file) && result.error == 0 && !result.stopped && !result.unmade)
         result.error = system.lastError();
     return result;
 }
@@ -131,15 +156,33 @@ ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
     Platform& system = platform();
     const std::string temporary = temporaryArchivePath(archive.path);
     const DateTime stamp = now();
-    progress.expect(getSize(*archive.payload));
+    // The payload is made whole once: while its ready bytes go out, or before it is
+    // written the other way.
+    std::optional<bool> made;
+    PayloadRest rest;
+    if (archive.complete) {
+        rest.readyBytes = archive.readyBytes;
+        rest.make = [&] {
+            if (!made) {
+                made = archive.complete();
+                if (*made) progress.expect(getSize(*archive.payload) - archive.readyBytes);
+            }
+            return *made;
+        };
+    }
+    progress.expect(archive.complete ? archive.readyBytes : getSize(*archive.payload));
     FileWrite written = writeArchiveFile(temporary, archive.headerText, stamp, *archive.payload,
-                                         progress, StopRequests::End);
-    if (written.error == 0 && !written.stopped) written.error = flushArchiveFolder(temporary);
-    if (written.stopped || written.error != 0) {
+                                         progress, StopRequests::End, rest);
+    if (written.error == 0 && !written.stopped && !written.unmade)
+        written.error = flushArchiveFolder(temporary);
+    if (written.stopped || written.unmade || written.error != 0) {
         system.removeFile(temporary);
         if (written.stopped) return ArchiveWriteEnd::Stopped;
-        if (isLackOfRoom(written.error))
+        if (written.unmade) return ArchiveWriteEnd::Unmade;
+        if (isLackOfRoom(written.error)) {
+            if (rest.make && !rest.make()) return ArchiveWriteEnd::Unmade;
             return overwriteArchive(archive, old, projectNumber, stamp, prompt, progress, lastSync);
+        }
         prompt.showMessage(archiveNotWrittenMessage(archive.path, projectNumber));
         return ArchiveWriteEnd::Failed;
     }

@@ -5,6 +5,7 @@
 // renamed over the old one.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,13 @@ namespace ferry {
 struct NewArchive {
     std::string path;           // where the archive goes
     std::string headerText;     // flag, project path, ",", mask list
-    Stream* payload = nullptr;  // the complete compressed payload, read from position 0
+    Stream* payload = nullptr;  // the compressed payload, read from position 0
+    // For a payload still being made: its first `readyBytes` bytes are final, and
+    // `complete` makes the rest (false when it cannot). It is called once, after those
+    // bytes are on their way to the medium, so that the device works while the rest is
+    // made. Without it the payload is complete.
+    std::uint32_t readyBytes = 0;
+    std::function<bool()> complete;
 };
 
 // The archive read at the start, to write back as it was when all else failed.
@@ -34,7 +41,9 @@ enum class ArchiveWriteEnd {
     Written,  // the new archive is in place; lastSync is its last-write time
     Failed,   // the message was shown; lastSync is unchanged unless the new archive is in
               // place and only the old one under its former name could not be deleted
-    Stopped   // the user asked to stop; the medium is as it was
+    Stopped,  // the user asked to stop; the medium is as it was
+    Unmade    // the payload could not be completed; nothing was shown and the medium is
+              // as it was
 };
 
 // Puts the new archive in place, deleting the old one after when it had another name.

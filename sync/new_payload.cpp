@@ -48,13 +48,21 @@ Transfer NewPayload::counted(const RecordHead& head, Transfer transfer) {
     return transfer;
 }
 
+bool NewPayload::settle() {
+    return startWriting();
+}
+
 bool NewPayload::finish() {
     if (!startWriting()) return false;
     if (!writeRecordSequenceEnd(*writer_) || !finishCompressing(*writer_)) return false;
     writer_.reset();
-    joined_ = newJoinedPayload(*old_, copiedBytes_, *payload_);
-    setPosition(*joined_, 0);
+    setPosition(compressed(), 0);
     return true;
+}
+
+Stream& NewPayload::compressed() {
+    if (!joined_) joined_ = newJoinedPayload(*old_, copiedBytes_, *payload_);
+    return *joined_;
 }
 
 void NewPayload::rememberAs(const std::string& archivePath) {

@@ -38,11 +38,16 @@ class NewPayload {
     // An old record is left out: the payload differs from here on.
     void leaveOut() { differs_ = true; }
 
+    // Decides which old blocks lead the new payload and hands the rest of the unchanged
+    // bytes to the compressor. False when memory ran out. From then on the first
+    // readyBytes() bytes of compressed() are final.
+    bool settle();
+    std::uint32_t readyBytes() const { return copiedBytes_; }
     // Writes what is still owed, the terminator and the last block. False when memory ran
-    // out. The compressed payload is then at position 0.
+    // out. The compressed payload is then whole, at position 0.
     bool finish();
-    // Once finished: the compressed payload, the copied old blocks followed by the new ones.
-    Stream& compressed() { return *joined_; }
+    // Once settled: the compressed payload, the copied old blocks followed by the new ones.
+    Stream& compressed();
     // Once finished and written as the archive at `archivePath`: remembers it as checked
     // (checked_payloads.h), so the next run need not decode it to trust it.
     void rememberAs(const std::string& archivePath);

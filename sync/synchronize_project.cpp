@@ -358,11 +358,13 @@ Step ProjectSync::addNewFile(const std::string& path) {
     return GoOn;
 }
 
-// Nothing is compressed for an archive that is not written, unless told to.
+// Nothing is compressed for an archive that is not written, unless told to. For one that
+// is, the last blocks are compressed while the leading ones go to the medium.
 Step ProjectSync::finishPayload() {
     reader_.reset();
-    if (!rewritesArchive() && !options_.wholeRecompression) return GoOn;
-    return newPayload_.finish() ? GoOn : payloadFailed();
+    if (rewritesArchive()) return newPayload_.settle() ? GoOn : payloadFailed();
+    if (options_.wholeRecompression) return newPayload_.finish() ? GoOn : payloadFailed();
+    return GoOn;
 }
 
 ProjectResult ProjectSync::endWithoutChanges() {
@@ -383,13 +385,15 @@ ProjectResult ProjectSync::endWithoutChanges() {
 ProjectResult ProjectSync::endWithNewArchive() {
     const NewArchive archive{archivePath_,
                              buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
-                             &newPayload_.compressed()};
+                             &newPayload_.compressed(), newPayload_.readyBytes(),
+                             [this] { return newPayload_.finish(); }};
     const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
                          old_.stamp, old_.payload.get(), old_.time};
     switch (replaceArchive(archive, old, in_.projectNumber, prompt_, progress_, lastSync_)) {
         case ArchiveWriteEnd::Written:
             newPayload_.rememberAs(archivePath_);
             return {ProjectEnd::Synchronized, archivePath_};
+        case ArchiveWriteEnd::Unmade: payloadFailed(); break;
         case ArchiveWriteEnd::Stopped:
         case ArchiveWriteEnd::Failed: break;
     }

@@ -92,6 +92,7 @@ class LimitedMedium final : public Platform {
         return real_.truncateFile(handle, size);
     }
     bool flushFile(FileHandle handle) override { return real_.flushFile(handle); }
+    bool startFlushing(FileHandle handle) override { return real_.startFlushing(handle); }
     bool lastWriteTime(FileHandle handle, FileTime& time) override {
         return real_.lastWriteTime(handle, time);
     }

@@ -134,6 +134,10 @@ bool FaultPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
     return real_.setLastWriteTime(handle, time);
 }
 
+bool FaultPlatform::startFlushing(FileHandle handle) {
+    return real_.startFlushing(handle);
+}
+
 bool FaultPlatform::flushFile(FileHandle handle) {
     if (faulted(Call::FlushFile, pathOf(handle))) return false;
     return real_.flushFile(handle);
