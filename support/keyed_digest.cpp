@@ -74,6 +74,16 @@ Digest KeyedDigest::finish() {
     return digest;
 }
 
+std::string hexText(std::span<const std::byte> bytes) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::byte b : bytes) {
+        text += Digits[std::to_integer<int>(b) >> 4];
+        text += Digits[std::to_integer<int>(b) & 15];
+    }
+    return text;
+}
+
 Digest keyedDigestOf(const DigestKey& key, std::span<const std::byte> bytes) {
     KeyedDigest digest(key);
     digest.add(bytes);

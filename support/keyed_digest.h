@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace ferry {
 
@@ -32,5 +33,8 @@ class KeyedDigest {
 };
 
 Digest keyedDigestOf(const DigestKey& key, std::span<const std::byte> bytes);
+
+// Two lower-case hex digits per byte, first byte first: a digest as a file name or text.
+std::string hexText(std::span<const std::byte> bytes);
 
 }  // namespace ferry

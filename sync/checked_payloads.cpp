@@ -123,20 +123,10 @@ std::optional<DigestKey> makeKeyIn(const std::string& folder) {
     return key;
 }
 
-std::string hexOf(std::span<const std::byte> bytes) {
-    static constexpr char Digits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::byte b : bytes) {
-        text += Digits[std::to_integer<int>(b) >> 4];
-        text += Digits[std::to_integer<int>(b) & 15];
-    }
-    return text;
-}
-
 std::string entryPath(const std::string& folder, const DigestKey& key,
                       const std::string& archivePath) {
     const Digest name = keyedDigestOf(key, std::as_bytes(std::span(archivePath)));
-    return folder + hexOf(std::span(name).first(8));
+    return folder + hexText(std::span(name).first(8));
 }
 
 bool sameDigest(std::span<const std::byte> stored, const Digest& digest) {
