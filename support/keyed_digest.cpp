@@ -1,6 +1,9 @@
 #include "support/keyed_digest.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <iterator>
 
 #include "support/little_endian.h"
 
@@ -25,7 +28,19 @@ void sipRound(std::uint64_t (&v)[4]) {
 }
 
 std::uint64_t wordAt(const std::byte* bytes) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes, sizeof word);
+        return word;
+    }
     return loadLittleEndian(bytes, 8);
+}
+
+void compressWord(std::uint64_t (&v)[4], std::uint64_t word) {
+    v[3] ^= word;
+    sipRound(v);
+    sipRound(v);
+    v[0] ^= word;
 }
 
 }  // namespace
@@ -39,13 +54,6 @@ KeyedDigest::KeyedDigest(const DigestKey& key) {
     v_[3] = k1 ^ 0x7465646279746573ULL;
 }
 
-void KeyedDigest::compress(std::uint64_t word) {
-    v_[3] ^= word;
-    sipRound(v_);
-    sipRound(v_);
-    v_[0] ^= word;
-}
-
 void KeyedDigest::add(std::span<const std::byte> bytes) {
     const std::byte* at = bytes.data();
     const std::byte* const end = at + bytes.size();
@@ -53,17 +61,21 @@ void KeyedDigest::add(std::span<const std::byte> bytes) {
     while (pendingBytes_ > 0 && at < end) {
         pending_ |= std::to_integer<std::uint64_t>(*at++) << (8 * pendingBytes_);
         if (++pendingBytes_ == 8) {
-            compress(pending_);
+            compressWord(v_, pending_);
             pending_ = 0;
             pendingBytes_ = 0;
         }
     }
-    for (; end - at >= 8; at += 8) compress(wordAt(at));
+    // The state in locals: the bytes may alias anything, so members would be stored and
+    // loaded again for every word.
+    std::uint64_t v[4] = {v_[0], v_[1], v_[2], v_[3]};
+    for (; end - at >= 8; at += 8) compressWord(v, wordAt(at));
+    std::copy(std::begin(v), std::end(v), std::begin(v_));
     for (; at < end; ++at) pending_ |= std::to_integer<std::uint64_t>(*at) << (8 * pendingBytes_++);
 }
 
 Digest KeyedDigest::finish() {
-    compress(pending_ | total_ << 56);
+    compressWord(v_, pending_ | total_ << 56);
     v_[2] ^= 0xee;
     for (int i = 0; i < 4; ++i) sipRound(v_);
     Digest digest;

@@ -24,8 +24,6 @@ class KeyedDigest {
     Digest finish();
 
   private:
-    void compress(std::uint64_t word);
-
     std::uint64_t v_[4];
     std::uint64_t pending_ = 0;  // the bytes of an unfinished word, first byte lowest
     unsigned pendingBytes_ = 0;
