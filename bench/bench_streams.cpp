@@ -226,7 +226,8 @@ int main() {
     const Timing digest = bestPerSegment(
         segments, 15,
         [&](std::size_t s) {
-            const auto* start = reinterpret_cast<const std::byte*>(corpus.data() + s * SegmentBytes);
+            const auto* start =
+                reinterpret_cast<const std::byte*>(corpus.data() + s * SegmentBytes);
             static_cast<void>(keyedDigestOf(key, {start, SegmentBytes}));
         },
         [&](std::size_t s) {

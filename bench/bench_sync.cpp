@@ -447,9 +447,8 @@ int main(int argc, char** argv) {
     const double firstBound = static_cast<double>(archive) / MiB + fixedMb;
     const double laterBound = 2 * static_cast<double>(laterArchive) / MiB + fixedMb;
     MemoryFigure memory{first.peakMb, firstBound};
-    for (const double peak :
-         {noChange.peakMb, noChangeUnknown.peakMb, oneChange.peakMb,
-          oneNew.synchronization.peakMb, oneNewWhole.synchronization.peakMb}) {
+    for (const double peak : {noChange.peakMb, noChangeUnknown.peakMb, oneChange.peakMb,
+                              oneNew.synchronization.peakMb, oneNewWhole.synchronization.peakMb}) {
         if (laterBound - peak < memory.boundMb - memory.peakMb) memory = {peak, laterBound};
     }
 

@@ -80,7 +80,8 @@ PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& paylo
         return std::move(*recalled);
     }
     PayloadSurvey survey = checkArchivePayload(payload, names, progress);
-    if (survey.check == PayloadCheck::Sound) rememberCheckedPayload(archivePath, {bytes, {}}, survey);
+    if (survey.check == PayloadCheck::Sound)
+        rememberCheckedPayload(archivePath, {bytes, {}}, survey);
     return survey;
 }
 

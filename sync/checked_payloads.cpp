@@ -1,8 +1,8 @@
 #include "sync/checked_payloads.h"
 
 #include <algorithm>
-#include <new>
 #include <cstdint>
+#include <new>
 #include <random>
 #include <string_view>
 #include <system_error>
@@ -39,7 +39,9 @@ class EntryWriter {
         bytes_.resize(at + static_cast<std::size_t>(width));
         storeLittleEndian(bytes_.data() + at, value, width);
     }
-    void raw(std::span<const std::byte> bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+    void raw(std::span<const std::byte> bytes) {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    }
     std::vector<std::byte>& bytes() { return bytes_; }
 
   private:
@@ -211,7 +213,8 @@ std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath
     if (!key) return std::nullopt;
     const auto bytes = readFileBytes(entryPath(folder, *key, archivePath));
     if (!bytes || bytes->size() < Digest{}.size()) return std::nullopt;
-    const std::span<const std::byte> body = std::span(*bytes).first(bytes->size() - Digest{}.size());
+    const std::span<const std::byte> body =
+        std::span(*bytes).first(bytes->size() - Digest{}.size());
     if (!sameDigest(std::span(*bytes).last(Digest{}.size()), keyedDigestOf(*key, body)))
         return std::nullopt;
     EntryReader entry(body);

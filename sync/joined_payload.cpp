@@ -36,8 +36,8 @@ std::uint32_t joinedRead(Stream& stream, void* target, std::uint32_t count) {
                     : count - delivered;
         const std::uint32_t got =
             inFirst ? readPart(*state.first, state.position, out + delivered, wanted)
-                    : readPart(*state.second, state.position - state.firstBytes,
-                               out + delivered, wanted);
+                    : readPart(*state.second, state.position - state.firstBytes, out + delivered,
+                               wanted);
         if (got > wanted) return StreamFailure;
         if (got == 0) break;
         delivered += got;
@@ -55,8 +55,7 @@ std::uint32_t joinedSeek(Stream& stream, std::int32_t offset, SeekOrigin origin)
         case SeekOrigin::fromEnd: target += static_cast<std::int64_t>(state.size()); break;
         default: return StreamFailure;
     }
-    if (target < 0 || static_cast<std::uint64_t>(target) > state.size() ||
-        target >= StreamFailure)
+    if (target < 0 || static_cast<std::uint64_t>(target) > state.size() || target >= StreamFailure)
         return StreamFailure;
     state.position = static_cast<std::uint32_t>(target);
     return state.position;

@@ -61,7 +61,7 @@ class NewPayload {
     Stream* old_ = nullptr;
     std::vector<BlockEnd> oldBlocks_;
     StreamPtr oldBytes_;  // the old payload decoded
-    StreamPtr payload_;  // the compressed blocks after the copied ones
+    StreamPtr payload_;   // the compressed blocks after the copied ones
     StreamPtr writer_;
     StreamPtr joined_;
     std::uint32_t copiedBytes_ = 0;  // the old payload's bytes that lead the new one

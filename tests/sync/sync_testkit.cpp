@@ -108,6 +108,14 @@ ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
     return synchronizeProject(inputs, machine.lastSync, machine.counters, machine.prompt, options);
 }
 
+std::string linesOfText(std::size_t size, char tag) {
+    std::string bytes;
+    for (int line = 0; bytes.size() < size; ++line)
+        bytes += "line " + std::to_string(line * 7 % 1000) + " of " + tag + ": some words\n";
+    bytes.resize(size);
+    return bytes;
+}
+
 DateTime localDateTime(FileTime time) {
     DateTime value = 0;
     fileTimeToDateTime(time, value);

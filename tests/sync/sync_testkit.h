@@ -91,6 +91,9 @@ ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
                             const ProjectSpec& project, const std::string& localDir,
                             const SyncOptions& options = {});
 
+// `size` bytes of numbered lines marked with `tag`: text that compresses as source does.
+std::string linesOfText(std::size_t size, char tag);
+
 // A DateTime from a file time, for lastSync values.
 DateTime localDateTime(FileTime time);
 

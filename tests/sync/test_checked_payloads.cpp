@@ -17,6 +17,7 @@
 namespace ferry {
 namespace {
 
+using testkit::linesOfText;
 using testkit::Machine;
 using testkit::ProjectSpec;
 using testkit::readDiskFile;
@@ -27,15 +28,6 @@ using testkit::writeDiskFile;
 namespace fs = std::filesystem;
 
 const FileTime M = utcFileTime(2024, 1, 1, 10);
-
-// Text and noise enough for three blocks, so that runs copy leading blocks.
-std::string text(std::size_t size, char tag) {
-    std::string bytes;
-    for (int line = 0; bytes.size() < size; ++line)
-        bytes += "line " + std::to_string(line * 13 % 997) + " of " + tag + "\n";
-    bytes.resize(size);
-    return bytes;
-}
 
 void putFile(const TempDir& folder, const std::string& name, const std::string& content,
              int minutesAfterM) {
@@ -51,8 +43,8 @@ class CheckedPayloadTest : public ::testing::Test {
 
     void SetUp() override {
         putFile(ann.folder, "a.txt", testkit::randomBytes(600000, 3), 0);
-        putFile(ann.folder, "b.txt", text(700000, 'b'), 0);
-        putFile(ann.folder, "c.txt", text(20000, 'c'), 0);
+        putFile(ann.folder, "b.txt", linesOfText(700000, 'b'), 0);
+        putFile(ann.folder, "c.txt", linesOfText(20000, 'c'), 0);
         ASSERT_EQ(sync(ann, ann.folder).end, ProjectEnd::Synchronized);
     }
 
@@ -90,8 +82,8 @@ TEST_F(CheckedPayloadTest, AnArchiveChangedOnTheMediumIsCheckedWholeAgain) {
     const std::string outside = project.path + "../outside.txt";
     const std::vector<std::pair<std::string, std::string>> rows = {
         {"a name that leads out of the project",
-         testkit::archiveBytes(header, {{project.path + "a.txt", M.ticks, "a"},
-                                        {outside, M.ticks, "planted"}})},
+         testkit::archiveBytes(
+             header, {{project.path + "a.txt", M.ticks, "a"}, {outside, M.ticks, "planted"}})},
         {"cut inside its last block", written.substr(0, written.size() - 10)},
         {"cut after its first block", written.substr(0, written.size() / 3)},
     };
@@ -121,17 +113,18 @@ TEST_F(CheckedPayloadTest, RunsThatRelyOnTheMemoryLeaveWholeArchives) {
         EXPECT_TRUE(ann.prompt.messages.empty());
         expectArchiveHolds(ann.folder);
     };
-    stepOnAnn("a new file", [&] { putFile(ann.folder, "d.txt", text(30000, 'd'), 10); });
-    stepOnAnn("the last file changed", [&] { putFile(ann.folder, "d.txt", text(40000, 'D'), 20); });
+    stepOnAnn("a new file", [&] { putFile(ann.folder, "d.txt", linesOfText(30000, 'd'), 10); });
+    stepOnAnn("the last file changed",
+              [&] { putFile(ann.folder, "d.txt", linesOfText(40000, 'D'), 20); });
     stepOnAnn("nothing changed", [] {});
     stepOnAnn("the first file changed",
               [&] { putFile(ann.folder, "a.txt", testkit::randomBytes(600001, 4), 30); });
     stepOnAnn("another machine added a file", [&] {
-        putFile(bobsFolder, "e.txt", text(5000, 'e'), 40);
+        putFile(bobsFolder, "e.txt", linesOfText(5000, 'e'), 40);
         ASSERT_EQ(sync(bob, bobsFolder).end, ProjectEnd::Synchronized);
         expectArchiveHolds(bobsFolder);
     });
-    EXPECT_TRUE(readDiskFile(ann.folder / "e.txt") == text(5000, 'e'));
+    EXPECT_TRUE(readDiskFile(ann.folder / "e.txt") == linesOfText(5000, 'e'));
     stepOnAnn("what it remembers damaged, a file dropped", [&] {
         for (const auto& entry : fs::directory_iterator(memoryFolder(ann))) {
             std::string bytes = readDiskFile(entry.path());
@@ -140,7 +133,8 @@ TEST_F(CheckedPayloadTest, RunsThatRelyOnTheMemoryLeaveWholeArchives) {
         }
         fs::remove(ann.folder / "c.txt");
     });
-    stepOnAnn("then a new file again", [&] { putFile(ann.folder, "f.txt", text(9000, 'f'), 50); });
+    stepOnAnn("then a new file again",
+              [&] { putFile(ann.folder, "f.txt", linesOfText(9000, 'f'), 50); });
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ namespace ferry {
 namespace {
 
 using testkit::ArchiveRecord;
+using testkit::linesOfText;
 using testkit::Machine;
 using testkit::ProjectSpec;
 using testkit::readDiskFile;
@@ -35,14 +36,6 @@ const FileTime Newer{M.ticks + TicksPerDay};
 const FileTime Older{M.ticks - TicksPerDay};
 const FileTime ArchiveTime = utcFileTime(2024, 1, 10, 12);
 constexpr std::uint32_t B = ArchiveBlockSize;
-
-std::string text(std::size_t size, char tag) {
-    std::string bytes;
-    for (int line = 0; bytes.size() < size; ++line)
-        bytes += "line " + std::to_string(line * 7 % 1000) + " of " + tag + ": some words\n";
-    bytes.resize(size);
-    return bytes;
-}
 
 std::string noise(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
@@ -61,10 +54,10 @@ struct File {
 // About 3.3 blocks of records: a.txt fills block 0 and runs into block 1, c.txt starts in
 // block 2, d.txt in block 3.
 const std::vector<File>& projectFiles() {
-    static const std::vector<File> files{{"a.txt", text(600000, 'a')},
+    static const std::vector<File> files{{"a.txt", linesOfText(600000, 'a')},
                                          {"b.txt", noise(500000, 1)},
-                                         {"c.txt", text(500000, 'c')},
-                                         {"d.txt", text(60000, 'd') + noise(60000, 2)}};
+                                         {"c.txt", linesOfText(500000, 'c')},
+                                         {"d.txt", linesOfText(60000, 'd') + noise(60000, 2)}};
     return files;
 }
 
@@ -83,12 +76,12 @@ struct Row {
 };
 
 void addNewFile(const TempDir& folder) {
-    writeDiskFile(folder / "e.txt", text(200000, 'e'));
+    writeDiskFile(folder / "e.txt", linesOfText(200000, 'e'));
     setDiskFileTime(folder / "e.txt", Newer);
 }
 
 void changeFile(const TempDir& folder, const std::string& relative, FileTime time) {
-    writeDiskFile(folder / relative, text(90000, 'x'));
+    writeDiskFile(folder / relative, linesOfText(90000, 'x'));
     setDiskFileTime(folder / relative, time);
 }
 
