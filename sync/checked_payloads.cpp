@@ -205,8 +205,8 @@ std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t en
     return {};
 }
 
-std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath,
-                                                  std::span<const std::byte> payload) {
+std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+                                                 std::span<const std::byte> payload) {
     const std::string folder = memoryFolder();
     if (folder.empty()) return std::nullopt;
     const std::optional<DigestKey> key = keyIn(folder);
@@ -219,14 +219,24 @@ std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath
         return std::nullopt;
     EntryReader entry(body);
     std::optional<PayloadSurvey> survey = parseEntry(entry);
-    if (!survey || !blocksCover(survey->blocks, payload.size())) return std::nullopt;
-    std::vector<BlockEnd> found = survey->blocks;
-    for (BlockEnd& block : found) block.digest.reset();
-    digestBlocks(*key, PayloadBytes{payload, {}}, found);
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        if (found[i].digest != survey->blocks[i].digest) return std::nullopt;
+    if (!survey) return std::nullopt;
+    // The remembered blocks that lie within these bytes, digested as they are now.
+    std::vector<BlockEnd> found;
+    for (const BlockEnd& block : survey->blocks) {
+        const std::uint32_t start = found.empty() ? 0 : found.back().compressed;
+        if (block.compressed < start || block.compressed > payload.size()) break;
+        found.push_back({block.compressed, block.decoded, std::nullopt});
     }
-    return survey;
+    digestBlocks(*key, PayloadBytes{payload, {}}, found);
+    Recollection recollection;
+    while (recollection.matchingBlocks < found.size() &&
+           found[recollection.matchingBlocks].digest ==
+               survey->blocks[recollection.matchingBlocks].digest)
+        ++recollection.matchingBlocks;
+    recollection.whole = recollection.matchingBlocks == survey->blocks.size() &&
+                         blocksCover(survey->blocks, payload.size());
+    recollection.survey = std::move(*survey);
+    return recollection;
 }
 
 void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,

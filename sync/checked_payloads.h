@@ -29,11 +29,21 @@ struct PayloadBytes {
     std::span<const std::byte> range(std::size_t start, std::size_t end) const;
 };
 
-// The survey remembered for the archive at `archivePath`, when it was taken of exactly
-// these payload bytes; its blocks carry their digests. Its names are as they were read,
-// not yet checked against a project.
-std::optional<PayloadSurvey> recallCheckedPayload(const std::string& archivePath,
-                                                  std::span<const std::byte> payload);
+// What is remembered of the archive at `archivePath`, held against these payload bytes.
+struct Recollection {
+    // As remembered; its blocks carry their digests. Its names are as they were read, not
+    // yet checked against a project.
+    PayloadSurvey survey;
+    // The leading blocks whose bytes are exactly the remembered ones (another machine may
+    // have rewritten the payload from a later block on).
+    std::size_t matchingBlocks = 0;
+    // Every block matches and the payload ends with the last: the survey holds for it.
+    bool whole = false;
+};
+
+// Nothing when nothing is remembered of the archive at `archivePath`.
+std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+                                                 std::span<const std::byte> payload);
 
 // Remembers a sound `survey` of these payload bytes for the archive at `archivePath`, in
 // place of what was remembered for it before. Blocks that carry a digest keep it (it must

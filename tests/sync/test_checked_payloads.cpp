@@ -12,6 +12,7 @@
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"
+#include "tests/testkit/plain_ucl.h"
 #include "tests/testkit/stream_bytes.h"
 
 namespace ferry {
@@ -95,6 +96,46 @@ TEST_F(CheckedPayloadTest, AnArchiveChangedOnTheMediumIsCheckedWholeAgain) {
         EXPECT_TRUE(readDiskFile(archive()) == bytes) << "left as it is";
         EXPECT_FALSE(fs::exists(ann.folder / "../outside.txt"));
     }
+}
+
+// The payload after the header text, its zero byte and the stamp.
+std::string payloadOf(const std::string& archiveBytes) {
+    return archiveBytes.substr(archiveBytes.find('\0') + 9);
+}
+
+// An archive another machine rewrote from a later block on shares the leading blocks this
+// machine remembers: only what follows them is decoded, and it is checked as a whole
+// archive would be.
+TEST_F(CheckedPayloadTest, AnArchiveRewrittenFromALaterBlockIsCheckedFromThere) {
+    project = {ann.folder.path(), "*.bin", false};
+    const std::string firstName = project.path + "first.bin";
+    const std::string firstBytes =
+        testkit::randomBytes(ArchiveBlockSize - recordHeadSize({firstName, M, 0}), 5);
+    putFile(ann.folder, "first.bin", firstBytes, 0);
+    ASSERT_EQ(sync(ann, ann.folder).end, ProjectEnd::Synchronized);
+    const std::string remembered = payloadOf(readDiskFile(archive()));
+
+    const testkit::ArchiveRecord first{firstName, M.ticks, firstBytes};
+    const std::string header = " " + project.path + ",*.bin";
+    const auto withSecond = [&](const std::string& name, const std::string& content) {
+        return testkit::archiveBytes(header, {first, {project.path + name, M.ticks, content}});
+    };
+    const std::string planted = withSecond("../outside.bin", "planted");
+    const std::string added = withSecond("second.bin", "2");
+    const auto blocks = testkit::plainBlocks(remembered);
+    const auto plantedBlocks = testkit::plainBlocks(payloadOf(planted));
+    ASSERT_TRUE(blocks && plantedBlocks);
+    ASSERT_TRUE(blocks->front() == plantedBlocks->front()) << "the first block as remembered";
+
+    writeDiskFile(archive(), planted);
+    EXPECT_EQ(sync(ann, ann.folder).end, ProjectEnd::Refused);
+    EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{unsafeArchiveMessage(archive())});
+    EXPECT_FALSE(fs::exists(ann.folder / "../outside.bin"));
+
+    writeDiskFile(archive(), added);
+    EXPECT_EQ(sync(ann, ann.folder).end, ProjectEnd::Synchronized);
+    EXPECT_EQ(readDiskFile(ann.folder / "second.bin"), "2");
+    EXPECT_TRUE(readDiskFile(ann.folder / "first.bin") == firstBytes);
 }
 
 // A user's path: files added and changed here and on a second machine, the memory damaged
