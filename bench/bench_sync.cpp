@@ -286,7 +286,7 @@ std::uint64_t archiveBytes(const fs::path& medium) {
 }
 
 void report(const char* what, const Scenario& scenario, std::uint64_t bytes) {
-    std::printf("%-34s %8.3f s  %8.2f MB/s  cpu %8.3f s  peak %7.1f MB\n", what, scenario.seconds,
+    std::printf("%-42s %8.3f s  %8.2f MB/s  cpu %8.3f s  peak %7.1f MB\n", what, scenario.seconds,
                 static_cast<double>(bytes) / 1e6 / scenario.seconds, scenario.cpuSeconds,
                 scenario.peakMb);
 }
