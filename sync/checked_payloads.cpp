@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <new>
 #include <random>
 #include <string_view>
@@ -118,9 +119,13 @@ std::optional<DigestKey> keyIn(const std::string& folder) {
 
 std::optional<DigestKey> makeKeyIn(const std::string& folder) {
     if (!forceFolders(folder) || !platform().keepFolderPrivate(folder)) return std::nullopt;
-    std::random_device random;
     DigestKey key;
-    for (std::byte& b : key) b = static_cast<std::byte>(random());
+    try {
+        std::random_device random;
+        for (std::byte& b : key) b = static_cast<std::byte>(random());
+    } catch (const std::exception&) {
+        return std::nullopt;  // no source of randomness: nothing is remembered
+    }
     if (!writeFileBytes(folder + std::string(KeyFileName), key)) return std::nullopt;
     return key;
 }
