@@ -88,7 +88,6 @@ void NewPayload::rememberAs(const std::string& archivePath) {
     for (std::size_t i = 0; i < copiedBlocks_ && i < survey.blocks.size(); ++i)
         survey.blocks[i].digest = oldBlocks_[i].digest;
     if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return;
-    for (const RecordHead& head : heads_) survey.contentBytes += head.size;
     survey.records = std::move(heads_);
     rememberCheckedPayload(archivePath, bytes, std::move(survey));
 }
