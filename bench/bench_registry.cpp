@@ -19,7 +19,7 @@
 #include "settings/mask_history.h"
 #include "settings/settings_key.h"
 #include "settings/settings_store.h"
-#include "support/registry.h"
+#include "settings/registry.h"
 
 namespace {
 

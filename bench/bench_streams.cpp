@@ -20,9 +20,9 @@
 #include "bench/source_text.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
-#include "support/cpu.h"
+#include "platform/cpu.h"
 #include "support/keyed_digest.h"
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 
 namespace {
 

@@ -44,8 +44,8 @@
 
 #include "bench/source_text.h"
 #include "settings/settings_store.h"
-#include "support/cpu.h"
-#include "sync/media_archive.h"
+#include "platform/cpu.h"
+#include "archive/media_archive.h"
 #include "sync/new_project.h"
 #include "sync/sync_run.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/user_prompt.h"
+#include "sync/user_prompt.h"
 
 namespace ferry::cli {
 

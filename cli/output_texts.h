@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "settings/project_catalogue.h"
-#include "support/user_prompt.h"
+#include "sync/user_prompt.h"
 #include "sync/sync_run.h"
 
 namespace ferry::cli {

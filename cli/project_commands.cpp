@@ -3,7 +3,7 @@
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
 #include "settings/settings_store.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
 
 namespace ferry::cli {

@@ -3,7 +3,7 @@
 // The commands that read and set this machine's records of the projects on a medium.
 
 #include "cli/arguments.h"
-#include "support/user_prompt.h"
+#include "sync/user_prompt.h"
 
 namespace ferry::cli {
 

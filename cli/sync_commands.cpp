@@ -5,7 +5,7 @@
 #include "cli/terminal.h"
 #include "settings/mask_history.h"
 #include "settings/settings_store.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
 #include "sync/new_project.h"
 #include "sync/sync_messages.h"

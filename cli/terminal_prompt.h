@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "support/user_prompt.h"
+#include "sync/user_prompt.h"
 
 namespace ferry::cli {
 

@@ -4,7 +4,7 @@
 #include "compress/block_stream.h"
 #include "compress/block_workers.h"
 #include "compress/compressed_stream.h"
-#include "support/cpu.h"
+#include "platform/cpu.h"
 
 namespace ferry {
 namespace {

@@ -8,7 +8,7 @@
 #include "compress/block_workers.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
-#include "support/cpu.h"
+#include "platform/cpu.h"
 #include "support/little_endian.h"
 
 namespace ferry {

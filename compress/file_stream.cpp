@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "support/files.h"
+#include "platform/files.h"
 
 namespace ferry {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/platform.h"
+#include "platform/platform.h"
 
 namespace ferry {
 

@@ -15,7 +15,7 @@
 
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 
 namespace {
 

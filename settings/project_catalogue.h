@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/date_time.h"
+#include "platform/date_time.h"
 #include "support/string_list.h"
 
 namespace ferry {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/registry.h"
+#include "settings/registry.h"
 
 namespace ferry {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "settings/project_catalogue.h"
-#include "support/registry.h"
+#include "settings/registry.h"
 
 namespace ferry {
 

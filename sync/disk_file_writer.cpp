@@ -3,9 +3,9 @@
 #include <cerrno>
 
 #include "compress/file_stream.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
-#include "support/system_error.h"
+#include "platform/system_error.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {

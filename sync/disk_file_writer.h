@@ -7,8 +7,8 @@
 #include <string>
 
 #include "compress/stream.h"
-#include "support/file_time.h"
-#include "sync/project_progress.h"
+#include "platform/file_time.h"
+#include "archive/project_progress.h"
 
 namespace ferry {
 

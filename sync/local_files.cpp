@@ -1,9 +1,9 @@
 #include "sync/local_files.h"
 
-#include "support/folder_listing.h"
+#include "platform/folder_listing.h"
 #include "support/paths.h"
-#include "support/system_error.h"
-#include "sync/media_archive.h"
+#include "platform/system_error.h"
+#include "archive/media_archive.h"
 #include "sync/project_file_set.h"
 #include "sync/sync_messages.h"
 

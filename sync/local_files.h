@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "support/string_list.h"
-#include "sync/record_names.h"
+#include "archive/record_names.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "compress/file_stream.h"
-#include "support/files.h"
-#include "support/folder_listing.h"
+#include "platform/files.h"
+#include "platform/folder_listing.h"
 #include "support/paths.h"
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 #include "sync/sync_messages.h"
 #include "sync/sync_run.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "support/folder_listing.h"
+#include "platform/folder_listing.h"
 #include "support/string_list.h"
 
 namespace ferry {

@@ -1,6 +1,6 @@
 #include "sync/record_times.h"
 
-#include "support/files.h"
+#include "platform/files.h"
 
 namespace ferry {
 namespace {

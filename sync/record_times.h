@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "support/date_time.h"
-#include "support/file_time.h"
+#include "platform/date_time.h"
+#include "platform/file_time.h"
 
 namespace ferry {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <utility>
 
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
-#include "support/registry.h"
-#include "sync/media_archive.h"
+#include "settings/registry.h"
+#include "archive/media_archive.h"
 
 namespace ferry {
 

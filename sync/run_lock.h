@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/platform.h"
+#include "platform/platform.h"
 
 namespace ferry {
 

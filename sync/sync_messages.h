@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/date_time.h"
+#include "platform/date_time.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {

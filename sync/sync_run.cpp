@@ -3,10 +3,10 @@
 #include <optional>
 
 #include "settings/settings_store.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
-#include "support/withholding_platform.h"
-#include "sync/media_archive.h"
+#include "platform/withholding_platform.h"
+#include "archive/media_archive.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "support/date_time.h"
-#include "support/user_prompt.h"
+#include "platform/date_time.h"
+#include "sync/user_prompt.h"
 
 namespace ferry {
 

@@ -5,9 +5,9 @@
 #include <QIcon>
 
 #include "settings/mask_history.h"
-#include "support/files.h"
-#include "support/window/folder_dialog.h"
-#include "support/window/window.h"
+#include "platform/files.h"
+#include "window/folder_dialog.h"
+#include "window/window.h"
 
 namespace ferry {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <QApplication>
 
-#include "support/window/window.h"
+#include "window/window.h"
 #include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {

@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "settings/settings_store.h"
-#include "support/date_time.h"
-#include "support/removable_media.h"
-#include "support/window/file_manager.h"
-#include "support/window/folder_dialog.h"
-#include "support/window/message_box.h"
-#include "support/window/window.h"
+#include "platform/date_time.h"
+#include "platform/removable_media.h"
+#include "window/file_manager.h"
+#include "window/folder_dialog.h"
+#include "window/message_box.h"
+#include "window/window.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "support/window/qt_user_prompt.h"
+#include "ui/qt_user_prompt.h"
 
 namespace ferry {
 

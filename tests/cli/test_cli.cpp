@@ -12,8 +12,8 @@
 
 #include "settings/settings_key.h"
 #include "support/little_endian.h"
-#include "support/platform.h"
-#include "sync/media_archive.h"
+#include "platform/platform.h"
+#include "archive/media_archive.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/cli/cli_runner.h"

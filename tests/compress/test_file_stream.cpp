@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "support/files.h"
+#include "platform/files.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
 #include "tests/testkit/stream_bytes.h"

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "settings/settings_key.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"

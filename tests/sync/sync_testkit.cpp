@@ -3,7 +3,7 @@
 #include <bit>
 #include <filesystem>
 
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/plain_ucl.h"

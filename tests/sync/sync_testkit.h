@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/user_prompt.h"
+#include "sync/user_prompt.h"
 #include "sync/synchronize_project.h"
 #include "tests/testkit/temp_dir.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "support/date_time.h"
+#include "platform/date_time.h"
 #include "sync/sync_run.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"

@@ -11,8 +11,8 @@
 #include <functional>
 #include <map>
 
-#include "support/system_error.h"
-#include "sync/media_archive.h"
+#include "platform/system_error.h"
+#include "archive/media_archive.h"
 #include "sync/sync_messages.h"
 #include "sync/synchronize_project.h"
 #include "tests/sync/sync_testkit.h"

@@ -9,9 +9,9 @@
 #include <filesystem>
 
 #include "settings/settings_store.h"
-#include "support/files.h"
+#include "platform/files.h"
 #include "support/paths.h"
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 #include "sync/new_project.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/platform.h"
+#include "platform/platform.h"
 
 namespace ferry::testkit {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/platform.h"
+#include "platform/platform.h"
 
 namespace ferry::testkit {
 

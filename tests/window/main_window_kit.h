@@ -18,9 +18,9 @@
 #include <QTimer>
 
 #include "settings/settings_key.h"
-#include "support/date_time.h"
+#include "platform/date_time.h"
 #include "support/paths.h"
-#include "sync/media_archive.h"
+#include "archive/media_archive.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/store_sql.h"

@@ -9,11 +9,11 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
-#include "support/window/file_manager.h"
-#include "support/window/folder_dialog.h"
-#include "support/window/message_box.h"
-#include "support/window/qt_user_prompt.h"
-#include "support/window/question_dialog.h"
+#include "window/file_manager.h"
+#include "window/folder_dialog.h"
+#include "window/message_box.h"
+#include "ui/qt_user_prompt.h"
+#include "window/question_dialog.h"
 #include "tests/testkit/temp_dir.h"
 #include "tests/window/window_test_kit.h"
 

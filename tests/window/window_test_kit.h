@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "support/window/dialog_script.h"
-#include "support/window/window.h"
+#include "window/dialog_script.h"
+#include "window/window.h"
 
 namespace ferry::testkit {
 

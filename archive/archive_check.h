@@ -1,0 +1,62 @@
+#pragma once
+
+// The whole old payload is checked before anything on disk or on the medium changes, so
+// that a damaged or hostile archive is neither rewritten nor lets a file be written
+// outside its project.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compress/stream.h"
+#include "support/keyed_digest.h"
+#include "archive/media_archive.h"
+#include "archive/project_progress.h"
+#include "archive/record_names.h"
+
+namespace ferry {
+
+enum class PayloadCheck {
+    Sound,    // every record readable, every name safe and unique, the terminator present
+    Unsafe,   // damage, data ending early, a name outside the project, or two names that
+              // differ only in letter case
+    Stopped,  // the user asked to stop
+    NoMemory  // libucl could not be used
+};
+
+// Where one block of a payload ends: in the compressed bytes (length fields included) and
+// in the decoded bytes, both counted from the payload's start.
+struct BlockEnd {
+    std::uint32_t compressed = 0;
+    std::uint32_t decoded = 0;
+    // Its compressed bytes' digest under this machine's key, once taken
+    // (checked_payloads.h).
+    std::optional<Digest> digest;
+};
+
+struct PayloadSurvey {
+    PayloadCheck check = PayloadCheck::Unsafe;
+    std::uint64_t contentBytes = 0;  // the records' content bytes, for progress
+    // The blocks read, in order, up to the one holding the terminator: a new payload may
+    // copy those it shares whole.
+    std::vector<BlockEnd> blocks;
+    // The records' heads in order, so that the records need not be decoded again to be
+    // gone through.
+    std::vector<RecordHead> records;
+};
+
+// Decodes the payload (a stream positioned at 0, holding no block at all for an empty
+// payload) once, reading names and sizes; its compressed bytes count as progress. The
+// payload is left at position 0.
+PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
+                                  ProjectProgress& progress);
+
+// The same for the payload of the archive at `archivePath`, held in a memory stream:
+// when this machine remembers these very bytes as sound (checked_payloads.h), only the
+// remembered names are checked against the project; else the payload is checked whole
+// and, when sound, remembered.
+PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& payload,
+                                   const RecordNames& names, ProjectProgress& progress);
+
+}  // namespace ferry

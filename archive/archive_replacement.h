@@ -1,0 +1,66 @@
+#pragma once
+
+// Writing a project's new archive so that the medium never loses the project: the new
+// archive is written whole under a temporary name beside it, flushed, and only then
+// renamed over the old one.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "compress/stream.h"
+#include "platform/date_time.h"
+#include "sync/user_prompt.h"
+#include "archive/project_progress.h"
+
+namespace ferry {
+
+struct NewArchive {
+    std::string path;           // where the archive goes
+    std::string headerText;     // flag, project path, ",", mask list
+    Stream* payload = nullptr;  // the compressed payload, read from position 0
+    // For a payload still being made: its first `readyBytes` bytes are final, and
+    // `complete` makes the rest (false when it cannot). It is called once, after those
+    // bytes are on their way to the medium, so that the device works while the rest is
+    // made. Without it the payload is complete.
+    std::uint32_t readyBytes = 0;
+    std::function<bool()> complete;
+};
+
+// The archive read at the start, to write back as it was when all else failed.
+struct OldArchive {
+    std::string path;  // "" when there was none
+    std::string headerText;
+    DateTime stamp = 0;
+    Stream* payload = nullptr;  // its compressed payload
+    FileTime time;              // its last-write time
+};
+
+enum class ArchiveWriteEnd {
+    Written,  // the new archive is in place; lastSync is its last-write time
+    Failed,   // the message was shown; lastSync is unchanged unless the new archive is in
+              // place and only the old one under its former name could not be deleted
+    Stopped,  // the user asked to stop; the medium is as it was
+    Unmade    // the payload could not be completed; nothing was shown and the medium is
+              // as it was
+};
+
+// Puts the new archive in place, deleting the old one after when it had another name.
+// When the temporary copy fails for lack of room (and only then) the old archive is
+// deleted first and the new one written in its place, as a medium too small for both
+// still takes one; if that write fails as well, the old archive is written back as it
+// was, with its old time.
+ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
+                               std::int32_t projectNumber, UserPrompt& prompt,
+                               ProjectProgress& progress, DateTime& lastSync);
+
+// The temporary name of an archive being written: it does not end in ".move", so no
+// scan lists it.
+std::string temporaryArchivePath(std::string_view archivePath);
+
+// Removes the temporary file of an archive left by a run that was cut off, but only
+// when the archive itself exists (otherwise the temporary file may be the only copy).
+void removeStrayTemporaryArchive(std::string_view archivePath);
+
+}  // namespace ferry

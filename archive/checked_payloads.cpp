@@ -1,0 +1,277 @@
+#include "archive/checked_payloads.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <random>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "compress/file_stream.h"
+#include "platform/cpu.h"
+#include "platform/files.h"
+#include "support/keyed_digest.h"
+#include "support/little_endian.h"
+#include "support/paths.h"
+#include "settings/registry.h"
+
+namespace ferry {
+namespace {
+
+constexpr std::string_view MemoryFolderName = "checked/";
+constexpr std::string_view KeyFileName = "key";
+constexpr std::string_view NewFileEnding = ".new";
+constexpr std::uint32_t EntryVersion = 1;
+// Far more than the record heads of a real project take; a larger entry is not read,
+// which costs only time.
+constexpr std::uint32_t LargestEntry = 1u << 30;
+
+// Entry (integers little-endian): version, the blocks (count, then the compressed and
+// decoded end and the digest of each), the records (count, then name length, name, time,
+// size of each), and last a digest of all that, so a damaged or foreign file is known as
+// such.
+class EntryWriter {
+  public:
+    void number(std::uint64_t value, int width) {
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + static_cast<std::size_t>(width));
+        storeLittleEndian(bytes_.data() + at, value, width);
+    }
+    void raw(std::span<const std::byte> bytes) {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    }
+    std::vector<std::byte>& bytes() { return bytes_; }
+
+  private:
+    std::vector<std::byte> bytes_;
+};
+
+class EntryReader {
+  public:
+    explicit EntryReader(std::span<const std::byte> bytes) : bytes_(bytes) {}
+    std::uint64_t number(int width) {
+        const std::span<const std::byte> field = take(static_cast<std::size_t>(width));
+        return field.empty() ? 0 : loadLittleEndian(field.data(), width);
+    }
+    std::span<const std::byte> take(std::size_t count) {
+        if (!whole_ || bytes_.size() - at_ < count) {
+            whole_ = false;
+            return {};
+        }
+        at_ += count;
+        return bytes_.subspan(at_ - count, count);
+    }
+    // True when every field so far was there and nothing follows them.
+    bool wholeAndDone() const { return whole_ && at_ == bytes_.size(); }
+    bool whole() const { return whole_; }
+
+  private:
+    std::span<const std::byte> bytes_;
+    std::size_t at_ = 0;
+    bool whole_ = true;
+};
+
+std::string memoryFolder() {
+    const std::string store = registryStorePath();
+    if (store.empty()) return {};
+    return withTrailingSeparator(folderOf(store)) + std::string(MemoryFolderName);
+}
+
+std::optional<std::vector<std::byte>> readFileBytes(const std::string& path) {
+    StreamPtr file = openReadFileStream(path);
+    if (getHandle(*file) == InvalidFileHandle) return std::nullopt;
+    const std::uint32_t size = getSize(*file);
+    if (size > LargestEntry) return std::nullopt;
+    std::vector<std::byte> bytes;
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    if (read(*file, bytes.data(), size) != size) return std::nullopt;
+    return bytes;
+}
+
+// Written beside its place and renamed over it, so that a reader finds the old file or
+// the new one whole.
+bool writeFileBytes(const std::string& path, std::span<const std::byte> bytes) {
+    const std::string temporary = path + std::string(NewFileEnding);
+    StreamPtr file = createWriteFileStream(temporary);
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    const bool written = getHandle(*file) != InvalidFileHandle && bytes.size() < StreamFailure &&
+                         write(*file, bytes.data(), size) == size;
+    release(file);
+    if (written && platform().renameReplace(temporary, path)) return true;
+    platform().removeFile(temporary);
+    return false;
+}
+
+std::optional<DigestKey> keyIn(const std::string& folder) {
+    const auto bytes = readFileBytes(folder + std::string(KeyFileName));
+    if (!bytes || bytes->size() != DigestKey{}.size()) return std::nullopt;
+    DigestKey key;
+    std::copy(bytes->begin(), bytes->end(), key.begin());
+    return key;
+}
+
+std::optional<DigestKey> makeKeyIn(const std::string& folder) {
+    if (!forceFolders(folder) || !platform().keepFolderPrivate(folder)) return std::nullopt;
+    DigestKey key;
+    try {
+        std::random_device random;
+        for (std::byte& b : key) b = static_cast<std::byte>(random());
+    } catch (const std::exception&) {
+        return std::nullopt;  // no source of randomness: nothing is remembered
+    }
+    if (!writeFileBytes(folder + std::string(KeyFileName), key)) return std::nullopt;
+    return key;
+}
+
+std::string entryPath(const std::string& folder, const DigestKey& key,
+                      const std::string& archivePath) {
+    const Digest name = keyedDigestOf(key, std::as_bytes(std::span(archivePath)));
+    return folder + hexText(std::span(name).first(8));
+}
+
+bool sameDigest(std::span<const std::byte> stored, const Digest& digest) {
+    return std::equal(stored.begin(), stored.end(), digest.begin(), digest.end());
+}
+
+// The digests of the blocks that have none yet, a share of the blocks on each core: the
+// payload may be large, and every run reads it whole. Blocks must lie inside the bytes.
+void digestBlocks(const DigestKey& key, const PayloadBytes& payload,
+                  std::vector<BlockEnd>& blocks) {
+    const auto digestShare = [&](std::size_t first, std::size_t step) {
+        for (std::size_t i = first; i < blocks.size(); i += step) {
+            if (blocks[i].digest) continue;
+            const std::uint32_t start = i == 0 ? 0 : blocks[i - 1].compressed;
+            blocks[i].digest = keyedDigestOf(key, payload.range(start, blocks[i].compressed));
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>(usableCores(), blocks.size());
+    const std::size_t shares = std::max<std::size_t>(threads, 1);
+    std::vector<std::jthread> helpers;
+    for (std::size_t share = 1; share < shares; ++share) {
+        try {
+            helpers.emplace_back(digestShare, share, shares);
+        } catch (const std::system_error&) {
+            // A thread the system will not give: this one does that share too.
+            digestShare(share, shares);
+        }
+    }
+    digestShare(0, shares);
+}
+
+// Each block starts where the one before it ends, the last ends with the payload.
+bool blocksCover(const std::vector<BlockEnd>& blocks, std::size_t payloadSize) {
+    std::uint32_t end = 0;
+    for (const BlockEnd& block : blocks) {
+        if (block.compressed < end) return false;
+        end = block.compressed;
+    }
+    return end == payloadSize;
+}
+
+std::optional<PayloadSurvey> parseEntry(EntryReader& entry) {
+    if (entry.number(4) != EntryVersion) return std::nullopt;
+    PayloadSurvey survey;
+    survey.check = PayloadCheck::Sound;
+    for (std::uint64_t blocks = entry.number(4); entry.whole() && blocks > 0; --blocks) {
+        BlockEnd block;
+        block.compressed = static_cast<std::uint32_t>(entry.number(4));
+        block.decoded = static_cast<std::uint32_t>(entry.number(4));
+        const std::span<const std::byte> digest = entry.take(Digest{}.size());
+        block.digest.emplace();
+        std::copy(digest.begin(), digest.end(), block.digest->begin());
+        survey.blocks.push_back(block);
+    }
+    for (std::uint64_t records = entry.number(4); entry.whole() && records > 0; --records) {
+        RecordHead head;
+        const std::span<const std::byte> name = entry.take(entry.number(4));
+        head.name.assign(reinterpret_cast<const char*>(name.data()), name.size());
+        head.time.ticks = entry.number(8);
+        head.size = static_cast<std::uint32_t>(entry.number(4));
+        survey.contentBytes += head.size;
+        survey.records.push_back(std::move(head));
+    }
+    if (!entry.wholeAndDone()) return std::nullopt;
+    return survey;
+}
+
+}  // namespace
+
+std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t end) const {
+    if (end <= head.size()) return head.subspan(start, end - start);
+    if (start >= head.size() && end <= size())
+        return rest.subspan(start - head.size(), end - start);
+    return {};
+}
+
+std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+                                                 std::span<const std::byte> payload) {
+    const std::string folder = memoryFolder();
+    if (folder.empty()) return std::nullopt;
+    const std::optional<DigestKey> key = keyIn(folder);
+    if (!key) return std::nullopt;
+    const auto bytes = readFileBytes(entryPath(folder, *key, archivePath));
+    if (!bytes || bytes->size() < Digest{}.size()) return std::nullopt;
+    const std::span<const std::byte> body =
+        std::span(*bytes).first(bytes->size() - Digest{}.size());
+    if (!sameDigest(std::span(*bytes).last(Digest{}.size()), keyedDigestOf(*key, body)))
+        return std::nullopt;
+    EntryReader entry(body);
+    std::optional<PayloadSurvey> survey = parseEntry(entry);
+    if (!survey) return std::nullopt;
+    // The remembered blocks that lie within these bytes, digested as they are now.
+    std::vector<BlockEnd> found;
+    for (const BlockEnd& block : survey->blocks) {
+        const std::uint32_t start = found.empty() ? 0 : found.back().compressed;
+        if (block.compressed < start || block.compressed > payload.size()) break;
+        found.push_back({block.compressed, block.decoded, std::nullopt});
+    }
+    digestBlocks(*key, PayloadBytes{payload, {}}, found);
+    Recollection recollection;
+    while (recollection.matchingBlocks < found.size() &&
+           found[recollection.matchingBlocks].digest ==
+               survey->blocks[recollection.matchingBlocks].digest)
+        ++recollection.matchingBlocks;
+    recollection.whole = recollection.matchingBlocks == survey->blocks.size() &&
+                         blocksCover(survey->blocks, payload.size());
+    recollection.survey = std::move(*survey);
+    return recollection;
+}
+
+void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
+                            PayloadSurvey survey) {
+    const std::string folder = memoryFolder();
+    if (folder.empty() || survey.check != PayloadCheck::Sound ||
+        !blocksCover(survey.blocks, payload.size()))
+        return;
+    std::optional<DigestKey> key = keyIn(folder);
+    if (!key) key = makeKeyIn(folder);
+    if (!key) return;
+    digestBlocks(*key, payload, survey.blocks);
+    EntryWriter entry;
+    entry.number(EntryVersion, 4);
+    entry.number(survey.blocks.size(), 4);
+    for (const BlockEnd& block : survey.blocks) {
+        entry.number(block.compressed, 4);
+        entry.number(block.decoded, 4);
+        entry.raw(*block.digest);
+    }
+    entry.number(survey.records.size(), 4);
+    for (const RecordHead& head : survey.records) {
+        entry.number(head.name.size(), 4);
+        entry.raw(std::as_bytes(std::span(head.name)));
+        entry.number(head.time.ticks, 8);
+        entry.number(head.size, 4);
+    }
+    const Digest seal = keyedDigestOf(*key, entry.bytes());
+    entry.raw(seal);
+    writeFileBytes(entryPath(folder, *key, archivePath), entry.bytes());
+}
+
+}  // namespace ferry

@@ -1,0 +1,55 @@
+#pragma once
+
+// This machine remembers the payloads it has checked whole or written itself, so that
+// the next run over the same archive need not decode all of it again to trust it. Each
+// compressed block is known by a digest keyed with a secret of this machine's, which
+// nobody who writes to a medium can make other bytes match; with the digests are kept the
+// blocks' ends and the record heads the check found. The memory lives beside the settings,
+// one file per archive path, in a folder only this user may enter. Losing it costs time
+// only, and a damaged entry is not believed.
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "archive/archive_check.h"
+
+namespace ferry {
+
+// A payload's bytes in up to two pieces that lie apart in memory (the leading blocks of an
+// older payload, then new ones); no block lies across both.
+struct PayloadBytes {
+    std::span<const std::byte> head;
+    std::span<const std::byte> rest;
+
+    std::size_t size() const { return head.size() + rest.size(); }
+    // The bytes from `start` to `end` of the payload; empty when they lie across both
+    // pieces or past the end.
+    std::span<const std::byte> range(std::size_t start, std::size_t end) const;
+};
+
+// What is remembered of the archive at `archivePath`, held against these payload bytes.
+struct Recollection {
+    // As remembered; its blocks carry their digests. Its names are as they were read, not
+    // yet checked against a project.
+    PayloadSurvey survey;
+    // The leading blocks whose bytes are exactly the remembered ones (another machine may
+    // have rewritten the payload from a later block on).
+    std::size_t matchingBlocks = 0;
+    // Every block matches and the payload ends with the last: the survey holds for it.
+    bool whole = false;
+};
+
+// Nothing when nothing is remembered of the archive at `archivePath`.
+std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+                                                 std::span<const std::byte> payload);
+
+// Remembers a sound `survey` of these payload bytes for the archive at `archivePath`, in
+// place of what was remembered for it before. Blocks that carry a digest keep it (it must
+// be of these bytes); the others are digested now. Nothing is said when that fails: the
+// next run checks the payload whole.
+void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
+                            PayloadSurvey survey);
+
+}  // namespace ferry

@@ -1,0 +1,152 @@
+#pragma once
+
+// The one door to the operating system. The engine and the support code reach files,
+// folders, file times and the clock only through the current Platform, so another
+// system can be added with a new implementation, and tests can put one in front of the
+// real one that fails chosen calls ("medium full", "file locked") even when run as root.
+//
+// Every call reports failure by its result and leaves the system's error code behind,
+// readable with lastError().
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "platform/file_time.h"
+
+namespace ferry {
+
+using FileHandle = int;
+inline constexpr FileHandle InvalidFileHandle = -1;
+
+enum class FileAccess { Read, Write, ReadWrite };
+enum class FileCreation {
+    OpenExisting,     // fail when missing
+    CreateAlways,     // create, or empty an existing file
+    CreateNew,        // fail when it exists
+    OpenAlways,       // create when missing, keep the contents otherwise
+    TruncateExisting  // fail when missing, empty it otherwise
+};
+
+enum class EntryKind { File, Folder, Other };
+
+// What a folder entry is once links are followed. Other: a device, pipe or socket, or
+// a link that leads nowhere; none of those is a file a project can carry.
+struct FolderEntry {
+    std::string name;
+    EntryKind kind = EntryKind::Other;
+};
+
+// Identity of a folder on its file system (device and inode on POSIX).
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+// An open folder being enumerated. Entries come in the file system's own order; "." and
+// ".." are passed on like any other name.
+class FolderReader {
+  public:
+    virtual ~FolderReader() = default;
+    virtual FolderIdentity identity() const = 0;
+    // Fills `entry` with the next entry; false at the end or on an error.
+    virtual bool next(FolderEntry& entry) = 0;
+    // Why next() gave false: 0 after a clean end, else the error code. An entry that
+    // vanished or a link that leads nowhere is no error: it comes as EntryKind::Other.
+    virtual int error() const = 0;
+};
+
+// A file locked for this process alone. The lock goes with the handle's closeFile, or
+// with the process.
+struct FileLock {
+    FileHandle handle = InvalidFileHandle;  // InvalidFileHandle when not locked
+    bool heldElsewhere = false;             // another process holds the lock
+};
+
+struct PathInfo {
+    bool exists = false;
+    bool isFolder = false;
+    FileTime lastWrite;
+};
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // Files. Only regular files open, and the open never waits (not for a pipe's other
+    // end either): a folder fails with EISDIR, a pipe, device or socket with EOPNOTSUPP.
+    virtual FileHandle openFile(const std::string& path, FileAccess access,
+                                FileCreation creation) = 0;
+    virtual bool closeFile(FileHandle handle) = 0;
+    // Bytes transferred, or -1 on failure. A short count is not a failure.
+    virtual std::int64_t readFile(FileHandle handle, void* target, std::size_t count) = 0;
+    virtual std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) = 0;
+    // `whence` is 0 from the beginning, 1 from the current position, 2 from the end. The
+    // new position, or -1.
+    virtual std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) = 0;
+    virtual std::int64_t fileSize(FileHandle handle) = 0;
+    virtual bool truncateFile(FileHandle handle, std::int64_t size) = 0;
+    virtual bool lastWriteTime(FileHandle handle, FileTime& time) = 0;
+    virtual bool setLastWriteTime(FileHandle handle, FileTime time) = 0;
+    // Brings the file's bytes to the device before it returns.
+    virtual bool flushFile(FileHandle handle) = 0;
+    // Starts bringing the bytes written so far to the device and returns without waiting,
+    // so that a later flushFile waits less. False when the system cannot; nothing is lost.
+    virtual bool startFlushing(FileHandle handle) = 0;
+
+    // Names. pathInfo follows links.
+    virtual PathInfo pathInfo(const std::string& path) = 0;
+    virtual bool makeFolder(const std::string& path) = 0;
+    virtual bool removeFile(const std::string& path) = 0;
+    // Fails when `to` exists.
+    virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
+    // Replaces `to` when it exists; within one folder `to` names the old or the new file
+    // at every moment, never neither.
+    virtual bool renameReplace(const std::string& from, const std::string& to) = 0;
+    // Brings the folder's entries (new names, renames, removals) to the device.
+    virtual bool flushFolder(const std::string& path) = 0;
+    // Gives `to` the permission bits of `from` (links followed).
+    virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
+    // Lets only this user reach the folder `path`: nobody else may list it or open what
+    // lies in it.
+    virtual bool keepFolderPrivate(const std::string& path) = 0;
+    // Null when the folder cannot be opened.
+    virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
+
+    // Opens `path` (OpenExisting or OpenAlways) and takes an exclusive advisory lock on it
+    // without waiting. The handle is not passed on to programs this process starts.
+    virtual FileLock lockFile(const std::string& path, FileCreation creation) = 0;
+
+    // Clock and time zone.
+    virtual FileTime currentTime() = 0;
+    // UTC seconds since 1970 to the local calendar, and back (tm_isdst decided by the zone).
+    virtual bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) = 0;
+    virtual bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) = 0;
+
+    // The error code the last failed call left (errno values on POSIX).
+    virtual int lastError() = 0;
+};
+
+// True when the error code says that the name does not exist (ENOENT on POSIX).
+bool isNotFoundError(int error);
+
+// The platform in use: the real one unless a test has put another in front.
+Platform& platform();
+// The real one, for test platforms that pass calls through.
+Platform& systemPlatform();
+
+// Puts `replacement` in use for the lifetime of this object.
+class ScopedPlatform {
+  public:
+    explicit ScopedPlatform(Platform& replacement);
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+  private:
+    Platform* previous_;
+};
+
+}  // namespace ferry

@@ -1,0 +1,338 @@
+// The real platform on POSIX systems.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "platform/posix_rename.h"
+
+namespace ferry {
+
+namespace {
+
+thread_local int savedError = 0;
+
+// Keeps errno for lastError() and passes the failed result on.
+template <typename T>
+T failed(T result) {
+    savedError = errno;
+    return result;
+}
+
+FileTime toFileTime(const timespec& ts) {
+    return fromUnixTime(ts.tv_sec, ts.tv_nsec / 100);
+}
+
+timespec toTimespec(FileTime time) {
+    const UnixTime unix = toUnixTime(time);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(unix.seconds);
+    ts.tv_nsec = static_cast<long>(unix.ticks * 100);
+    return ts;
+}
+
+class PosixFolderReader final : public FolderReader {
+  public:
+    PosixFolderReader(DIR* dir, FolderIdentity identity) : dir_(dir), identity_(identity) {}
+    ~PosixFolderReader() override { closedir(dir_); }
+    PosixFolderReader(const PosixFolderReader&) = delete;
+    PosixFolderReader& operator=(const PosixFolderReader&) = delete;
+
+    FolderIdentity identity() const override { return identity_; }
+
+    bool next(FolderEntry& entry) override {
+        if (error_ != 0) return false;
+        errno = 0;
+        const dirent* found = readdir(dir_);
+        if (found == nullptr) return errno == 0 ? false : failedWith(errno);
+        entry.name.assign(found->d_name);
+        return kindOf(*found, entry.kind) || failedWith(errno);
+    }
+
+    int error() const override { return error_; }
+
+  private:
+    bool failedWith(int error) {
+        error_ = savedError = error;
+        return false;
+    }
+
+    // The entry's own type where the directory says it; a stat only for links and file
+    // systems that do not tell. False when the stat fails for another reason than an
+    // entry that is gone or a link that leads nowhere (those are Other).
+    bool kindOf(const dirent& found, EntryKind& kind) const {
+        kind = EntryKind::Other;
+        switch (found.d_type) {
+            case DT_REG: kind = EntryKind::File; return true;
+            case DT_DIR: kind = EntryKind::Folder; return true;
+            case DT_LNK:
+            case DT_UNKNOWN: break;
+            default: return true;
+        }
+        struct stat st {};
+        if (fstatat(dirfd(dir_), found.d_name, &st, 0) != 0) {
+            return errno == ENOENT || errno == ENOTDIR || errno == ELOOP;
+        }
+        if (S_ISREG(st.st_mode)) kind = EntryKind::File;
+        if (S_ISDIR(st.st_mode)) kind = EntryKind::Folder;
+        return true;
+    }
+
+    DIR* dir_;
+    FolderIdentity identity_;
+    int error_ = 0;
+};
+
+// Keeps `fd` when it is a regular file, ready for blocking reads and writes; closes it
+// otherwise.
+FileHandle keepRegularFile(int fd) {
+    struct stat st {};
+    int error = 0;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EOPNOTSUPP;
+    } else {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
+    }
+    if (error == 0) return fd;
+    ::close(fd);
+    errno = error;
+    return failed(InvalidFileHandle);
+}
+
+// Opens with `flags` (O_NONBLOCK among them, so a pipe's open does not wait) and keeps
+// the handle only for a regular file.
+FileHandle openRegularFile(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd >= 0) return keepRegularFile(fd);
+    // Only special files give ENXIO: a pipe nobody reads, a socket, a missing device.
+    if (errno == ENXIO) errno = EOPNOTSUPP;
+    return failed(InvalidFileHandle);
+}
+
+class PosixPlatform final : public Platform {
+  public:
+    FileHandle openFile(const std::string& path, FileAccess access,
+                        FileCreation creation) override {
+        // Without O_NONBLOCK the open of a pipe waits for its other end, forever.
+        int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        switch (access) {
+            case FileAccess::Read: flags |= O_RDONLY; break;
+            case FileAccess::Write: flags |= O_WRONLY; break;
+            case FileAccess::ReadWrite: flags |= O_RDWR; break;
+        }
+        switch (creation) {
+            case FileCreation::OpenExisting: break;
+            case FileCreation::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
+            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;
+            case FileCreation::OpenAlways: flags |= O_CREAT; break;
+            case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
+        }
+        return openRegularFile(path, flags);
+    }
+
+    bool closeFile(FileHandle handle) override {
+        return ::close(handle) == 0 ? true : failed(false);
+    }
+
+    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override {
+        auto* bytes = static_cast<char*>(target);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::read(handle, bytes + done, count - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0)
+                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            if (got == 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+
+    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override {
+        const auto* bytes = static_cast<const char*>(source);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t put = ::write(handle, bytes + done, count - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0)
+                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            done += static_cast<std::size_t>(put);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+
+    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override {
+        static constexpr int whences[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+        if (whence < 0 || whence > 2) {
+            errno = EINVAL;
+            return failed<std::int64_t>(-1);
+        }
+        const off_t result = ::lseek(handle, static_cast<off_t>(offset), whences[whence]);
+        return result < 0 ? failed<std::int64_t>(-1) : static_cast<std::int64_t>(result);
+    }
+
+    std::int64_t fileSize(FileHandle handle) override {
+        struct stat st {};
+        if (fstat(handle, &st) != 0) return failed<std::int64_t>(-1);
+        return static_cast<std::int64_t>(st.st_size);
+    }
+
+    bool truncateFile(FileHandle handle, std::int64_t size) override {
+        return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? true : failed(false);
+    }
+
+    bool lastWriteTime(FileHandle handle, FileTime& time) override {
+        struct stat st {};
+        if (fstat(handle, &st) != 0) return failed(false);
+        time = toFileTime(st.st_mtim);
+        return true;
+    }
+
+    bool setLastWriteTime(FileHandle handle, FileTime time) override {
+        timespec times[2]{};
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1] = toTimespec(time);
+        return ::futimens(handle, times) == 0 ? true : failed(false);
+    }
+
+    bool flushFile(FileHandle handle) override {
+        return ::fsync(handle) == 0 ? true : failed(false);
+    }
+
+    bool startFlushing(FileHandle handle) override {
+        return ::sync_file_range(handle, 0, 0, SYNC_FILE_RANGE_WRITE) == 0 ? true : failed(false);
+    }
+
+    PathInfo pathInfo(const std::string& path) override {
+        struct stat st {};
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});
+        return PathInfo{true, S_ISDIR(st.st_mode), toFileTime(st.st_mtim)};
+    }
+
+    bool makeFolder(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? true : failed(false);
+    }
+
+    bool removeFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? true : failed(false);
+    }
+
+    bool renameNoReplace(const std::string& from, const std::string& to) override {
+        RenameCalls system;
+        return renameWithoutReplacing(from, to, system) ? true : failed(false);
+    }
+
+    bool renameReplace(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? true : failed(false);
+    }
+
+    bool flushFolder(const std::string& path) override {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return failed(false);
+        const bool flushed = ::fsync(fd) == 0;
+        if (!flushed) savedError = errno;
+        ::close(fd);
+        return flushed;
+    }
+
+    bool copyPermissions(const std::string& from, const std::string& to) override {
+        struct stat st {};
+        if (::stat(from.c_str(), &st) != 0) return failed(false);
+        return ::chmod(to.c_str(), st.st_mode & 07777) == 0 ? true : failed(false);
+    }
+
+    bool keepFolderPrivate(const std::string& path) override {
+        return ::chmod(path.c_str(), 0700) == 0 ? true : failed(false);
+    }
+
+    std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr) return failed(nullptr);
+        struct stat st {};
+        if (fstat(dirfd(dir), &st) != 0) {
+            savedError = errno;
+            closedir(dir);
+            return nullptr;
+        }
+        return std::make_unique<PosixFolderReader>(
+            dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                static_cast<std::uint64_t>(st.st_ino)});
+    }
+
+    FileLock lockFile(const std::string& path, FileCreation creation) override {
+        // Read-only is enough for flock; a pipe or device under the name is refused.
+        int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        if (creation == FileCreation::OpenAlways) flags |= O_CREAT;
+        const FileHandle fd = openRegularFile(path, flags);
+        if (fd == InvalidFileHandle) return FileLock{};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            savedError = error;
+            return FileLock{InvalidFileHandle, error == EWOULDBLOCK};
+        }
+        return FileLock{fd, false};
+    }
+
+    FileTime currentTime() override {
+        timespec ts{};
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return toFileTime(ts);
+    }
+
+    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
+        const auto seconds = static_cast<time_t>(unixSeconds);
+        return localtime_r(&seconds, &local) != nullptr ? true : failed(false);
+    }
+
+    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override {
+        std::tm copy = local;
+        copy.tm_isdst = -1;
+        errno = 0;
+        const time_t seconds = mktime(&copy);
+        if (seconds == static_cast<time_t>(-1) && errno != 0) return failed(false);
+        unixSeconds = static_cast<std::int64_t>(seconds);
+        return true;
+    }
+
+    int lastError() override { return savedError; }
+};
+
+Platform* current = nullptr;
+
+}  // namespace
+
+bool isNotFoundError(int error) {
+    return error == ENOENT;
+}
+
+Platform& systemPlatform() {
+    static PosixPlatform real;
+    return real;
+}
+
+Platform& platform() {
+    return current != nullptr ? *current : systemPlatform();
+}
+
+ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
+    current = &replacement;
+}
+
+ScopedPlatform::~ScopedPlatform() {
+    current = previous_;
+}
+
+}  // namespace ferry

@@ -1,0 +1,41 @@
+#include "platform/system_error.h"
+
+#include <climits>
+#include <cstring>
+
+namespace ferry {
+namespace {
+
+// strerror_r has two shapes: the GNU one returns the text, the POSIX one fills the buffer
+// and returns 0 or an error number. These overloads accept whichever the C library gives.
+[[maybe_unused]] const char* messageFrom(const char* result, const char* /*buffer*/) {
+    return result;
+}
+[[maybe_unused]] const char* messageFrom(int result, const char* buffer) {
+    return result == 0 ? buffer : nullptr;
+}
+
+bool systemKnows(int code) {
+#if defined(__GLIBC__)
+    // glibc makes up "Unknown error N" for codes it has no text for; its name table tells.
+    return strerrorname_np(code) != nullptr;
+#else
+    (void)code;
+    return true;
+#endif
+}
+
+}  // namespace
+
+std::string systemErrorText(std::uint32_t code) {
+    if (code > static_cast<std::uint32_t>(INT_MAX)) return "";
+    const int number = static_cast<int>(code);
+    if (!systemKnows(number)) return "";
+    char buffer[256] = {};
+    const char* message = messageFrom(strerror_r(number, buffer, sizeof buffer), buffer);
+    std::string text = message == nullptr ? "" : message;
+    while (!text.empty() && static_cast<unsigned char>(text.back()) < 33) text.pop_back();
+    return text;
+}
+
+}  // namespace ferry
