@@ -70,7 +70,7 @@ PayloadSurvey checkFrom(Stream& payload, const RecordNames& names, ProjectProgre
                             copyStream(*rest, payload, length) == length;
         setPosition(payload, 0);
         if (!copied) {
-            survey.check = PayloadCheck::NoMemory;
+            survey.outcome = systemFailure({}, outOfMemory());
             return survey;
         }
         setPosition(*rest, 0);
@@ -88,7 +88,7 @@ PayloadSurvey checkFrom(Stream& payload, const RecordNames& names, ProjectProgre
                                                             from.decoded + decoded, std::nullopt});
                                });
     if (!reader) {
-        survey.check = PayloadCheck::NoMemory;
+        survey.outcome = systemFailure({}, outOfMemory());
         return survey;
     }
     NameCheck nameCheck(names);
@@ -102,12 +102,12 @@ PayloadSurvey checkFrom(Stream& payload, const RecordNames& names, ProjectProgre
     for (bool reached = known && skipRecordBytes(*reader, start.recordStart - from.decoded);
          reached;) {
         if (progress.stopRequested()) {
-            survey.check = PayloadCheck::Stopped;
+            survey.outcome = stopped();
             break;
         }
         const RecordRead read = readRecordHead(*reader, head);
         if (read == RecordRead::End) {
-            survey.check = PayloadCheck::Sound;
+            survey.outcome = done();
             break;
         }
         if (read != RecordRead::Record || !nameCheck.accepts(head) ||
@@ -145,7 +145,7 @@ PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& paylo
     // Another machine's run rewrote it from some block on: only the rest is decoded.
     PayloadSurvey survey =
         checkFrom(payload, names, progress, recalled ? knownStart(*recalled) : CheckStart{});
-    if (survey.check == PayloadCheck::Sound)
+    if (survey.outcome.done())
         rememberCheckedPayload(archivePath, {bytes, {}}, survey);
     return survey;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/outcome.h"
 #include "compress/stream.h"
 #include "support/keyed_digest.h"
 #include "archive/media_archive.h"
@@ -16,14 +17,6 @@
 #include "archive/record_names.h"
 
 namespace ferry {
-
-enum class PayloadCheck {
-    Sound,    // every record readable, every name safe and unique, the terminator present
-    Unsafe,   // damage, data ending early, a name outside the project, or two names that
-              // differ only in letter case
-    Stopped,  // the user asked to stop
-    NoMemory  // libucl could not be used
-};
 
 // Where one block of a payload ends: in the compressed bytes (length fields included) and
 // in the decoded bytes, both counted from the payload's start.
@@ -36,7 +29,11 @@ struct BlockEnd {
 };
 
 struct PayloadSurvey {
-    PayloadCheck check = PayloadCheck::Unsafe;
+    // Done when every record is readable, every name safe and unique and the terminator
+    // present; damage for anything else (data ending early, a name outside the project,
+    // two names that differ only in letter case); a system failure when memory or libucl
+    // could not be had; stopped when the user asked.
+    Outcome outcome = failure(Fault::Damaged);
     std::uint64_t contentBytes = 0;  // the records' content bytes, for progress
     // The blocks read, in order, up to the one holding the terminator: a new payload may
     // copy those it shares whole.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "archive/outcome.h"
 #include "compress/stream.h"
 #include "platform/date_time.h"
 #include "platform/file_time.h"
@@ -12,17 +13,12 @@
 
 namespace ferry {
 
-enum class ArchiveLoad {
-    Loaded,
-    Missing,     // there is no archive (yet): no records
-    Unreadable,  // it exists but could not be read whole; `error` tells why
-    NoProject,   // its header or stamp is not whole
-    Stopped      // the user asked to stop
-};
-
 struct LoadedArchive {
-    ArchiveLoad result = ArchiveLoad::Missing;
-    int error = 0;
+    // Done also when there is no archive (yet): it then holds no records. A system failure
+    // when it exists but could not be read whole, damage when its header or stamp is not
+    // whole, stopped when the user asked.
+    Outcome outcome;
+    bool found = false;  // an archive exists at the path
     std::string headerText;
     DateTime stamp = 0;
     FileTime time;      // the archive's last-write time: when the medium was last synchronized

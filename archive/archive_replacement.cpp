@@ -1,26 +1,16 @@
 #include "archive/archive_replacement.h"
 
-#include <cerrno>
 #include <optional>
 
+#include "archive/media_archive.h"
 #include "compress/file_stream.h"
 #include "platform/files.h"
 #include "support/paths.h"
-#include "platform/system_error.h"
-#include "archive/media_archive.h"
-#include "sync/sync_messages.h"
 
 namespace ferry {
 namespace {
 
 constexpr std::string_view TemporarySuffix = ".new";
-
-struct FileWrite {
-    int error = 0;  // 0 when the file is complete and flushed
-    bool stopped = false;
-    bool unmade = false;  // the payload's rest could not be made
-    FileTime time;        // its last-write time once written
-};
 
 // A payload whose bytes after `readyBytes` are made by `make` (see NewArchive).
 struct PayloadRest {
@@ -28,73 +18,69 @@ struct PayloadRest {
     std::function<bool()> make;
 };
 
-// A medium too small for the old and the new archive side by side; a failing or
-// vanished medium is none of these.
-bool isLackOfRoom(int error) {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+bool isLackOfRoom(const Outcome& outcome) {
+    return outcome.fault == Fault::System && errorKind(outcome.error) == ErrorKind::LackOfRoom;
 }
 
-// Copies `count` bytes of the payload into the file; false when that ended early.
-bool copyPayload(Stream& file, Stream& payload, std::uint32_t count, ProjectProgress& progress,
-                 StopRequests stops, FileWrite& result) {
-    const Copied copied = copyWithProgress(file, payload, count, progress, stops);
-    result.stopped = copied.stopped;
-    if (copied.bytes != count && !copied.stopped) result.error = shortWriteCause(file);
-    return copied.bytes == count && !copied.stopped;
+// Copies `count` bytes of the payload into the file.
+Outcome copyPayload(Stream& file, const std::string& path, Stream& payload, std::uint32_t count,
+                    ProjectProgress& progress, StopRequests stops) {
+    const Moved copied = copyWithProgress(file, payload, count, progress, stops);
+    if (copied.outcome.stopped()) return stopped();
+    if (copied.value != count) return systemFailure(path, shortWriteCause(file));
+    return done();
 }
 
-// Header, stamp and payload into a new file, flushed to the medium before it is closed.
-// A payload still being made goes in two steps: its ready bytes, started towards the
-// medium while the rest is made, then the rest.
-FileWrite writeArchiveFile(const std::string& path, std::string_view headerText, DateTime stamp,
-                           Stream& payload, ProjectProgress& progress, StopRequests stops,
-                           const PayloadRest& rest = {}) {
+// Header, stamp and payload into a new file, flushed to the medium before it is closed;
+// its last-write time once written. A payload still being made goes in two steps: its
+// ready bytes, started towards the medium while the rest is made, then the rest. A rest
+// that cannot be made fails as too large.
+Made<FileTime> writeArchiveFile(const std::string& path, std::string_view headerText,
+                                DateTime stamp, Stream& payload, ProjectProgress& progress,
+                                StopRequests stops, const PayloadRest& rest = {}) {
     Platform& system = platform();
-    FileWrite result;
+    Made<FileTime> result;
     StreamPtr file = createWriteFileStream(path);
     const FileHandle handle = getHandle(*file);
-    if (handle == InvalidFileHandle) {
-        result.error = system.lastError();
-        return result;
-    }
+    if (handle == InvalidFileHandle) return {{}, systemFailure(path, streamError(*file))};
     setPosition(payload, 0);
     std::uint32_t written = 0;
     if (!writeArchiveHead(*file, headerText, stamp)) {
-        result.error = shortWriteCause(*file);
-    } else if (rest.make && copyPayload(*file, payload, rest.readyBytes, progress, stops, result)) {
-        written = rest.readyBytes;
-        system.startFlushing(handle);
-        result.unmade = !rest.make();
+        result.outcome = systemFailure(path, shortWriteCause(*file));
+    } else if (rest.make) {
+        result.outcome = copyPayload(*file, path, payload, rest.readyBytes, progress, stops);
+        if (result.outcome.done()) {
+            written = rest.readyBytes;
+            (void)system.startFlushing(handle);
+            if (!rest.make()) result.outcome = failure(Fault::TooLarge, path);
+        }
     }
-    if (result.error == 0 && !result.stopped && !result.unmade) {
+    if (result.outcome.done()) {
         const std::uint32_t size = getSize(payload);
         setPosition(payload, written);
-        copyPayload(*file, payload, size - written, progress, stops, result);
+        result.outcome = copyPayload(*file, path, payload, size - written, progress, stops);
     }
-    if (result.error == 0 && !result.stopped && !result.unmade) {
-        if (!system.flushFile(handle) || !system.lastWriteTime(handle, result.time))
-            result.error = system.lastError();
+    if (result.outcome.done()) {
+        if (const SystemResult<> flushed = system.flushFile(handle); !flushed) {
+            result.outcome = systemFailure(path, flushed.error);
+        } else if (const SystemResult<FileTime> time = system.lastWriteTime(handle); !time) {
+            result.outcome = systemFailure(path, time.error);
+        } else {
+            result.value = time.value;
+        }
     }
-    if (!closeFileStream(file) && result.error == 0 && !result.stopped && !result.unmade)
-        result.error = system.lastError();
+    const SystemResult<> closed = closeFileStream(file);
+    if (!closed && result.outcome.done()) result.outcome = systemFailure(path, closed.error);
     return result;
 }
 
 // The folder's entries reach the medium too; a file system that cannot flush a folder
 // is no failure.
-int flushArchiveFolder(const std::string& archivePath) {
-    Platform& system = platform();
-    if (system.flushFolder(folderOf(archivePath))) return 0;
-    const int error = system.lastError();
-    return error == EINVAL || error == ENOTSUP ? 0 : error;
-}
-
-bool setArchiveTime(const std::string& path, FileTime time) {
-    const FileHandle handle = openFileHandle(
-        path, OpenFlags::GenericRead | OpenFlags::GenericWrite | OpenFlags::OpenExisting);
-    if (handle == InvalidFileHandle) return false;
-    const bool set = platform().setLastWriteTime(handle, time);
-    return closeFileHandle(handle) && set;
+Outcome flushArchiveFolder(const std::string& archivePath) {
+    const std::string folder = folderOf(archivePath);
+    const SystemResult<> flushed = platform().flushFolder(folder);
+    if (flushed || errorKind(flushed.error) == ErrorKind::NotSupported) return done();
+    return systemFailure(folder, flushed.error);
 }
 
 // lastSync becomes the archive's time, so that both say the same synchronization.
@@ -103,40 +89,55 @@ void takeArchiveTime(FileTime time, DateTime& lastSync) {
     if (fileTimeToDateTime(time, value)) lastSync = value;
 }
 
+// The same failure, told of the archive at `path` (not its temporary file or folder).
+Outcome about(const std::string& path, Outcome outcome) {
+    outcome.path = path;
+    return outcome;
+}
+
+Outcome removeArchive(const std::string& path) {
+    const SystemResult<> removed = platform().removeFile(path);
+    return removed ? done() : systemFailure(path, removed.error);
+}
+
 // The old way, for a medium without room for two archives: delete, write, and when that
 // fails too, write the old payload back with its old time.
-ArchiveWriteEnd overwriteArchive(const NewArchive& archive, const OldArchive& old,
-                                 std::int32_t projectNumber, DateTime stamp, UserPrompt& prompt,
-                                 ProjectProgress& progress, DateTime& lastSync) {
-    Platform& system = platform();
-    if (!old.path.empty() && fileExists(old.path) && !system.removeFile(old.path)) {
-        prompt.showMessage(oldArchiveNotDeletedMessage(
-            old.path, projectNumber,
-            systemErrorText(static_cast<std::uint32_t>(system.lastError()))));
-        return ArchiveWriteEnd::Failed;
+Outcome overwriteArchive(const NewArchive& archive, const OldArchive& old, DateTime stamp,
+                         const ArchiveTroubles& report, ProjectProgress& progress,
+                         DateTime& lastSync) {
+    if (!old.path.empty() && fileExists(old.path)) {
+        const Outcome removed = removeArchive(old.path);
+        if (!removed.done()) {
+            report(ArchiveTrouble::OldNotDeleted, removed);
+            return removed;
+        }
     }
-    const FileWrite written = writeArchiveFile(archive.path, archive.headerText, stamp,
-                                               *archive.payload, progress, StopRequests::Ignore);
-    if (written.error == 0) {
-        flushArchiveFolder(archive.path);
-        takeArchiveTime(written.time, lastSync);
-        return ArchiveWriteEnd::Written;
+    const Made<FileTime> written = writeArchiveFile(archive.path, archive.headerText, stamp,
+                                                    *archive.payload, progress,
+                                                    StopRequests::Ignore);
+    if (written.outcome.done()) {
+        (void)flushArchiveFolder(archive.path);
+        takeArchiveTime(written.value, lastSync);
+        return done();
     }
-    prompt.showMessage(archiveNotWrittenMessage(archive.path, projectNumber));
-    if (!system.removeFile(archive.path)) {
-        prompt.showMessage(archiveNotRestoredMessage(archive.path));
-        return ArchiveWriteEnd::Failed;
+    report(ArchiveTrouble::NotWritten, written.outcome);
+    if (const Outcome removed = removeArchive(archive.path); !removed.done()) {
+        report(ArchiveTrouble::NotRestored, removed);
+        return written.outcome;
     }
-    if (old.path.empty()) return ArchiveWriteEnd::Failed;
+    if (old.path.empty()) return written.outcome;
     // The old archive comes back as it was, to the byte and with its time: to this
     // machine and to others the medium is as before, so lastSync stays as it was too.
-    const FileWrite restored = writeArchiveFile(old.path, old.headerText, old.stamp, *old.payload,
-                                                progress, StopRequests::Ignore);
-    if (restored.error != 0 || !setArchiveTime(old.path, old.time)) {
-        prompt.showMessage(archiveNotRestoredMessage(old.path));
+    Outcome restored = writeArchiveFile(old.path, old.headerText, old.stamp, *old.payload,
+                                        progress, StopRequests::Ignore)
+                           .outcome;
+    if (restored.done()) {
+        const SystemResult<> timed = setFileTime(old.path, old.time);
+        if (!timed) restored = systemFailure(old.path, timed.error);
     }
-    flushArchiveFolder(old.path);
-    return ArchiveWriteEnd::Failed;
+    if (!restored.done()) report(ArchiveTrouble::NotRestored, restored);
+    (void)flushArchiveFolder(old.path);
+    return written.outcome;
 }
 
 }  // namespace
@@ -147,12 +148,12 @@ std::string temporaryArchivePath(std::string_view archivePath) {
 
 void removeStrayTemporaryArchive(std::string_view archivePath) {
     const std::string temporary = temporaryArchivePath(archivePath);
-    if (fileExists(archivePath) && fileExists(temporary)) platform().removeFile(temporary);
+    if (fileExists(archivePath) && fileExists(temporary)) (void)platform().removeFile(temporary);
 }
 
-ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
-                               std::int32_t projectNumber, UserPrompt& prompt,
-                               ProjectProgress& progress, DateTime& lastSync) {
+Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
+                       const ArchiveTroubles& report, ProjectProgress& progress,
+                       DateTime& lastSync) {
     Platform& system = platform();
     const std::string temporary = temporaryArchivePath(archive.path);
     const DateTime stamp = now();
@@ -171,38 +172,38 @@ ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
         };
     }
     progress.expect(archive.complete ? archive.readyBytes : getSize(*archive.payload));
-    FileWrite written = writeArchiveFile(temporary, archive.headerText, stamp, *archive.payload,
-                                         progress, StopRequests::End, rest);
-    if (written.error == 0 && !written.stopped && !written.unmade)
-        written.error = flushArchiveFolder(temporary);
-    if (written.stopped || written.unmade || written.error != 0) {
-        system.removeFile(temporary);
-        if (written.stopped) return ArchiveWriteEnd::Stopped;
-        if (written.unmade) return ArchiveWriteEnd::Unmade;
-        if (isLackOfRoom(written.error)) {
-            if (rest.make && !rest.make()) return ArchiveWriteEnd::Unmade;
-            return overwriteArchive(archive, old, projectNumber, stamp, prompt, progress, lastSync);
+    Made<FileTime> written = writeArchiveFile(temporary, archive.headerText, stamp,
+                                              *archive.payload, progress, StopRequests::End, rest);
+    if (written.outcome.done()) written.outcome = flushArchiveFolder(temporary);
+    if (!written.outcome.done()) {
+        (void)system.removeFile(temporary);
+        if (written.outcome.stopped() || written.outcome.fault == Fault::TooLarge)
+            return written.outcome;
+        if (isLackOfRoom(written.outcome)) {
+            if (rest.make && !rest.make()) return failure(Fault::TooLarge, archive.path);
+            return overwriteArchive(archive, old, stamp, report, progress, lastSync);
         }
-        prompt.showMessage(archiveNotWrittenMessage(archive.path, projectNumber));
-        return ArchiveWriteEnd::Failed;
+        report(ArchiveTrouble::NotWritten, about(archive.path, written.outcome));
+        return written.outcome;
     }
-    if (!system.renameReplace(temporary, archive.path)) {
-        system.removeFile(temporary);
-        prompt.showMessage(archiveNotWrittenMessage(archive.path, projectNumber));
-        return ArchiveWriteEnd::Failed;
+    if (const SystemResult<> renamed = system.renameReplace(temporary, archive.path); !renamed) {
+        (void)system.removeFile(temporary);
+        const Outcome failed = systemFailure(archive.path, renamed.error);
+        report(ArchiveTrouble::NotWritten, failed);
+        return failed;
     }
-    flushArchiveFolder(archive.path);
-    takeArchiveTime(written.time, lastSync);
+    (void)flushArchiveFolder(archive.path);
+    takeArchiveTime(written.value, lastSync);
     // An archive under a new name (the mask list or the subfolder flag changed) replaces
     // the old one only once it is complete.
-    if (!old.path.empty() && old.path != archive.path && fileExists(old.path) &&
-        !system.removeFile(old.path)) {
-        prompt.showMessage(oldArchiveNotDeletedMessage(
-            old.path, projectNumber,
-            systemErrorText(static_cast<std::uint32_t>(system.lastError()))));
-        return ArchiveWriteEnd::Failed;
+    if (!old.path.empty() && old.path != archive.path && fileExists(old.path)) {
+        const Outcome removed = removeArchive(old.path);
+        if (!removed.done()) {
+            report(ArchiveTrouble::OldNotDeleted, removed);
+            return removed;
+        }
     }
-    return ArchiveWriteEnd::Written;
+    return done();
 }
 
 }  // namespace ferry

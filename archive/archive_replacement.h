@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "archive/outcome.h"
 #include "compress/stream.h"
 #include "platform/date_time.h"
-#include "sync/user_prompt.h"
 #include "archive/project_progress.h"
 
 namespace ferry {
@@ -37,23 +37,28 @@ struct OldArchive {
     FileTime time;              // its last-write time
 };
 
-enum class ArchiveWriteEnd {
-    Written,  // the new archive is in place; lastSync is its last-write time
-    Failed,   // the message was shown; lastSync is unchanged unless the new archive is in
-              // place and only the old one under its former name could not be deleted
-    Stopped,  // the user asked to stop; the medium is as it was
-    Unmade    // the payload could not be completed; nothing was shown and the medium is
-              // as it was
+// What failed on the way, in the order met, for the engine to tell the user; each comes
+// with the failure, whose path names the archive concerned.
+enum class ArchiveTrouble {
+    OldNotDeleted,  // the old archive (under its former name, or before an overwrite)
+    NotWritten,     // the new archive
+    NotRestored     // an archive that was to be put back or removed after a failed write
 };
+using ArchiveTroubles = std::function<void(ArchiveTrouble, const Outcome&)>;
 
 // Puts the new archive in place, deleting the old one after when it had another name.
 // When the temporary copy fails for lack of room (and only then) the old archive is
 // deleted first and the new one written in its place, as a medium too small for both
 // still takes one; if that write fails as well, the old archive is written back as it
 // was, with its old time.
-ArchiveWriteEnd replaceArchive(const NewArchive& archive, const OldArchive& old,
-                               std::int32_t projectNumber, UserPrompt& prompt,
-                               ProjectProgress& progress, DateTime& lastSync);
+// Done: the new archive is in place; lastSync is its last-write time. Stopped: the user
+// asked to stop; the medium is as it was. Failed: every trouble was reported to `report`
+// as met; lastSync is unchanged unless the new archive is in place and only the old one
+// under its former name could not be deleted. A failure as too large is reported to
+// nobody: the payload could not be completed, and the medium is as it was.
+Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
+                       const ArchiveTroubles& report, ProjectProgress& progress,
+                       DateTime& lastSync);
 
 // The temporary name of an archive being written: it does not end in ".move", so no
 // scan lists it.

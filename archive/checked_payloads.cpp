@@ -178,7 +178,7 @@ bool blocksCover(const std::vector<BlockEnd>& blocks, std::size_t payloadSize) {
 std::optional<PayloadSurvey> parseEntry(EntryReader& entry) {
     if (entry.number(4) != EntryVersion) return std::nullopt;
     PayloadSurvey survey;
-    survey.check = PayloadCheck::Sound;
+    survey.outcome = done();
     for (std::uint64_t blocks = entry.number(4); entry.whole() && blocks > 0; --blocks) {
         BlockEnd block;
         block.compressed = static_cast<std::uint32_t>(entry.number(4));
@@ -247,7 +247,7 @@ std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
 void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
                             PayloadSurvey survey) {
     const std::string folder = memoryFolder();
-    if (folder.empty() || survey.check != PayloadCheck::Sound ||
+    if (folder.empty() || !survey.outcome.done() ||
         !blocksCover(survey.blocks, payload.size()))
         return;
     std::optional<DigestKey> key = keyIn(folder);

@@ -27,25 +27,25 @@ bool NewPayload::open(Stream& old, std::vector<BlockEnd> oldBlocks, bool wholeRe
     return writer_ != nullptr;
 }
 
-Transfer NewPayload::passOn(const RecordHead& head, Stream& content, ProjectProgress& progress) {
+Outcome NewPayload::passOn(const RecordHead& head, Stream& content, ProjectProgress& progress) {
     if (writing_ || differs_) return counted(head, send(head, content, progress));
     unchangedBytes_ += recordHeadSize(head) + head.size;
-    const Copied skipped = skipWithProgress(content, head.size, progress);
-    if (skipped.stopped) return Transfer::Stopped;
-    return counted(head, skipped.bytes == head.size ? Transfer::Done : Transfer::Failed);
+    const Moved skipped = skipWithProgress(content, head.size, progress);
+    if (skipped.outcome.stopped()) return stopped();
+    return counted(head, skipped.value == head.size ? done() : failure(Fault::TooLarge));
 }
 
-Transfer NewPayload::add(const RecordHead& head, Stream& content, ProjectProgress& progress) {
+Outcome NewPayload::add(const RecordHead& head, Stream& content, ProjectProgress& progress) {
     differs_ = true;
     return counted(head, send(head, content, progress));
 }
 
-Transfer NewPayload::counted(const RecordHead& head, Transfer transfer) {
-    if (transfer == Transfer::Done) {
+Outcome NewPayload::counted(const RecordHead& head, Outcome outcome) {
+    if (outcome.done()) {
         heads_.push_back(head);
         recordBytes_ += recordHeadSize(head) + head.size;
     }
-    return transfer;
+    return outcome;
 }
 
 bool NewPayload::settle() {
@@ -70,7 +70,7 @@ void NewPayload::rememberAs(const std::string& archivePath) {
     setPosition(*payload_, 0);
     const PayloadBytes bytes{memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
     PayloadSurvey survey;
-    survey.check = PayloadCheck::Sound;
+    survey.outcome = done();
     // Each block is its length field and that many bytes; every block but the last
     // decodes to a whole block, the last ends with the terminator.
     const std::uint64_t decodedSize = recordBytes_ + TerminatorBytes;
@@ -92,8 +92,8 @@ void NewPayload::rememberAs(const std::string& archivePath) {
     rememberCheckedPayload(archivePath, bytes, std::move(survey));
 }
 
-Transfer NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {
-    if (!startWriting()) return Transfer::Failed;
+Outcome NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {
+    if (!startWriting()) return failure(Fault::TooLarge);
     return sendRecord(*writer_, head, content, progress);
 }
 

@@ -32,9 +32,9 @@ class NewPayload {
 
     // An old record that goes on as it was, at the same place: its head, then `head.size`
     // bytes of `content` (the old payload's reader, or a copy of its bytes).
-    Transfer passOn(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    Outcome passOn(const RecordHead& head, Stream& content, ProjectProgress& progress);
     // A record the old payload does not hold at this place.
-    Transfer add(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    Outcome add(const RecordHead& head, Stream& content, ProjectProgress& progress);
     // An old record is left out: the payload differs from here on.
     void leaveOut() { differs_ = true; }
 
@@ -55,8 +55,8 @@ class NewPayload {
   private:
     bool startWriting();
     bool writeUnchangedStart();
-    Transfer send(const RecordHead& head, Stream& content, ProjectProgress& progress);
-    Transfer counted(const RecordHead& head, Transfer transfer);
+    Outcome send(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    Outcome counted(const RecordHead& head, Outcome outcome);
 
     Stream* old_ = nullptr;
     std::vector<BlockEnd> oldBlocks_;

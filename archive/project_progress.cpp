@@ -4,7 +4,8 @@
 
 namespace ferry {
 
-ProjectProgress::ProjectProgress(UserPrompt& prompt, std::string_view project) : prompt_(prompt) {
+ProjectProgress::ProjectProgress(ProgressReceiver& receiver, std::string_view project)
+    : receiver_(receiver) {
     progress_.project = project;
 }
 
@@ -28,45 +29,49 @@ bool ProjectProgress::report() {
     // show more done than expected.
     progress_.expected = std::max(progress_.expected, progress_.done);
     reportedAt_ = progress_.done;
-    prompt_.showProgress(progress_);
-    if (prompt_.stopRequested()) stopRequested_ = true;
+    receiver_.showProgress(progress_);
+    if (receiver_.stopRequested()) stopRequested_ = true;
     return !stopRequested_;
 }
 
 namespace {
 
 // Moves `count` bytes a chunk at a time with `move` (the bytes it moved, or StreamFailure),
-// counting each chunk as progress.
+// counting each chunk as progress. A failure carries the system's error that stream `a`
+// or `b` kept, if any.
 template <class Move>
-Copied moveWithProgress(std::uint64_t count, ProjectProgress& progress, StopRequests stops,
-                        Move move) {
-    Copied copied;
-    while (copied.bytes < count) {
+Moved moveWithProgress(std::uint64_t count, ProjectProgress& progress, StopRequests stops,
+                       const Stream& a, const Stream& b, Move move) {
+    Moved moved;
+    while (moved.value < count) {
         const auto chunk = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(count - copied.bytes, ProgressChunk));
-        const std::uint32_t moved = move(chunk);
-        if (moved == StreamFailure) {
-            copied.failed = true;
+            std::min<std::uint64_t>(count - moved.value, ProgressChunk));
+        const std::uint32_t step = move(chunk);
+        if (step == StreamFailure) {
+            const SystemError error = streamError(a).failed() ? streamError(a) : streamError(b);
+            moved.outcome = failure(Fault::System, {}, error);
             break;
         }
-        copied.bytes += moved;
-        if (!progress.advance(moved) && stops == StopRequests::End) copied.stopped = true;
-        if (moved != chunk || copied.stopped) break;
+        moved.value += step;
+        if (!progress.advance(step) && stops == StopRequests::End) moved.outcome = stopped();
+        if (step != chunk || moved.outcome.stopped()) break;
     }
-    return copied;
+    return moved;
 }
 
 }  // namespace
 
-Copied copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
-                        ProjectProgress& progress, StopRequests stops) {
-    return moveWithProgress(count, progress, stops, [&](std::uint32_t chunk) {
+Moved copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
+                       ProjectProgress& progress, StopRequests stops) {
+    return moveWithProgress(count, progress, stops, source, destination,
+                            [&](std::uint32_t chunk) {
         return copyStream(destination, source, chunk);
     });
 }
 
-Copied skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress) {
-    return moveWithProgress(count, progress, StopRequests::End, [&](std::uint32_t chunk) {
+Moved skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress) {
+    return moveWithProgress(count, progress, StopRequests::End, source, source,
+                            [&](std::uint32_t chunk) {
         const std::uint32_t from = position(source);
         if (from == StreamFailure) return StreamFailure;
         const std::uint32_t to =

@@ -1,7 +1,6 @@
 #include "archive/record_transfer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "compress/memory_stream.h"
@@ -14,65 +13,45 @@ constexpr std::uint32_t LongestSkip = 0x40000000;
 
 }  // namespace
 
-DiskContent readDiskContent(Stream& file, ProjectProgress& progress) {
+Made<StreamPtr> readDiskContent(Stream& file, const std::string& path, ProjectProgress& progress) {
     Platform& system = platform();
     const FileHandle handle = getHandle(file);
-    DiskContent content;
-    content.bytes = newMemoryStream();
-    const std::int64_t size = system.fileSize(handle);
-    if (size < 0) {
-        content.error = system.lastError();
-        return content;
-    }
-    if (size >= StreamFailure) {
-        content.result = Transfer::TooLarge;
-        return content;
-    }
-    progress.expect(static_cast<std::uint64_t>(size));
+    Made<StreamPtr> content{newMemoryStream(), {}};
+    const SystemResult<std::int64_t> size = system.fileSize(handle);
+    if (!size) return {nullptr, systemFailure(path, size.error)};
+    if (size.value >= StreamFailure) return {nullptr, failure(Fault::TooLarge, path)};
+    progress.expect(static_cast<std::uint64_t>(size.value));
     // One allocation of the size foreseen; the bytes read decide the size in the end.
-    setSize(*content.bytes, static_cast<std::uint32_t>(size));
-    setPosition(*content.bytes, 0);
+    setSize(*content.value, static_cast<std::uint32_t>(size.value));
+    setPosition(*content.value, 0);
     // Read through the platform itself: only there does a failed read differ from the end.
     std::vector<std::byte> chunk(ProgressChunk);
     std::uint64_t total = 0;
     for (;;) {
-        const std::int64_t got = system.readFile(handle, chunk.data(), chunk.size());
-        if (got < 0) {
-            content.error = system.lastError();
-            return content;
-        }
-        if (got == 0) break;
-        total += static_cast<std::uint64_t>(got);
-        if (total >= StreamFailure) {
-            content.result = Transfer::TooLarge;
-            return content;
-        }
-        const auto count = static_cast<std::uint32_t>(got);
-        if (write(*content.bytes, chunk.data(), count) != count) {
-            content.error = ENOMEM;
-            return content;
-        }
-        if (!progress.advance(count)) {
-            content.result = Transfer::Stopped;
-            return content;
-        }
+        const SystemResult<std::int64_t> got = system.readFile(handle, chunk.data(), chunk.size());
+        if (!got) return {nullptr, systemFailure(path, got.error)};
+        if (got.value == 0) break;
+        total += static_cast<std::uint64_t>(got.value);
+        if (total >= StreamFailure) return {nullptr, failure(Fault::TooLarge, path)};
+        const auto count = static_cast<std::uint32_t>(got.value);
+        if (write(*content.value, chunk.data(), count) != count)
+            return {nullptr, systemFailure(path, outOfMemory())};
+        if (!progress.advance(count)) return {nullptr, stopped()};
     }
-    setSize(*content.bytes, static_cast<std::uint32_t>(total));
-    setPosition(*content.bytes, 0);
-    content.result = Transfer::Done;
+    setSize(*content.value, static_cast<std::uint32_t>(total));
+    setPosition(*content.value, 0);
     return content;
 }
 
-Transfer readRecordBytes(Stream& reader, std::uint32_t size, StreamPtr& content,
-                         ProjectProgress& progress) {
-    content = newMemoryStream();
-    setSize(*content, size);
-    setPosition(*content, 0);
-    const Copied copied = copyWithProgress(*content, reader, size, progress);
-    if (copied.stopped) return Transfer::Stopped;
-    if (copied.bytes != size) return Transfer::Failed;
-    setPosition(*content, 0);
-    return Transfer::Done;
+Made<StreamPtr> readRecordBytes(Stream& reader, std::uint32_t size, ProjectProgress& progress) {
+    Made<StreamPtr> content{newMemoryStream(), {}};
+    setSize(*content.value, size);
+    setPosition(*content.value, 0);
+    const Moved copied = copyWithProgress(*content.value, reader, size, progress);
+    if (copied.outcome.stopped()) return {nullptr, stopped()};
+    if (copied.value != size) return {nullptr, failure(Fault::Damaged)};
+    setPosition(*content.value, 0);
+    return content;
 }
 
 bool skipRecordBytes(Stream& reader, std::uint32_t size) {
@@ -87,12 +66,12 @@ bool skipRecordBytes(Stream& reader, std::uint32_t size) {
     return true;
 }
 
-Transfer sendRecord(Stream& writer, const RecordHead& head, Stream& content,
-                    ProjectProgress& progress) {
-    if (!writeRecordHead(writer, head)) return Transfer::Failed;
-    const Copied copied = copyWithProgress(writer, content, head.size, progress);
-    if (copied.stopped) return Transfer::Stopped;
-    return copied.bytes == head.size ? Transfer::Done : Transfer::Failed;
+Outcome sendRecord(Stream& writer, const RecordHead& head, Stream& content,
+                   ProjectProgress& progress) {
+    if (!writeRecordHead(writer, head)) return failure(Fault::TooLarge);
+    const Moved copied = copyWithProgress(writer, content, head.size, progress);
+    if (copied.outcome.stopped()) return stopped();
+    return copied.value == head.size ? done() : failure(Fault::TooLarge);
 }
 
 }  // namespace ferry

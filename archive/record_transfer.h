@@ -6,39 +6,29 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/outcome.h"
 #include "compress/stream.h"
 #include "archive/media_archive.h"
 #include "archive/project_progress.h"
 
 namespace ferry {
 
-enum class Transfer {
-    Done,
-    Stopped,   // the user asked to stop
-    TooLarge,  // 4 GiB or more: a record's size field cannot hold it
-    Failed     // a read or write failed; for a disk file `error` tells why
-};
+// Reads the open disk file at `path` whole, into memory at position 0. The bytes actually
+// read make the content, so a file that shrinks or grows meanwhile is carried as it was
+// read; a read error is no end. Fails as too large at 4 GiB or more (a record's size field
+// cannot hold it).
+Made<StreamPtr> readDiskContent(Stream& file, const std::string& path, ProjectProgress& progress);
 
-struct DiskContent {
-    Transfer result = Transfer::Failed;
-    int error = 0;
-    StreamPtr bytes;  // the file's bytes as read, at position 0
-};
-
-// Reads an open disk file whole. The bytes actually read make the content, so a file
-// that shrinks or grows meanwhile is carried as it was read; a read error is no end.
-DiskContent readDiskContent(Stream& file, ProjectProgress& progress);
-
-// Reads the current record's content from the old payload into memory.
-Transfer readRecordBytes(Stream& reader, std::uint32_t size, StreamPtr& content,
-                         ProjectProgress& progress);
+// Reads the current record's content from the old payload into memory at position 0.
+// Fails as damage when the payload ends early.
+Made<StreamPtr> readRecordBytes(Stream& reader, std::uint32_t size, ProjectProgress& progress);
 
 // Passes over the current record's content.
 bool skipRecordBytes(Stream& reader, std::uint32_t size);
 
 // Writes the head and `head.size` bytes of `content` (memory, or the old payload's
-// reader) to the new payload.
-Transfer sendRecord(Stream& writer, const RecordHead& head, Stream& content,
-                    ProjectProgress& progress);
+// reader) to the new payload. Fails as too large when the payload takes no more.
+Outcome sendRecord(Stream& writer, const RecordHead& head, Stream& content,
+                   ProjectProgress& progress);
 
 }  // namespace ferry

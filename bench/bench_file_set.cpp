@@ -66,7 +66,7 @@ int main() {
         const ferry::ListingFailure failure =
             ferry::gatherProjectFiles(list, root.string(), "*.c;*.h;^*.o", true);
         ours.push_back(secondsSince(start));
-        if (failure.error != 0) return 1;
+        if (failure.error.failed()) return 1;
         listed = list.count();
 
         start = Clock::now();

@@ -1,8 +1,6 @@
 #include "compress/file_stream.h"
 
-#include <cerrno>
-
-#include "platform/files.h"
+#include "platform/platform.h"
 
 namespace ferry {
 namespace {
@@ -13,6 +11,13 @@ bool isOpen(const Stream& stream) {
 
 constexpr int FromBeginning = 0;
 constexpr int FromCurrent = 1;
+
+// Keeps the call's error in the stream and passes its value on.
+template <typename T>
+T kept(Stream& stream, const SystemResult<T>& result) {
+    if (!result) stream.error = result.error;
+    return result.value;
+}
 
 // A position or size a stream can state: below StreamFailure, which none may equal.
 bool fitsStream(std::int64_t value) {
@@ -27,13 +32,16 @@ std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     std::int64_t base = 0;
     switch (origin) {
         case SeekOrigin::fromBeginning: break;
-        case SeekOrigin::fromCurrent: base = system.seekFile(stream.handle, 0, FromCurrent); break;
-        case SeekOrigin::fromEnd: base = system.fileSize(stream.handle); break;
+        case SeekOrigin::fromCurrent:
+            base = kept(stream, system.seekFile(stream.handle, 0, FromCurrent));
+            break;
+        case SeekOrigin::fromEnd: base = kept(stream, system.fileSize(stream.handle)); break;
         default: return StreamFailure;
     }
     if (base < 0) return StreamFailure;
     const std::int64_t target = base + offset;
-    if (!fitsStream(target) || system.seekFile(stream.handle, target, FromBeginning) != target) {
+    if (!fitsStream(target) ||
+        kept(stream, system.seekFile(stream.handle, target, FromBeginning)) != target) {
         return StreamFailure;
     }
     return static_cast<std::uint32_t>(target);
@@ -42,7 +50,7 @@ std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
 // 0 when the size cannot be learned; StreamFailure for a file of 4 GiB or more.
 std::uint32_t fileGetSize(Stream& stream) {
     if (!isOpen(stream)) return 0;
-    const std::int64_t size = platform().fileSize(stream.handle);
+    const std::int64_t size = kept(stream, platform().fileSize(stream.handle));
     if (size < 0) return 0;
     return fitsStream(size) ? static_cast<std::uint32_t>(size) : StreamFailure;
 }
@@ -51,21 +59,21 @@ std::uint32_t fileGetSize(Stream& stream) {
 void fileSetSize(Stream& stream, std::uint32_t size) {
     if (!isOpen(stream)) return;
     Platform& system = platform();
-    const std::int64_t before = system.seekFile(stream.handle, 0, FromCurrent);
-    if (before < 0 || system.seekFile(stream.handle, size, FromBeginning) < 0) return;
-    system.truncateFile(stream.handle, size);
-    if (size > before) system.seekFile(stream.handle, before, FromBeginning);
+    const std::int64_t before = kept(stream, system.seekFile(stream.handle, 0, FromCurrent));
+    if (before < 0 || kept(stream, system.seekFile(stream.handle, size, FromBeginning)) < 0) return;
+    kept(stream, system.truncateFile(stream.handle, size));
+    if (size > before) kept(stream, system.seekFile(stream.handle, before, FromBeginning));
 }
 
 std::uint32_t fileRead(Stream& stream, void* target, std::uint32_t count) {
     if (!isOpen(stream) || count == 0) return 0;
-    const std::int64_t got = platform().readFile(stream.handle, target, count);
+    const std::int64_t got = kept(stream, platform().readFile(stream.handle, target, count));
     return got < 0 ? 0 : static_cast<std::uint32_t>(got);
 }
 
 std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count) {
     if (!isOpen(stream) || count == 0) return 0;
-    const std::int64_t put = platform().writeFile(stream.handle, source, count);
+    const std::int64_t put = kept(stream, platform().writeFile(stream.handle, source, count));
     return put < 0 ? 0 : static_cast<std::uint32_t>(put);
 }
 
@@ -74,14 +82,14 @@ std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count)
 std::uint32_t fileWriteAndCut(Stream& stream, const void* source, std::uint32_t count) {
     const std::uint32_t written = fileWrite(stream, source, count);
     if (isOpen(stream)) {
-        const std::int64_t end = platform().seekFile(stream.handle, 0, FromCurrent);
-        if (end >= 0) platform().truncateFile(stream.handle, end);
+        const std::int64_t end = kept(stream, platform().seekFile(stream.handle, 0, FromCurrent));
+        if (end >= 0) kept(stream, platform().truncateFile(stream.handle, end));
     }
     return written;
 }
 
 void fileClose(Stream& stream) {
-    closeFileHandle(stream.handle);
+    if (isOpen(stream)) kept(stream, platform().closeFile(stream.handle));
     stream.handle = InvalidFileHandle;
 }
 
@@ -106,41 +114,44 @@ constexpr StreamOps WriteFileOps = [] {
     return ops;
 }();
 
-StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, std::uint32_t access,
-                         std::uint32_t creation) {
+StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, FileAccess access,
+                         FileCreation creation) {
     StreamPtr stream = newStreamWithOps(ops);
-    stream->handle = openFileHandle(fileName, access | creation | OpenFlags::ShareRead);
+    const SystemResult<FileHandle> opened =
+        platform().openFile(std::string(fileName), access, creation);
+    stream->handle = opened.value;
+    stream->error = opened.error;
     return stream;
 }
 
 }  // namespace
 
 StreamPtr openReadFileStream(std::string_view fileName) {
-    return openFileStream(fileName, ReadFileOps, OpenFlags::GenericRead, OpenFlags::OpenExisting);
+    return openFileStream(fileName, ReadFileOps, FileAccess::Read, FileCreation::OpenExisting);
 }
 
 StreamPtr createWriteFileStream(std::string_view fileName) {
-    return openFileStream(fileName, WriteFileOps, OpenFlags::GenericWrite, OpenFlags::CreateAlways);
+    return openFileStream(fileName, WriteFileOps, FileAccess::Write, FileCreation::CreateAlways);
 }
 
 StreamPtr openReadWriteFileStream(std::string_view fileName) {
     // One call that creates or keeps: checking first and then creating could empty a file
     // made in between.
-    return openFileStream(fileName, FileOps, OpenFlags::GenericRead | OpenFlags::GenericWrite,
-                          OpenFlags::OpenAlways);
+    return openFileStream(fileName, FileOps, FileAccess::ReadWrite, FileCreation::OpenAlways);
 }
 
-int shortWriteCause(Stream& file) {
-    Platform& system = platform();
+SystemError shortWriteCause(Stream& file) {
+    if (!isOpen(file)) return file.error.failed() ? file.error : deviceFailure();
     const std::byte probe{};
-    if (!isOpen(file) || system.writeFile(file.handle, &probe, 1) >= 0) return EIO;
-    const int error = system.lastError();
-    return error != 0 ? error : EIO;
+    const SystemResult<std::int64_t> put = platform().writeFile(file.handle, &probe, 1);
+    if (!put) return put.error;
+    return file.error.failed() ? file.error : deviceFailure();
 }
 
-bool closeFileStream(StreamPtr& stream) {
-    if (!stream) return false;
-    const bool closed = closeFileHandle(stream->handle);
+SystemResult<> closeFileStream(StreamPtr& stream) {
+    if (!stream) return failedWith(deviceFailure());
+    SystemResult<> closed = failedWith(stream->error.failed() ? stream->error : deviceFailure());
+    if (isOpen(*stream)) closed = platform().closeFile(stream->handle);
     stream->handle = InvalidFileHandle;
     release(stream);
     return closed;

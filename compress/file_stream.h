@@ -16,23 +16,26 @@
 
 namespace ferry {
 
-// An existing file, for reading; write gives 0, setSize does nothing.
+// An existing file, for reading; write gives 0, setSize does nothing. A stream whose file
+// could not be opened tells why through streamError.
 StreamPtr openReadFileStream(std::string_view fileName);
 // A new or emptied file, for writing; read gives 0. After every write the file ends at
 // the last byte written.
 StreamPtr createWriteFileStream(std::string_view fileName);
 // The file for reading and writing, created empty when missing; an existing file is
-// never emptied. Writes leave the bytes after them in place.
+// never emptied. Writes leave the bytes after them in place. The third file kind, for
+// callers that change a file in place; a synchronization never does (it replaces files
+// whole, so that a read-only file is no reason to stop).
 StreamPtr openReadWriteFileStream(std::string_view fileName);
 
-// For a file whose last write came up short without a failure code: writes once more to
-// learn the system's reason (ENOSPC on a full medium), which may add a byte to a file
-// that is to be discarded anyway. EIO when the system tells none.
-int shortWriteCause(Stream& file);
+// For a file whose last write came up short without a failure: writes once more to learn
+// the system's reason (a full medium, say), which may add a byte to a file that is to be
+// discarded anyway. A device failure when the system tells none.
+SystemError shortWriteCause(Stream& file);
 
-// Closes the file now and releases the stream. False when the file was not open or the
+// Closes the file now and releases the stream. Fails when the file was not open or the
 // system reported a failure on closing (some file systems report late write errors
 // only then).
-bool closeFileStream(StreamPtr& stream);
+SystemResult<> closeFileStream(StreamPtr& stream);
 
 }  // namespace ferry

@@ -61,6 +61,10 @@ std::uint32_t setPosition(Stream& stream, std::uint32_t offset) {
     return seek(stream, static_cast<std::int32_t>(offset), SeekOrigin::fromBeginning);
 }
 
+SystemError streamError(const Stream& stream) {
+    return stream.error;
+}
+
 FileHandle getHandle(const Stream& stream) {
     return stream.handle;
 }

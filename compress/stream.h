@@ -57,12 +57,17 @@ FileHandle getHandle(const Stream& stream);
 // length and bytes.
 void reserve(Stream& stream, std::uint32_t bytes);
 
+// The system's error of the last failed call on a file stream; none for other kinds and
+// for a file stream that has not failed.
+SystemError streamError(const Stream& stream);
+
 // How a zero-terminated string ended.
 enum class ZStringEnd { Terminator, EndOfData, Failure };
 // Appends to `text` the bytes up to a zero byte (which is consumed), the end of the data or
 // a failed read. One read call per byte, so nothing past the zero byte is taken.
 ZStringEnd readZStringInto(Stream& stream, std::string& text);
-// The same, for callers that need not know how it ended.
+// The same, for callers that need not know how it ended. The archive's readers use the
+// form above, which tells a damaged payload from a finished one.
 std::string readZString(Stream& stream);
 // The text and one zero byte in one write; the result of that write.
 std::uint32_t writeZString(Stream& stream, std::string_view text);
@@ -99,8 +104,10 @@ struct Stream {
     StreamOps ops;
     // Memory stream: its buffer, grown with realloc; null while it holds none.
     std::unique_ptr<std::byte, FreeDeleter> memory;
-    // File streams: the open file, or InvalidFileHandle when opening failed.
+    // File streams: the open file, or InvalidFileHandle when opening failed, and the
+    // system's error of the last call that failed.
     FileHandle handle = InvalidFileHandle;
+    SystemError error;
     // Memory stream: bytes allocated, bytes of data, next byte read or written.
     std::size_t capacity = 0;
     std::uint32_t size = 0;

@@ -139,17 +139,18 @@ bool fileTimeToDateTime(FileTime fileTime, DateTime& value) {
     value = 0;
     if (fileTime.ticks >= 0x8000000000000000ULL) return false;
     const UnixTime unix = toUnixTime(fileTime);
-    std::tm local{};
-    if (!platform().toLocalCalendar(unix.seconds, local)) return false;
+    const SystemResult<std::tm> local = platform().toLocalCalendar(unix.seconds);
+    if (!local) return false;
     return systemTimeToDateTime(
-        fromCalendar(local, static_cast<int>(unix.ticks / FileTicksPerMillisecond)), value);
+        fromCalendar(local.value, static_cast<int>(unix.ticks / FileTicksPerMillisecond)), value);
 }
 
 bool dateTimeToFileTime(DateTime value, FileTime& fileTime) {
     SystemTime time;
     if (!dateTimeToSystemTime(value, time) || time.year < 1601) return false;
-    std::int64_t seconds = 0;
-    if (!platform().fromLocalCalendar(toCalendar(time), seconds)) return false;
+    const SystemResult<std::int64_t> utc = platform().fromLocalCalendar(toCalendar(time));
+    if (!utc) return false;
+    const std::int64_t seconds = utc.value;
     // A local time just after 1601 can lie before it in UTC, where file times do not reach.
     if (seconds < -UnixEpochFileTicks / FileTicksPerSecond) return false;
     fileTime = fromUnixTime(seconds, time.milliseconds * FileTicksPerMillisecond);

@@ -14,36 +14,27 @@ bool folderExists(std::string_view name) {
     return info.exists && info.isFolder;
 }
 
-bool forceFolders(std::string_view path) {
-    if (path.empty()) return false;
+SystemResult<> forceFolders(std::string_view path) {
+    if (path.empty()) return failedWith(platform().pathInfo({}).error);
     const std::string folder = withoutTrailingSeparator(path);
-    if (folder.empty() || folderExists(folder)) return true;
+    if (folder.empty() || folderExists(folder)) return succeeded();
     const std::string parent = folderOf(folder);
-    if (!parent.empty() && parent != folder && !forceFolders(parent)) return false;
-    // Someone else making the folder meanwhile is no failure: it is there.
-    return platform().makeFolder(folder) || folderExists(folder);
-}
-
-FileHandle openFileHandle(std::string_view name, std::uint32_t flags) {
-    const bool read = (flags & OpenFlags::GenericRead) != 0;
-    const bool write = (flags & OpenFlags::GenericWrite) != 0;
-    const FileAccess access = read && write ? FileAccess::ReadWrite
-                              : write       ? FileAccess::Write
-                                            : FileAccess::Read;
-    FileCreation creation{};
-    switch (flags & 0xFF00u) {
-        case OpenFlags::CreateNew: creation = FileCreation::CreateNew; break;
-        case OpenFlags::CreateAlways: creation = FileCreation::CreateAlways; break;
-        case OpenFlags::OpenExisting: creation = FileCreation::OpenExisting; break;
-        case OpenFlags::OpenAlways: creation = FileCreation::OpenAlways; break;
-        case OpenFlags::TruncateExisting: creation = FileCreation::TruncateExisting; break;
-        default: return InvalidFileHandle;
+    if (!parent.empty() && parent != folder) {
+        if (const SystemResult<> made = forceFolders(parent); !made) return made;
     }
-    return platform().openFile(std::string(name), access, creation);
+    const SystemResult<> made = platform().makeFolder(folder);
+    // Someone else making the folder meanwhile is no failure: it is there.
+    return made || folderExists(folder) ? succeeded() : made;
 }
 
-bool closeFileHandle(FileHandle handle) {
-    return handle != InvalidFileHandle && platform().closeFile(handle);
+SystemResult<> setFileTime(const std::string& path, FileTime time) {
+    Platform& system = platform();
+    const SystemResult<FileHandle> opened =
+        system.openFile(path, FileAccess::ReadWrite, FileCreation::OpenExisting);
+    if (!opened) return failedWith(opened.error);
+    const SystemResult<> set = system.setLastWriteTime(opened.value, time);
+    const SystemResult<> closed = system.closeFile(opened.value);
+    return set ? closed : set;
 }
 
 std::int32_t compareFileTimes(FileTime a, FileTime b) {

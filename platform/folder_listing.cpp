@@ -58,12 +58,14 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
     FolderListing listing;
     if (path.empty()) return listing;
     listing.path_ = withTrailingSeparator(path);
-    const auto reader = platform().openFolder(listing.path_);
-    if (!reader) {
-        const int error = platform().lastError();
-        if (!isNotFoundError(error)) listing.failure_ = {listing.path_, error};
+    const SystemResult<std::unique_ptr<FolderReader>> opened = platform().openFolder(listing.path_);
+    if (!opened) {
+        if (errorKind(opened.error) != ErrorKind::NotFound) {
+            listing.failure_ = {listing.path_, opened.error};
+        }
         return listing;
     }
+    FolderReader* reader = opened.value.get();
     listing.identity_ = reader->identity();
     FolderEntry entry;
     while (reader->next(entry)) {
@@ -71,7 +73,7 @@ FolderListing scanFolder(std::string_view path, const std::vector<std::string>& 
             listing.entries_.push_back({entry.name, entry.kind == EntryKind::Folder});
         }
     }
-    if (reader->error() != 0) listing.failure_ = {listing.path_, reader->error()};
+    if (reader->error().failed()) listing.failure_ = {listing.path_, reader->error()};
     return listing;
 }
 

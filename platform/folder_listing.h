@@ -18,10 +18,10 @@ inline constexpr std::uint32_t FileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t FileAttributeNormal = 0x80;
 
 // Why a listing may lack entries: the folder (ending in "/") that could not be read
-// whole, and the error code. Error 0: the listing is complete.
+// whole, and the system's error. No error: the listing is complete.
 struct ListingFailure {
     std::string path;
-    int error = 0;
+    SystemError error;
 };
 
 class FolderListing {
@@ -34,7 +34,7 @@ class FolderListing {
     const std::string& path() const { return path_; }
     // Which folder was read; meaningful when the folder could be opened.
     FolderIdentity identity() const { return identity_; }
-    // Error 0 when every entry was read. A folder that does not exist is no failure: it
+    // No error when every entry was read. A folder that does not exist is no failure: it
     // holds nothing.
     const ListingFailure& failure() const { return failure_; }
 

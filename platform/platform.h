@@ -5,8 +5,8 @@
 // system can be added with a new implementation, and tests can put one in front of the
 // real one that fails chosen calls ("medium full", "file locked") even when run as root.
 //
-// Every call reports failure by its result and leaves the system's error code behind,
-// readable with lastError().
+// Every call that can fail gives the system's error with its result (SystemResult, or an
+// `error` member); there is no error state left behind between calls.
 
 #include <cstdint>
 #include <ctime>
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/file_time.h"
+#include "platform/system_error.h"
 
 namespace ferry {
 
@@ -53,9 +54,9 @@ class FolderReader {
     virtual FolderIdentity identity() const = 0;
     // Fills `entry` with the next entry; false at the end or on an error.
     virtual bool next(FolderEntry& entry) = 0;
-    // Why next() gave false: 0 after a clean end, else the error code. An entry that
-    // vanished or a link that leads nowhere is no error: it comes as EntryKind::Other.
-    virtual int error() const = 0;
+    // Why next() gave false: none after a clean end. An entry that vanished or a link
+    // that leads nowhere is no error: it comes as EntryKind::Other.
+    virtual SystemError error() const = 0;
 };
 
 // A file locked for this process alone. The lock goes with the handle's closeFile, or
@@ -63,57 +64,73 @@ class FolderReader {
 struct FileLock {
     FileHandle handle = InvalidFileHandle;  // InvalidFileHandle when not locked
     bool heldElsewhere = false;             // another process holds the lock
+    SystemError error;                      // why it is not locked
 };
+
+inline FileLock failedLock(SystemError error, bool heldElsewhere = false) {
+    return FileLock{InvalidFileHandle, heldElsewhere, error};
+}
 
 struct PathInfo {
     bool exists = false;
     bool isFolder = false;
     FileTime lastWrite;
+    SystemError error;  // why it does not exist
 };
+
+inline PathInfo missingPath(SystemError error) {
+    PathInfo info;
+    info.error = error;
+    return info;
+}
 
 class Platform {
   public:
     virtual ~Platform() = default;
 
     // Files. Only regular files open, and the open never waits (not for a pipe's other
-    // end either): a folder fails with EISDIR, a pipe, device or socket with EOPNOTSUPP.
-    virtual FileHandle openFile(const std::string& path, FileAccess access,
-                                FileCreation creation) = 0;
-    virtual bool closeFile(FileHandle handle) = 0;
-    // Bytes transferred, or -1 on failure. A short count is not a failure.
-    virtual std::int64_t readFile(FileHandle handle, void* target, std::size_t count) = 0;
-    virtual std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) = 0;
+    // end either): a folder fails with the system's "is a directory", a pipe, device or
+    // socket as not supported. The handle is InvalidFileHandle on failure.
+    virtual SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                              FileCreation creation) = 0;
+    virtual SystemResult<> closeFile(FileHandle handle) = 0;
+    // Bytes transferred (-1 on failure). A short count is not a failure.
+    virtual SystemResult<std::int64_t> readFile(FileHandle handle, void* target,
+                                                std::size_t count) = 0;
+    virtual SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                                 std::size_t count) = 0;
     // `whence` is 0 from the beginning, 1 from the current position, 2 from the end. The
-    // new position, or -1.
-    virtual std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) = 0;
-    virtual std::int64_t fileSize(FileHandle handle) = 0;
-    virtual bool truncateFile(FileHandle handle, std::int64_t size) = 0;
-    virtual bool lastWriteTime(FileHandle handle, FileTime& time) = 0;
-    virtual bool setLastWriteTime(FileHandle handle, FileTime time) = 0;
+    // new position (-1 on failure).
+    virtual SystemResult<std::int64_t> seekFile(FileHandle handle, std::int64_t offset,
+                                                int whence) = 0;
+    virtual SystemResult<std::int64_t> fileSize(FileHandle handle) = 0;
+    virtual SystemResult<> truncateFile(FileHandle handle, std::int64_t size) = 0;
+    virtual SystemResult<FileTime> lastWriteTime(FileHandle handle) = 0;
+    virtual SystemResult<> setLastWriteTime(FileHandle handle, FileTime time) = 0;
     // Brings the file's bytes to the device before it returns.
-    virtual bool flushFile(FileHandle handle) = 0;
+    virtual SystemResult<> flushFile(FileHandle handle) = 0;
     // Starts bringing the bytes written so far to the device and returns without waiting,
-    // so that a later flushFile waits less. False when the system cannot; nothing is lost.
-    virtual bool startFlushing(FileHandle handle) = 0;
+    // so that a later flushFile waits less. Fails when the system cannot; nothing is lost.
+    virtual SystemResult<> startFlushing(FileHandle handle) = 0;
 
     // Names. pathInfo follows links.
     virtual PathInfo pathInfo(const std::string& path) = 0;
-    virtual bool makeFolder(const std::string& path) = 0;
-    virtual bool removeFile(const std::string& path) = 0;
+    virtual SystemResult<> makeFolder(const std::string& path) = 0;
+    virtual SystemResult<> removeFile(const std::string& path) = 0;
     // Fails when `to` exists.
-    virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
+    virtual SystemResult<> renameNoReplace(const std::string& from, const std::string& to) = 0;
     // Replaces `to` when it exists; within one folder `to` names the old or the new file
     // at every moment, never neither.
-    virtual bool renameReplace(const std::string& from, const std::string& to) = 0;
+    virtual SystemResult<> renameReplace(const std::string& from, const std::string& to) = 0;
     // Brings the folder's entries (new names, renames, removals) to the device.
-    virtual bool flushFolder(const std::string& path) = 0;
+    virtual SystemResult<> flushFolder(const std::string& path) = 0;
     // Gives `to` the permission bits of `from` (links followed).
-    virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
+    virtual SystemResult<> copyPermissions(const std::string& from, const std::string& to) = 0;
     // Lets only this user reach the folder `path`: nobody else may list it or open what
     // lies in it.
-    virtual bool keepFolderPrivate(const std::string& path) = 0;
+    virtual SystemResult<> keepFolderPrivate(const std::string& path) = 0;
     // Null when the folder cannot be opened.
-    virtual std::unique_ptr<FolderReader> openFolder(const std::string& path) = 0;
+    virtual SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) = 0;
 
     // Opens `path` (OpenExisting or OpenAlways) and takes an exclusive advisory lock on it
     // without waiting. The handle is not passed on to programs this process starts.
@@ -122,15 +139,9 @@ class Platform {
     // Clock and time zone.
     virtual FileTime currentTime() = 0;
     // UTC seconds since 1970 to the local calendar, and back (tm_isdst decided by the zone).
-    virtual bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) = 0;
-    virtual bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) = 0;
-
-    // The error code the last failed call left (errno values on POSIX).
-    virtual int lastError() = 0;
+    virtual SystemResult<std::tm> toLocalCalendar(std::int64_t unixSeconds) = 0;
+    virtual SystemResult<std::int64_t> fromLocalCalendar(const std::tm& local) = 0;
 };
-
-// True when the error code says that the name does not exist (ENOENT on POSIX).
-bool isNotFoundError(int error);
 
 // The platform in use: the real one unless a test has put another in front.
 Platform& platform();

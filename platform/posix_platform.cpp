@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix_rename.h"
@@ -17,13 +18,14 @@ namespace ferry {
 
 namespace {
 
-thread_local int savedError = 0;
+// The failure errno tells of, with the call's failure value.
+template <typename T = Nothing>
+SystemResult<T> failed(T value = T{}) {
+    return {std::move(value), SystemError{errno != 0 ? errno : EIO}};
+}
 
-// Keeps errno for lastError() and passes the failed result on.
-template <typename T>
-T failed(T result) {
-    savedError = errno;
-    return result;
+SystemResult<> doneOrFailed(bool done) {
+    return done ? succeeded() : failed();
 }
 
 FileTime toFileTime(const timespec& ts) {
@@ -48,7 +50,7 @@ class PosixFolderReader final : public FolderReader {
     FolderIdentity identity() const override { return identity_; }
 
     bool next(FolderEntry& entry) override {
-        if (error_ != 0) return false;
+        if (error_.failed()) return false;
         errno = 0;
         const dirent* found = readdir(dir_);
         if (found == nullptr) return errno == 0 ? false : failedWith(errno);
@@ -56,11 +58,11 @@ class PosixFolderReader final : public FolderReader {
         return kindOf(*found, entry.kind) || failedWith(errno);
     }
 
-    int error() const override { return error_; }
+    SystemError error() const override { return error_; }
 
   private:
     bool failedWith(int error) {
-        error_ = savedError = error;
+        error_ = SystemError{error};
         return false;
     }
 
@@ -87,12 +89,12 @@ class PosixFolderReader final : public FolderReader {
 
     DIR* dir_;
     FolderIdentity identity_;
-    int error_ = 0;
+    SystemError error_;
 };
 
 // Keeps `fd` when it is a regular file, ready for blocking reads and writes; closes it
 // otherwise.
-FileHandle keepRegularFile(int fd) {
+SystemResult<FileHandle> keepRegularFile(int fd) {
     struct stat st {};
     int error = 0;
     if (fstat(fd, &st) != 0) {
@@ -105,7 +107,7 @@ FileHandle keepRegularFile(int fd) {
         const int flags = fcntl(fd, F_GETFL);
         if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
     }
-    if (error == 0) return fd;
+    if (error == 0) return {fd, {}};
     ::close(fd);
     errno = error;
     return failed(InvalidFileHandle);
@@ -113,7 +115,7 @@ FileHandle keepRegularFile(int fd) {
 
 // Opens with `flags` (O_NONBLOCK among them, so a pipe's open does not wait) and keeps
 // the handle only for a regular file.
-FileHandle openRegularFile(const std::string& path, int flags) {
+SystemResult<FileHandle> openRegularFile(const std::string& path, int flags) {
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd >= 0) return keepRegularFile(fd);
     // Only special files give ENXIO: a pipe nobody reads, a socket, a missing device.
@@ -123,8 +125,8 @@ FileHandle openRegularFile(const std::string& path, int flags) {
 
 class PosixPlatform final : public Platform {
   public:
-    FileHandle openFile(const std::string& path, FileAccess access,
-                        FileCreation creation) override {
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override {
         // Without O_NONBLOCK the open of a pipe waits for its other end, forever.
         int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
         switch (access) {
@@ -142,148 +144,147 @@ class PosixPlatform final : public Platform {
         return openRegularFile(path, flags);
     }
 
-    bool closeFile(FileHandle handle) override {
-        return ::close(handle) == 0 ? true : failed(false);
+    SystemResult<> closeFile(FileHandle handle) override {
+        return doneOrFailed(::close(handle) == 0);
     }
 
-    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override {
+    SystemResult<std::int64_t> readFile(FileHandle handle, void* target,
+                                        std::size_t count) override {
         auto* bytes = static_cast<char*>(target);
         std::size_t done = 0;
         while (done < count) {
             const ssize_t got = ::read(handle, bytes + done, count - done);
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0)
-                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
-            if (got == 0) break;
+            if (got < 0 && done == 0) return failed<std::int64_t>(-1);
+            if (got <= 0) break;
             done += static_cast<std::size_t>(got);
         }
-        return static_cast<std::int64_t>(done);
+        return {static_cast<std::int64_t>(done), {}};
     }
 
-    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override {
+    SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                         std::size_t count) override {
         const auto* bytes = static_cast<const char*>(source);
         std::size_t done = 0;
         while (done < count) {
             const ssize_t put = ::write(handle, bytes + done, count - done);
             if (put < 0 && errno == EINTR) continue;
-            if (put <= 0)
-                return done > 0 ? static_cast<std::int64_t>(done) : failed<std::int64_t>(-1);
+            if (put <= 0 && done == 0) return failed<std::int64_t>(-1);
+            if (put <= 0) break;
             done += static_cast<std::size_t>(put);
         }
-        return static_cast<std::int64_t>(done);
+        return {static_cast<std::int64_t>(done), {}};
     }
 
-    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override {
+    SystemResult<std::int64_t> seekFile(FileHandle handle, std::int64_t offset,
+                                        int whence) override {
         static constexpr int whences[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-        if (whence < 0 || whence > 2) {
-            errno = EINVAL;
-            return failed<std::int64_t>(-1);
-        }
+        if (whence < 0 || whence > 2) return {-1, SystemError{EINVAL}};
         const off_t result = ::lseek(handle, static_cast<off_t>(offset), whences[whence]);
-        return result < 0 ? failed<std::int64_t>(-1) : static_cast<std::int64_t>(result);
+        if (result < 0) return failed<std::int64_t>(-1);
+        return {static_cast<std::int64_t>(result), {}};
     }
 
-    std::int64_t fileSize(FileHandle handle) override {
+    SystemResult<std::int64_t> fileSize(FileHandle handle) override {
         struct stat st {};
         if (fstat(handle, &st) != 0) return failed<std::int64_t>(-1);
-        return static_cast<std::int64_t>(st.st_size);
+        return {static_cast<std::int64_t>(st.st_size), {}};
     }
 
-    bool truncateFile(FileHandle handle, std::int64_t size) override {
-        return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? true : failed(false);
+    SystemResult<> truncateFile(FileHandle handle, std::int64_t size) override {
+        return doneOrFailed(::ftruncate(handle, static_cast<off_t>(size)) == 0);
     }
 
-    bool lastWriteTime(FileHandle handle, FileTime& time) override {
+    SystemResult<FileTime> lastWriteTime(FileHandle handle) override {
         struct stat st {};
-        if (fstat(handle, &st) != 0) return failed(false);
-        time = toFileTime(st.st_mtim);
-        return true;
+        if (fstat(handle, &st) != 0) return failed<FileTime>();
+        return {toFileTime(st.st_mtim), {}};
     }
 
-    bool setLastWriteTime(FileHandle handle, FileTime time) override {
+    SystemResult<> setLastWriteTime(FileHandle handle, FileTime time) override {
         timespec times[2]{};
         times[0].tv_nsec = UTIME_OMIT;
         times[1] = toTimespec(time);
-        return ::futimens(handle, times) == 0 ? true : failed(false);
+        return doneOrFailed(::futimens(handle, times) == 0);
     }
 
-    bool flushFile(FileHandle handle) override {
-        return ::fsync(handle) == 0 ? true : failed(false);
+    SystemResult<> flushFile(FileHandle handle) override {
+        return doneOrFailed(::fsync(handle) == 0);
     }
 
-    bool startFlushing(FileHandle handle) override {
-        return ::sync_file_range(handle, 0, 0, SYNC_FILE_RANGE_WRITE) == 0 ? true : failed(false);
+    SystemResult<> startFlushing(FileHandle handle) override {
+        return doneOrFailed(::sync_file_range(handle, 0, 0, SYNC_FILE_RANGE_WRITE) == 0);
     }
 
     PathInfo pathInfo(const std::string& path) override {
         struct stat st {};
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return failed(PathInfo{});
-        return PathInfo{true, S_ISDIR(st.st_mode), toFileTime(st.st_mtim)};
+        if (path.empty()) return missingPath(SystemError{ENOENT});
+        if (::stat(path.c_str(), &st) != 0) return missingPath(failed().error);
+        return PathInfo{true, S_ISDIR(st.st_mode), toFileTime(st.st_mtim), {}};
     }
 
-    bool makeFolder(const std::string& path) override {
-        return ::mkdir(path.c_str(), 0777) == 0 ? true : failed(false);
+    SystemResult<> makeFolder(const std::string& path) override {
+        return doneOrFailed(::mkdir(path.c_str(), 0777) == 0);
     }
 
-    bool removeFile(const std::string& path) override {
-        return ::unlink(path.c_str()) == 0 ? true : failed(false);
+    SystemResult<> removeFile(const std::string& path) override {
+        return doneOrFailed(::unlink(path.c_str()) == 0);
     }
 
-    bool renameNoReplace(const std::string& from, const std::string& to) override {
+    SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override {
         RenameCalls system;
-        return renameWithoutReplacing(from, to, system) ? true : failed(false);
+        return doneOrFailed(renameWithoutReplacing(from, to, system));
     }
 
-    bool renameReplace(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 ? true : failed(false);
+    SystemResult<> renameReplace(const std::string& from, const std::string& to) override {
+        return doneOrFailed(::rename(from.c_str(), to.c_str()) == 0);
     }
 
-    bool flushFolder(const std::string& path) override {
+    SystemResult<> flushFolder(const std::string& path) override {
         const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return failed(false);
-        const bool flushed = ::fsync(fd) == 0;
-        if (!flushed) savedError = errno;
+        if (fd < 0) return failed();
+        const SystemResult<> flushed = doneOrFailed(::fsync(fd) == 0);
         ::close(fd);
         return flushed;
     }
 
-    bool copyPermissions(const std::string& from, const std::string& to) override {
+    SystemResult<> copyPermissions(const std::string& from, const std::string& to) override {
         struct stat st {};
-        if (::stat(from.c_str(), &st) != 0) return failed(false);
-        return ::chmod(to.c_str(), st.st_mode & 07777) == 0 ? true : failed(false);
+        if (::stat(from.c_str(), &st) != 0) return failed();
+        return doneOrFailed(::chmod(to.c_str(), st.st_mode & 07777) == 0);
     }
 
-    bool keepFolderPrivate(const std::string& path) override {
-        return ::chmod(path.c_str(), 0700) == 0 ? true : failed(false);
+    SystemResult<> keepFolderPrivate(const std::string& path) override {
+        return doneOrFailed(::chmod(path.c_str(), 0700) == 0);
     }
 
-    std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
+    SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override {
         DIR* dir = ::opendir(path.c_str());
-        if (dir == nullptr) return failed(nullptr);
+        if (dir == nullptr) return failed<std::unique_ptr<FolderReader>>();
         struct stat st {};
         if (fstat(dirfd(dir), &st) != 0) {
-            savedError = errno;
+            auto result = failed<std::unique_ptr<FolderReader>>();
             closedir(dir);
-            return nullptr;
+            return result;
         }
-        return std::make_unique<PosixFolderReader>(
-            dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
-                                static_cast<std::uint64_t>(st.st_ino)});
+        return {std::make_unique<PosixFolderReader>(
+                    dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                        static_cast<std::uint64_t>(st.st_ino)}),
+                {}};
     }
 
     FileLock lockFile(const std::string& path, FileCreation creation) override {
         // Read-only is enough for flock; a pipe or device under the name is refused.
         int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
         if (creation == FileCreation::OpenAlways) flags |= O_CREAT;
-        const FileHandle fd = openRegularFile(path, flags);
-        if (fd == InvalidFileHandle) return FileLock{};
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const SystemResult<FileHandle> opened = openRegularFile(path, flags);
+        if (!opened) return failedLock(opened.error);
+        if (::flock(opened.value, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
-            ::close(fd);
-            savedError = error;
-            return FileLock{InvalidFileHandle, error == EWOULDBLOCK};
+            ::close(opened.value);
+            return failedLock(SystemError{error}, error == EWOULDBLOCK);
         }
-        return FileLock{fd, false};
+        return FileLock{opened.value, false, {}};
     }
 
     FileTime currentTime() override {
@@ -292,31 +293,26 @@ class PosixPlatform final : public Platform {
         return toFileTime(ts);
     }
 
-    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
+    SystemResult<std::tm> toLocalCalendar(std::int64_t unixSeconds) override {
         const auto seconds = static_cast<time_t>(unixSeconds);
-        return localtime_r(&seconds, &local) != nullptr ? true : failed(false);
+        std::tm local{};
+        if (localtime_r(&seconds, &local) == nullptr) return failed<std::tm>();
+        return {local, {}};
     }
 
-    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override {
+    SystemResult<std::int64_t> fromLocalCalendar(const std::tm& local) override {
         std::tm copy = local;
         copy.tm_isdst = -1;
         errno = 0;
         const time_t seconds = mktime(&copy);
-        if (seconds == static_cast<time_t>(-1) && errno != 0) return failed(false);
-        unixSeconds = static_cast<std::int64_t>(seconds);
-        return true;
+        if (seconds == static_cast<time_t>(-1) && errno != 0) return failed<std::int64_t>();
+        return {static_cast<std::int64_t>(seconds), {}};
     }
-
-    int lastError() override { return savedError; }
 };
 
 Platform* current = nullptr;
 
 }  // namespace
-
-bool isNotFoundError(int error) {
-    return error == ENOENT;
-}
 
 Platform& systemPlatform() {
     static PosixPlatform real;

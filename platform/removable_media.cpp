@@ -16,13 +16,15 @@ constexpr std::size_t LongestSystemFile = 4 * 1024 * 1024;
 
 std::string readSystemFile(const std::string& path) {
     Platform& system = platform();
-    const FileHandle handle = system.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
-    if (handle == InvalidFileHandle) return {};
+    const SystemResult<FileHandle> opened =
+        system.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
+    if (!opened) return {};
+    const FileHandle handle = opened.value;
     std::string content;
     char buffer[4096];
     std::int64_t got = 0;
     while (content.size() < LongestSystemFile &&
-           (got = system.readFile(handle, buffer, sizeof buffer)) > 0) {
+           (got = system.readFile(handle, buffer, sizeof buffer).value) > 0) {
         content.append(buffer, static_cast<std::size_t>(got));
     }
     system.closeFile(handle);

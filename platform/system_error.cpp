@@ -1,6 +1,6 @@
 #include "platform/system_error.h"
 
-#include <climits>
+#include <cerrno>
 #include <cstring>
 
 namespace ferry {
@@ -27,10 +27,39 @@ bool systemKnows(int code) {
 
 }  // namespace
 
-std::string systemErrorText(std::uint32_t code) {
-    if (code > static_cast<std::uint32_t>(INT_MAX)) return "";
-    const int number = static_cast<int>(code);
-    if (!systemKnows(number)) return "";
+ErrorKind errorKind(SystemError error) {
+    switch (error.code) {
+        case 0: return ErrorKind::None;
+        case ENOENT: return ErrorKind::NotFound;
+        case EEXIST: return ErrorKind::Exists;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return ErrorKind::LackOfRoom;
+        case EIO:
+        case ENODEV:
+        case ENXIO: return ErrorKind::DeviceGone;
+        case EINVAL:
+        case ENOTSUP:
+        case ENOSYS: return ErrorKind::NotSupported;
+        default: return ErrorKind::Other;
+    }
+}
+
+SystemError deviceFailure() {
+    return SystemError{EIO};
+}
+
+SystemError outOfMemory() {
+    return SystemError{ENOMEM};
+}
+
+SystemError fileTooLarge() {
+    return SystemError{EFBIG};
+}
+
+std::string systemErrorText(SystemError error) {
+    const int number = error.code;
+    if (number <= 0 || !systemKnows(number)) return "";
     char buffer[256] = {};
     const char* message = messageFrom(strerror_r(number, buffer, sizeof buffer), buffer);
     std::string text = message == nullptr ? "" : message;

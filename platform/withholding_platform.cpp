@@ -9,6 +9,21 @@ namespace ferry {
 
 namespace {
 
+template <typename T = Nothing>
+SystemResult<T> fail(int error, T value = T{}) {
+    return {std::move(value), SystemError{error}};
+}
+
+template <typename T = Nothing>
+SystemResult<T> fail(SystemError error, T value = T{}) {
+    return {std::move(value), error};
+}
+
+template <typename T>
+SystemResult<T> done(T value) {
+    return {std::move(value), {}};
+}
+
 // Far above any descriptor number the system hands out, so both kinds can never meet.
 constexpr FileHandle FirstWithheldHandle = 0x40000000;
 
@@ -39,7 +54,7 @@ class WithheldFolderReader final : public FolderReader {
     }
 
     FolderIdentity identity() const override { return identity_; }
-    int error() const override { return error_; }
+    SystemError error() const override { return error_; }
 
     bool next(FolderEntry& entry) override {
         while (disk_) {
@@ -47,7 +62,7 @@ class WithheldFolderReader final : public FolderReader {
                 error_ = disk_->error();
                 disk_.reset();
                 // A folder not read whole ends there: its listing fails anyway.
-                if (error_ != 0) return false;
+                if (error_.failed()) return false;
                 collectAdded();
                 break;
             }
@@ -80,7 +95,7 @@ class WithheldFolderReader final : public FolderReader {
     std::set<std::string> seen_;
     std::vector<FolderEntry> added_;
     std::size_t nextAdded_ = 0;
-    int error_ = 0;
+    SystemError error_;
 };
 
 }  // namespace
@@ -97,68 +112,71 @@ bool WithholdingPlatform::insideNewFolder(const std::string& key) const {
 
 WithholdingPlatform::Found WithholdingPlatform::look(const std::string& key) {
     if (const WithheldNode* node = tree_.find(key)) {
-        return Found{node->kind, node->file, node->kind == WithheldKind::Gone ? ENOENT : 0, {}};
+        return Found{node->kind, node->file,
+                     SystemError{node->kind == WithheldKind::Gone ? ENOENT : 0}, {}};
     }
-    if (insideNewFolder(key)) return Found{WithheldKind::Gone, nullptr, ENOENT, {}};
+    if (insideNewFolder(key)) return Found{WithheldKind::Gone, nullptr, SystemError{ENOENT}, {}};
     const PathInfo info = base_.pathInfo(key);
-    if (!info.exists) return Found{WithheldKind::Gone, nullptr, base_.lastError(), {}};
-    return Found{info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, 0,
+    if (!info.exists) return Found{WithheldKind::Gone, nullptr, info.error, {}};
+    return Found{info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, {},
                  info.lastWrite};
 }
 
-int WithholdingPlatform::folderProblem(const std::string& key) {
+SystemError WithholdingPlatform::folderProblem(const std::string& key) {
     const Found folder = look(key);
     switch (folder.kind) {
-        case WithheldKind::Folder: return 0;
-        case WithheldKind::File: return ENOTDIR;
+        case WithheldKind::Folder: return {};
+        case WithheldKind::File: return SystemError{ENOTDIR};
         case WithheldKind::Gone: break;
     }
-    return folder.error != 0 ? folder.error : ENOENT;
+    return folder.error.failed() ? folder.error : SystemError{ENOENT};
 }
 
 WithholdingPlatform::OpenFile* WithholdingPlatform::openFileOf(FileHandle handle) {
     const auto found = handles_.find(handle);
-    if (found == handles_.end()) return fail<OpenFile*>(EBADF, nullptr);
-    return &found->second;
+    return found == handles_.end() ? nullptr : &found->second;
 }
 
-bool WithholdingPlatform::copyIn(WithheldFile& file) {
-    if (file.copied) return true;
-    const DiskHandle disk(
-        base_, base_.openFile(file.diskPath, FileAccess::Read, FileCreation::OpenExisting));
-    if (disk.get() == InvalidFileHandle) return fail(base_.lastError(), false);
-    const std::int64_t size = base_.fileSize(disk.get());
-    if (size < 0) return fail(base_.lastError(), false);
-    std::vector<char> bytes(static_cast<std::size_t>(size));
+SystemResult<> WithholdingPlatform::copyIn(WithheldFile& file) {
+    if (file.copied) return succeeded();
+    const SystemResult<FileHandle> opened =
+        base_.openFile(file.diskPath, FileAccess::Read, FileCreation::OpenExisting);
+    if (!opened) return fail(opened.error);
+    const DiskHandle disk(base_, opened.value);
+    const SystemResult<std::int64_t> size = base_.fileSize(disk.get());
+    if (!size) return fail(size.error);
+    std::vector<char> bytes(static_cast<std::size_t>(size.value));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const std::int64_t got =
+        const SystemResult<std::int64_t> got =
             base_.readFile(disk.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0) return fail(base_.lastError(), false);
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+        if (!got) return fail(got.error);
+        if (got.value == 0) break;
+        done += static_cast<std::size_t>(got.value);
     }
     bytes.resize(done);
     file.bytes = std::move(bytes);
     file.copied = true;
-    return true;
+    return succeeded();
 }
 
-FileHandle WithholdingPlatform::diskReader(OpenFile& open) {
+SystemResult<FileHandle> WithholdingPlatform::diskReader(OpenFile& open) {
     if (open.disk.get() == InvalidFileHandle) {
-        open.disk = DiskHandle(base_, base_.openFile(open.file->diskPath, FileAccess::Read,
-                                                     FileCreation::OpenExisting));
-        if (open.disk.get() == InvalidFileHandle) error_ = base_.lastError();
+        const SystemResult<FileHandle> opened =
+            base_.openFile(open.file->diskPath, FileAccess::Read, FileCreation::OpenExisting);
+        if (!opened) return opened;
+        open.disk = DiskHandle(base_, opened.value);
     }
-    return open.disk.get();
+    return done(open.disk.get());
 }
 
 void WithholdingPlatform::changed(WithheldFile& file) {
     file.time = base_.currentTime();
 }
 
-FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess access,
-                                         FileCreation creation) {
+SystemResult<FileHandle> WithholdingPlatform::openFile(const std::string& path,
+                                                       FileAccess access,
+                                                       FileCreation creation) {
     const std::string key = WithheldTree::keyOf(path);
     OpenFile open;
     open.canRead = access != FileAccess::Write;
@@ -169,13 +187,15 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
     } else if (!insideNewFolder(key)) {
         // First touch: the disk says whether the file exists and may be opened this way,
         // through a descriptor that neither creates nor empties it.
-        DiskHandle disk(base_, base_.openFile(key, access, FileCreation::OpenExisting));
-        if (disk.get() != InvalidFileHandle) {
+        const SystemResult<FileHandle> opened =
+            base_.openFile(key, access, FileCreation::OpenExisting);
+        if (opened) {
+            DiskHandle disk(base_, opened.value);
             open.file = fileOnDisk(key);
             tree_.setFile(key, open.file);
             if (open.canRead) open.disk = std::move(disk);
-        } else if (!isNotFoundError(base_.lastError())) {
-            return fail(base_.lastError(), InvalidFileHandle);
+        } else if (errorKind(opened.error) != ErrorKind::NotFound) {
+            return opened;
         }
     }
 
@@ -189,7 +209,8 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
     } else {
         if (creation == FileCreation::OpenExisting || creation == FileCreation::TruncateExisting)
             return fail(ENOENT, InvalidFileHandle);
-        if (const int problem = folderProblem(WithheldTree::parentOf(key)))
+        if (const SystemError problem = folderProblem(WithheldTree::parentOf(key));
+            problem.failed())
             return fail(problem, InvalidFileHandle);
         open.file = std::make_shared<WithheldFile>();
         open.file->copied = true;
@@ -198,18 +219,18 @@ FileHandle WithholdingPlatform::openFile(const std::string& path, FileAccess acc
     }
     const FileHandle handle = nextHandle_++;
     handles_.emplace(handle, std::move(open));
-    return handle;
+    return done(handle);
 }
 
-bool WithholdingPlatform::closeFile(FileHandle handle) {
+SystemResult<> WithholdingPlatform::closeFile(FileHandle handle) {
     // A handle this platform did not give (a lock's, or one opened before it came into
     // use) belongs to the one beneath.
-    if (handles_.erase(handle) == 0)
-        return base_.closeFile(handle) ? true : fail(base_.lastError(), false);
-    return true;
+    if (handles_.erase(handle) == 0) return base_.closeFile(handle);
+    return succeeded();
 }
 
-std::int64_t WithholdingPlatform::readFile(FileHandle handle, void* target, std::size_t count) {
+SystemResult<std::int64_t> WithholdingPlatform::readFile(FileHandle handle, void* target,
+                                                         std::size_t count) {
     OpenFile* open = openFileOf(handle);
     if (open == nullptr || !open->canRead) return fail<std::int64_t>(EBADF, -1);
     const WithheldFile& file = *open->file;
@@ -220,106 +241,104 @@ std::int64_t WithholdingPlatform::readFile(FileHandle handle, void* target, std:
         if (got > 0)
             std::memcpy(target, file.bytes.data() + open->position, static_cast<std::size_t>(got));
         open->position += got;
-        return got;
+        return done(got);
     }
-    const FileHandle disk = diskReader(*open);
-    if (disk == InvalidFileHandle) return -1;
-    if (base_.seekFile(disk, open->position, 0) < 0)
-        return fail<std::int64_t>(base_.lastError(), -1);
-    const std::int64_t got = base_.readFile(disk, target, count);
-    if (got < 0) return fail<std::int64_t>(base_.lastError(), -1);
-    open->position += got;
+    const SystemResult<FileHandle> disk = diskReader(*open);
+    if (!disk) return fail<std::int64_t>(disk.error, -1);
+    const SystemResult<std::int64_t> sought = base_.seekFile(disk.value, open->position, 0);
+    if (!sought) return sought;
+    const SystemResult<std::int64_t> got = base_.readFile(disk.value, target, count);
+    if (got) open->position += got.value;
     return got;
 }
 
-std::int64_t WithholdingPlatform::writeFile(FileHandle handle, const void* source,
-                                            std::size_t count) {
+SystemResult<std::int64_t> WithholdingPlatform::writeFile(FileHandle handle, const void* source,
+                                                          std::size_t count) {
     OpenFile* open = openFileOf(handle);
     if (open == nullptr || !open->canWrite) return fail<std::int64_t>(EBADF, -1);
     WithheldFile& file = *open->file;
-    if (!copyIn(file)) return -1;
+    if (const SystemResult<> copied = copyIn(file); !copied)
+        return fail<std::int64_t>(copied.error, -1);
     const auto end = static_cast<std::size_t>(open->position) + count;
     if (end > file.bytes.size()) file.bytes.resize(end);
     if (count > 0) std::memcpy(file.bytes.data() + open->position, source, count);
     open->position = static_cast<std::int64_t>(end);
     changed(file);
-    return static_cast<std::int64_t>(count);
+    return done(static_cast<std::int64_t>(count));
 }
 
-std::int64_t WithholdingPlatform::seekFile(FileHandle handle, std::int64_t offset, int whence) {
+SystemResult<std::int64_t> WithholdingPlatform::seekFile(FileHandle handle, std::int64_t offset,
+                                                         int whence) {
     OpenFile* open = openFileOf(handle);
-    if (open == nullptr) return -1;
+    if (open == nullptr) return fail<std::int64_t>(EBADF, -1);
     std::int64_t from = 0;
     if (whence == 1) {
         from = open->position;
     } else if (whence == 2) {
-        from = fileSize(handle);
-        if (from < 0) return -1;
+        const SystemResult<std::int64_t> size = fileSize(handle);
+        if (!size) return size;
+        from = size.value;
     } else if (whence != 0) {
         return fail<std::int64_t>(EINVAL, -1);
     }
     if (from + offset < 0) return fail<std::int64_t>(EINVAL, -1);
     open->position = from + offset;
-    return open->position;
+    return done(open->position);
 }
 
-std::int64_t WithholdingPlatform::fileSize(FileHandle handle) {
+SystemResult<std::int64_t> WithholdingPlatform::fileSize(FileHandle handle) {
     OpenFile* open = openFileOf(handle);
-    if (open == nullptr) return -1;
-    if (open->file->copied) return static_cast<std::int64_t>(open->file->bytes.size());
-    const FileHandle disk = diskReader(*open);
-    if (disk == InvalidFileHandle) return -1;
-    const std::int64_t size = base_.fileSize(disk);
-    return size < 0 ? fail<std::int64_t>(base_.lastError(), -1) : size;
+    if (open == nullptr) return fail<std::int64_t>(EBADF, -1);
+    if (open->file->copied) return done(static_cast<std::int64_t>(open->file->bytes.size()));
+    const SystemResult<FileHandle> disk = diskReader(*open);
+    if (!disk) return fail<std::int64_t>(disk.error, -1);
+    return base_.fileSize(disk.value);
 }
 
-bool WithholdingPlatform::truncateFile(FileHandle handle, std::int64_t size) {
+SystemResult<> WithholdingPlatform::truncateFile(FileHandle handle, std::int64_t size) {
     OpenFile* open = openFileOf(handle);
-    if (open == nullptr) return false;
-    if (!open->canWrite || size < 0) return fail(EINVAL, false);
+    if (open == nullptr) return fail(EBADF);
+    if (!open->canWrite || size < 0) return fail(EINVAL);
     WithheldFile& file = *open->file;
     if (size == 0) {
         file.copied = true;  // nothing of the disk's bytes is kept
-    } else if (!copyIn(file)) {
-        return false;
+    } else if (const SystemResult<> copied = copyIn(file); !copied) {
+        return copied;
     }
     file.bytes.resize(static_cast<std::size_t>(size));
     changed(file);
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::lastWriteTime(FileHandle handle, FileTime& time) {
+SystemResult<FileTime> WithholdingPlatform::lastWriteTime(FileHandle handle) {
     OpenFile* open = openFileOf(handle);
-    if (open == nullptr) return false;
-    if (open->file->time) {
-        time = *open->file->time;
-        return true;
-    }
-    const FileHandle disk = diskReader(*open);
-    if (disk == InvalidFileHandle) return false;
-    return base_.lastWriteTime(disk, time) ? true : fail(base_.lastError(), false);
+    if (open == nullptr) return fail<FileTime>(EBADF);
+    if (open->file->time) return done(*open->file->time);
+    const SystemResult<FileHandle> disk = diskReader(*open);
+    if (!disk) return fail<FileTime>(disk.error);
+    return base_.lastWriteTime(disk.value);
 }
 
-bool WithholdingPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
+SystemResult<> WithholdingPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
     OpenFile* open = openFileOf(handle);
-    if (open == nullptr) return false;
+    if (open == nullptr) return fail(EBADF);
     open->file->time = time;
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::flushFile(FileHandle handle) {
-    return openFileOf(handle) != nullptr;
+SystemResult<> WithholdingPlatform::flushFile(FileHandle handle) {
+    return openFileOf(handle) != nullptr ? succeeded() : fail(EBADF);
 }
 
-bool WithholdingPlatform::startFlushing(FileHandle handle) {
-    return openFileOf(handle) != nullptr;
+SystemResult<> WithholdingPlatform::startFlushing(FileHandle handle) {
+    return flushFile(handle);
 }
 
 PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
-    if (path.empty()) return fail(ENOENT, PathInfo{});
+    if (path.empty()) return missingPath(SystemError{ENOENT});
     const Found found = look(WithheldTree::keyOf(path));
-    if (found.kind == WithheldKind::Gone) return fail(found.error, PathInfo{});
-    PathInfo info{true, found.kind == WithheldKind::Folder, found.diskTime};
+    if (found.kind == WithheldKind::Gone) return missingPath(found.error);
+    PathInfo info{true, found.kind == WithheldKind::Folder, found.diskTime, {}};
     if (found.file && found.file->time) {
         info.lastWrite = *found.file->time;
     } else if (found.file && !found.file->diskPath.empty()) {
@@ -328,112 +347,114 @@ PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     return info;
 }
 
-bool WithholdingPlatform::makeFolder(const std::string& path) {
+SystemResult<> WithholdingPlatform::makeFolder(const std::string& path) {
     const std::string key = WithheldTree::keyOf(path);
-    if (look(key).kind != WithheldKind::Gone) return fail(EEXIST, false);
-    if (const int problem = folderProblem(WithheldTree::parentOf(key))) return fail(problem, false);
+    if (look(key).kind != WithheldKind::Gone) return fail(EEXIST);
+    if (const SystemError problem = folderProblem(WithheldTree::parentOf(key)); problem.failed())
+        return fail(problem);
     tree_.setFolder(key);
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::removeFile(const std::string& path) {
+SystemResult<> WithholdingPlatform::removeFile(const std::string& path) {
     const std::string key = WithheldTree::keyOf(path);
     const Found found = look(key);
-    if (found.kind == WithheldKind::Gone) return fail(found.error, false);
-    if (found.kind == WithheldKind::Folder) return fail(EISDIR, false);
+    if (found.kind == WithheldKind::Gone) return fail(found.error);
+    if (found.kind == WithheldKind::Folder) return fail(EISDIR);
     tree_.setGone(key);
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
+SystemResult<> WithholdingPlatform::moveFile(const std::string& from, const std::string& to,
+                                             bool replace) {
     const std::string fromKey = WithheldTree::keyOf(from);
     const std::string toKey = WithheldTree::keyOf(to);
     const Found source = look(fromKey);
-    if (source.kind == WithheldKind::Gone) return fail(source.error, false);
+    if (source.kind == WithheldKind::Gone) return fail(source.error);
     // Folders are never renamed by a synchronization; moving a whole subtree in memory
     // is left out.
-    if (source.kind == WithheldKind::Folder) return fail(ENOTSUP, false);
+    if (source.kind == WithheldKind::Folder) return fail(ENOTSUP);
     const Found target = look(toKey);
     if (target.kind != WithheldKind::Gone) {
-        if (!replace) return fail(EEXIST, false);
-        if (target.kind == WithheldKind::Folder) return fail(EISDIR, false);
-        if (fromKey == toKey) return true;
-    } else if (const int problem = folderProblem(WithheldTree::parentOf(toKey))) {
-        return fail(problem, false);
+        if (!replace) return fail(EEXIST);
+        if (target.kind == WithheldKind::Folder) return fail(EISDIR);
+        if (fromKey == toKey) return succeeded();
+    } else if (const SystemError problem = folderProblem(WithheldTree::parentOf(toKey));
+               problem.failed()) {
+        return fail(problem);
     }
     std::shared_ptr<WithheldFile> file = source.file;
     if (!file) file = fileOnDisk(fromKey);
     tree_.setFile(toKey, std::move(file));
     tree_.setGone(fromKey);
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::renameNoReplace(const std::string& from, const std::string& to) {
+SystemResult<> WithholdingPlatform::renameNoReplace(const std::string& from,
+                                                    const std::string& to) {
     return moveFile(from, to, false);
 }
 
-bool WithholdingPlatform::renameReplace(const std::string& from, const std::string& to) {
+SystemResult<> WithholdingPlatform::renameReplace(const std::string& from,
+                                                  const std::string& to) {
     return moveFile(from, to, true);
 }
 
-bool WithholdingPlatform::flushFolder(const std::string& path) {
-    const int problem = folderProblem(WithheldTree::keyOf(path));
-    return problem == 0 ? true : fail(problem, false);
+SystemResult<> WithholdingPlatform::flushFolder(const std::string& path) {
+    return failedWith(folderProblem(WithheldTree::keyOf(path)));
 }
 
 // Permission bits are not kept in memory: a file made here has the bits the real run
 // would give it, or copy to it, as far as any later call can tell.
-bool WithholdingPlatform::copyPermissions(const std::string& from, const std::string& to) {
+SystemResult<> WithholdingPlatform::copyPermissions(const std::string& from,
+                                                    const std::string& to) {
     for (const std::string* path : {&from, &to}) {
         const Found found = look(WithheldTree::keyOf(*path));
-        if (found.kind == WithheldKind::Gone) return fail(found.error, false);
+        if (found.kind == WithheldKind::Gone) return fail(found.error);
     }
-    return true;
+    return succeeded();
 }
 
-bool WithholdingPlatform::keepFolderPrivate(const std::string& path) {
-    const int problem = folderProblem(WithheldTree::keyOf(path));
-    return problem == 0 ? true : fail(problem, false);
+SystemResult<> WithholdingPlatform::keepFolderPrivate(const std::string& path) {
+    return failedWith(folderProblem(WithheldTree::keyOf(path)));
 }
 
-std::unique_ptr<FolderReader> WithholdingPlatform::openFolder(const std::string& path) {
+SystemResult<std::unique_ptr<FolderReader>> WithholdingPlatform::openFolder(
+    const std::string& path) {
+    using Reader = std::unique_ptr<FolderReader>;
     const std::string key = WithheldTree::keyOf(path);
     if (const WithheldNode* node = tree_.find(key)) {
         switch (node->kind) {
-            case WithheldKind::Gone: return fail(ENOENT, nullptr);
-            case WithheldKind::File: return fail(ENOTDIR, nullptr);
+            case WithheldKind::Gone: return fail<Reader>(ENOENT);
+            case WithheldKind::File: return fail<Reader>(ENOTDIR);
             case WithheldKind::Folder: break;
         }
-        return std::make_unique<WithheldFolderReader>(nullptr, node->identity, tree_, key);
+        return done<Reader>(
+            std::make_unique<WithheldFolderReader>(nullptr, node->identity, tree_, key));
     }
-    std::unique_ptr<FolderReader> disk = base_.openFolder(key);
-    if (!disk) return fail(base_.lastError(), nullptr);
-    const FolderIdentity identity = disk->identity();
-    return std::make_unique<WithheldFolderReader>(std::move(disk), identity, tree_, key);
+    SystemResult<Reader> disk = base_.openFolder(key);
+    if (!disk) return disk;
+    const FolderIdentity identity = disk.value->identity();
+    return done<Reader>(
+        std::make_unique<WithheldFolderReader>(std::move(disk.value), identity, tree_, key));
 }
 
 FileLock WithholdingPlatform::lockFile(const std::string& path, FileCreation /*creation*/) {
     // A lock changes nothing on disk, but making its file would: only a file already there
     // is locked. The handle is the platform beneath's, and closeFile passes it there.
-    const FileLock lock = base_.lockFile(path, FileCreation::OpenExisting);
-    if (lock.handle == InvalidFileHandle) error_ = base_.lastError();
-    return lock;
+    return base_.lockFile(path, FileCreation::OpenExisting);
 }
 
 FileTime WithholdingPlatform::currentTime() {
     return base_.currentTime();
 }
 
-bool WithholdingPlatform::toLocalCalendar(std::int64_t unixSeconds, std::tm& local) {
-    return base_.toLocalCalendar(unixSeconds, local) ? true : fail(base_.lastError(), false);
+SystemResult<std::tm> WithholdingPlatform::toLocalCalendar(std::int64_t unixSeconds) {
+    return base_.toLocalCalendar(unixSeconds);
 }
 
-bool WithholdingPlatform::fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) {
-    return base_.fromLocalCalendar(local, unixSeconds) ? true : fail(base_.lastError(), false);
-}
-
-int WithholdingPlatform::lastError() {
-    return error_;
+SystemResult<std::int64_t> WithholdingPlatform::fromLocalCalendar(const std::tm& local) {
+    return base_.fromLocalCalendar(local);
 }
 
 }  // namespace ferry

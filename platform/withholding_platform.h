@@ -30,31 +30,34 @@ class WithholdingPlatform final : public Platform {
     WithholdingPlatform(const WithholdingPlatform&) = delete;
     WithholdingPlatform& operator=(const WithholdingPlatform&) = delete;
 
-    FileHandle openFile(const std::string& path, FileAccess access, FileCreation creation) override;
-    bool closeFile(FileHandle handle) override;
-    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override;
-    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override;
-    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override;
-    std::int64_t fileSize(FileHandle handle) override;
-    bool truncateFile(FileHandle handle, std::int64_t size) override;
-    bool lastWriteTime(FileHandle handle, FileTime& time) override;
-    bool setLastWriteTime(FileHandle handle, FileTime time) override;
-    bool flushFile(FileHandle handle) override;
-    bool startFlushing(FileHandle handle) override;
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override;
+    SystemResult<> closeFile(FileHandle handle) override;
+    SystemResult<std::int64_t> readFile(FileHandle handle, void* target,
+                                        std::size_t count) override;
+    SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                         std::size_t count) override;
+    SystemResult<std::int64_t> seekFile(FileHandle handle, std::int64_t offset,
+                                        int whence) override;
+    SystemResult<std::int64_t> fileSize(FileHandle handle) override;
+    SystemResult<> truncateFile(FileHandle handle, std::int64_t size) override;
+    SystemResult<FileTime> lastWriteTime(FileHandle handle) override;
+    SystemResult<> setLastWriteTime(FileHandle handle, FileTime time) override;
+    SystemResult<> flushFile(FileHandle handle) override;
+    SystemResult<> startFlushing(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
-    bool makeFolder(const std::string& path) override;
-    bool removeFile(const std::string& path) override;
-    bool renameNoReplace(const std::string& from, const std::string& to) override;
-    bool renameReplace(const std::string& from, const std::string& to) override;
-    bool flushFolder(const std::string& path) override;
-    bool copyPermissions(const std::string& from, const std::string& to) override;
-    bool keepFolderPrivate(const std::string& path) override;
-    std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
+    SystemResult<> makeFolder(const std::string& path) override;
+    SystemResult<> removeFile(const std::string& path) override;
+    SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override;
+    SystemResult<> renameReplace(const std::string& from, const std::string& to) override;
+    SystemResult<> flushFolder(const std::string& path) override;
+    SystemResult<> copyPermissions(const std::string& from, const std::string& to) override;
+    SystemResult<> keepFolderPrivate(const std::string& path) override;
+    SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;
-    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;
-    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override;
-    int lastError() override;
+    SystemResult<std::tm> toLocalCalendar(std::int64_t unixSeconds) override;
+    SystemResult<std::int64_t> fromLocalCalendar(const std::tm& local) override;
 
   private:
     // A descriptor of the platform beneath, closed when this goes.
@@ -91,34 +94,28 @@ class WithholdingPlatform final : public Platform {
     struct Found {
         WithheldKind kind = WithheldKind::Gone;
         std::shared_ptr<WithheldFile> file;  // set when the tree knows the file
-        int error = 0;                       // why it is gone
+        SystemError error;                   // why it is gone
         FileTime diskTime;                   // for a path only the disk knows
     };
 
     Found look(const std::string& key);
     // True when the folder holding `key` was made in memory: the disk has nothing there.
     bool insideNewFolder(const std::string& key) const;
-    // 0 when `key` is an existing folder, else the error code making a name in it gives.
-    int folderProblem(const std::string& key);
-    bool moveFile(const std::string& from, const std::string& to, bool replace);
+    // None when `key` is an existing folder, else the error making a name in it gives.
+    SystemError folderProblem(const std::string& key);
+    SystemResult<> moveFile(const std::string& from, const std::string& to, bool replace);
+    // Null for a handle this platform did not give.
     OpenFile* openFileOf(FileHandle handle);
     // Fills the file's bytes from the disk unless they are there already.
-    bool copyIn(WithheldFile& file);
+    SystemResult<> copyIn(WithheldFile& file);
     // The handle's own descriptor on the disk file, opened for reading when first needed.
-    FileHandle diskReader(OpenFile& open);
+    SystemResult<FileHandle> diskReader(OpenFile& open);
     void changed(WithheldFile& file);
-
-    template <typename T>
-    T fail(int error, T result) {
-        error_ = error;
-        return result;
-    }
 
     Platform& base_;
     WithheldTree tree_;
     std::map<FileHandle, OpenFile> handles_;
     FileHandle nextHandle_;
-    int error_ = 0;
 };
 
 }  // namespace ferry

@@ -21,7 +21,8 @@ std::string intToHex(std::uint32_t value, std::int32_t digits);
 std::string trimBlanks(std::string_view text);
 
 // The text from the 1-based `position` on; positions below 1 count as 1, past the end
-// give "".
+// give "". One of the text helpers the program's texts are built with, though none of
+// today's needs it.
 std::string tailFrom(std::string_view text, std::int32_t position);
 
 // Returns the text before the first byte that is any of `separators` and leaves what

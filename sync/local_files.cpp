@@ -2,10 +2,8 @@
 
 #include "platform/folder_listing.h"
 #include "support/paths.h"
-#include "platform/system_error.h"
 #include "archive/media_archive.h"
 #include "sync/project_file_set.h"
-#include "sync/sync_messages.h"
 
 namespace ferry {
 
@@ -15,23 +13,27 @@ LocalFiles::LocalFiles(const ProjectInputs& inputs, const RecordNames& names)
         archiveFolder_ = inputs.mediumRoot + std::string(MediaFolderName);
 }
 
-std::string LocalFiles::list() {
+Outcome LocalFiles::list() {
     StringList gathered = newStringList();
     const ListingFailure failure =
         gatherProjectFiles(gathered, inputs_.localDir, inputs_.mask, inputs_.includeSubfolders);
-    if (failure.error != 0)
-        return listingFailedMessage(failure.path,
-                                    systemErrorText(static_cast<std::uint32_t>(failure.error)));
+    if (failure.error.failed()) return systemFailure(failure.path, failure.error);
     for (std::int32_t i = 0; i < gathered.count(); ++i) {
         const std::string& path = gathered.item(i);
         // An archive must not swallow itself.
         if (inArchiveFolder(path)) continue;
-        if (!names_.recordNameOf(path)) return uncarriableNameMessage(path);
+        if (!names_.recordNameOf(path)) return ferry::failure(Fault::Uncarriable, path);
         const std::int32_t index = files_.addWithData(path, 0);
-        const auto [twin, added] = byFoldedPath_.emplace(foldedName(path), index);
-        if (!added) return caseTwinsMessage(files_.item(twin->second), path);
+        if (!byFoldedPath_.emplace(foldedName(path), index).second)
+            return ferry::failure(Fault::Uncarriable, path);
     }
-    return {};
+    return done();
+}
+
+std::string LocalFiles::caseTwinOf(std::string_view path) const {
+    const auto found = byFoldedPath_.find(foldedName(path));
+    if (found == byFoldedPath_.end() || files_.item(found->second) == path) return {};
+    return files_.item(found->second);
 }
 
 std::int32_t LocalFiles::find(std::string_view localPath) const {

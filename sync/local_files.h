@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "archive/outcome.h"
 #include "support/string_list.h"
 #include "archive/record_names.h"
 #include "sync/synchronize_project.h"
@@ -18,10 +19,12 @@ class LocalFiles {
   public:
     LocalFiles(const ProjectInputs& inputs, const RecordNames& names);
 
-    // Lists the files under the local directory. "" when the list is complete; otherwise
-    // the message that stops the project: a folder that could not be read, two files
-    // whose names differ only in letter case, or a name the records cannot carry.
-    std::string list();
+    // Lists the files under the local directory. Fails for a folder that could not be read
+    // whole (a system failure) and for a file the records cannot carry: a name they cannot
+    // hold, or one that differs from another only in letter case (caseTwinOf tells).
+    Outcome list();
+    // The listed file whose name differs from `path`'s only in letter case; "" for none.
+    std::string caseTwinOf(std::string_view path) const;
 
     std::int32_t count() const { return files_.count(); }
     const std::string& path(std::int32_t index) const { return files_.item(index); }

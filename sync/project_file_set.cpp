@@ -15,7 +15,7 @@ ListingFailure gatherInto(StringList& list, std::string_view folder, std::string
                           bool includeSubfolders, std::vector<FolderIdentity>& walkPath) {
     const FolderListing scan =
         listFolder(folder, maskList, FileAttributeNormal | FileAttributeDirectory);
-    if (scan.failure().error != 0) return scan.failure();
+    if (scan.failure().error.failed()) return scan.failure();
     // A link back to a folder above us would otherwise be walked forever.
     if (std::find(walkPath.begin(), walkPath.end(), scan.identity()) != walkPath.end()) return {};
     walkPath.push_back(scan.identity());
@@ -27,7 +27,7 @@ ListingFailure gatherInto(StringList& list, std::string_view folder, std::string
             list.add(entryPath);
         } else if (includeSubfolders) {
             ListingFailure failure = gatherInto(list, entryPath, maskList, true, walkPath);
-            if (failure.error != 0) return failure;
+            if (failure.error.failed()) return failure;
         }
     }
     walkPath.pop_back();

@@ -21,7 +21,10 @@ namespace ferry {
                                                 std::string_view maskList, bool includeSubfolders);
 
 // True when any ";"-piece of the mask list (trimmed, "^" and empty pieces taken as plain
-// masks) matches the file name. False for every name under an empty list.
+// masks) matches the file name. False for every name under an empty list. Whether a
+// record belongs to its project is decided as the listing decides (maskListAccepts), so
+// that a record and its file never disagree; this older reading is kept for callers that
+// ask about one name without exclusions.
 bool matchesMaskList(std::string_view fileName, std::string_view maskList);
 
 }  // namespace ferry

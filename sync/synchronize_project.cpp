@@ -1,6 +1,5 @@
 #include "sync/synchronize_project.h"
 
-#include <cerrno>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -28,8 +27,8 @@ namespace {
 // The record sequence is read and written with 32-bit positions.
 constexpr std::uint64_t LargestPayload = StreamFailure - 1;
 
-std::string errorText(int error) {
-    return systemErrorText(static_cast<std::uint32_t>(error));
+std::string errorText(const Outcome& outcome) {
+    return systemErrorText(outcome.error);
 }
 
 enum class DiskTarget { Replace, Create };
@@ -41,9 +40,6 @@ ProjectInputs withLocalDirEnding(ProjectInputs inputs) {
     return inputs;
 }
 
-// How a step of the synchronization ended: go on, or end the project so.
-using Step = std::optional<ProjectEnd>;
-constexpr Step GoOn = std::nullopt;
 
 class ProjectSync {
   public:
@@ -64,21 +60,21 @@ class ProjectSync {
     ProjectResult run();
 
   private:
-    Step prepare();
-    Step loadOldArchive();
-    Step openPayloads();
-    Step phaseOne();
-    Step handleRecord(const RecordHead& head);
-    Step handleListedFile(const RecordHead& head, const std::string& diskPath);
-    Step handleMissingFile(const RecordHead& head, const std::string& localPath);
-    Step sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
-    Step takeMediumVersion(const RecordHead& head, const std::string& diskPath);
-    Step keepRecord(const RecordHead& head);
-    Step skipRecord(const RecordHead& head);
-    Step putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target);
-    Step phaseTwo();
-    Step addNewFile(const std::string& path);
-    Step finishPayload();
+    Outcome prepare();
+    Outcome loadOldArchive();
+    Outcome openPayloads();
+    Outcome phaseOne();
+    Outcome handleRecord(const RecordHead& head);
+    Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
+    Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
+    Outcome sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
+    Outcome takeMediumVersion(const RecordHead& head, const std::string& diskPath);
+    Outcome keepRecord(const RecordHead& head);
+    Outcome skipRecord(const RecordHead& head);
+    Outcome putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target);
+    Outcome phaseTwo();
+    Outcome addNewFile(const std::string& path);
+    Outcome finishPayload();
     bool rewritesArchive() const;
     ProjectResult endWithoutChanges();
     ProjectResult endWithNewArchive();
@@ -86,13 +82,14 @@ class ProjectSync {
     std::optional<ConflictAnswer> answerConflict(const std::string& diskPath);
     void note(FileDecision decision, const std::string& localPath, const std::string& recordName,
               ConflictAnswer answer = ConflictAnswer::None);
-    Step passOn(const RecordHead& head, Stream& content);
-    Step add(const RecordHead& head, Stream& content);
-    Step fits(const RecordHead& head);
-    Step sent(Transfer transfer);
-    Step stop(const std::string& message);
-    Step stopForDisk(Transfer transfer, int error, const std::string& path);
-    Step payloadFailed();
+    Outcome passOn(const RecordHead& head, Stream& content);
+    Outcome add(const RecordHead& head, Stream& content);
+    Outcome fits(const RecordHead& head);
+    Outcome sent(const Outcome& outcome);
+    Outcome stop(const std::string& message);
+    Outcome refuse(const std::string& message);
+    Outcome stopForRead(const Outcome& outcome);
+    Outcome payloadFailed();
 
     const ProjectInputs in_;
     DateTime& lastSync_;
@@ -114,16 +111,17 @@ class ProjectSync {
     std::uint64_t payloadBytes_ = 0;
     std::int32_t changes_ = 0;
     ConflictAnswer rememberedAnswer_ = ConflictAnswer::None;
+    bool refused_ = false;  // the project ends before anything changed; the run goes on
 };
 
 ProjectResult ProjectSync::run() {
-    for (Step (ProjectSync::*step)() :
+    for (Outcome (ProjectSync::*step)() :
          {&ProjectSync::prepare, &ProjectSync::loadOldArchive, &ProjectSync::openPayloads,
           &ProjectSync::phaseOne, &ProjectSync::phaseTwo, &ProjectSync::finishPayload}) {
-        if (const Step end = (this->*step)()) {
+        if (const Outcome outcome = (this->*step)(); !outcome.done()) {
             // The archive read at the start still carries the project.
-            const bool found = old_.result != ArchiveLoad::Missing;
-            return {*end, found ? in_.existingArchivePath : std::string()};
+            const ProjectEnd end = refused_ ? ProjectEnd::Refused : ProjectEnd::Stopped;
+            return {end, old_.found ? in_.existingArchivePath : std::string()};
         }
     }
     return rewritesArchive() ? endWithNewArchive() : endWithoutChanges();
@@ -136,83 +134,75 @@ bool ProjectSync::rewritesArchive() const {
     return changes_ >= 1 || renamed;
 }
 
-Step ProjectSync::prepare() {
+Outcome ProjectSync::prepare() {
     // Without a medium every archive path would name a "Ferry/" in the current folder.
-    if (in_.mediumRoot.empty()) {
-        prompt_.showMessage(noMediumMessage(in_.projectPath));
-        return ProjectEnd::Refused;
-    }
+    if (in_.mediumRoot.empty()) return refuse(noMediumMessage(in_.projectPath));
     // A project path from another system (C:\Work\Proj\) names no folder here.
-    if (in_.localDir.empty() || in_.localDir.front() != '/') {
-        prompt_.showMessage(workDirNeededMessage(in_.projectPath));
-        return ProjectEnd::Refused;
-    }
+    if (in_.localDir.empty() || in_.localDir.front() != '/')
+        return refuse(workDirNeededMessage(in_.projectPath));
     removeStrayTemporaryArchive(archivePath_);
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::loadOldArchive() {
+Outcome ProjectSync::loadOldArchive() {
+    // A damaged or hostile archive is refused before anything changes.
     old_ = loadArchive(in_.existingArchivePath, progress_);
-    switch (old_.result) {
-        case ArchiveLoad::Missing: return GoOn;
-        case ArchiveLoad::Stopped: return ProjectEnd::Stopped;
-        case ArchiveLoad::Unreadable:
-            return stop(cannotReadFileMessage(in_.existingArchivePath, errorText(old_.error)));
-        case ArchiveLoad::NoProject:
-            prompt_.showMessage(unsafeArchiveMessage(in_.existingArchivePath));
-            return ProjectEnd::Refused;
-        case ArchiveLoad::Loaded: break;
-    }
+    if (old_.outcome.fault == Fault::Damaged) return refuse(unsafeArchiveMessage(old_.outcome.path));
+    if (!old_.outcome.done()) return stopForRead(old_.outcome);
+    if (!old_.found) return done();
     hasOldArchive_ = true;
     fileTimeToDateTime(old_.time, mediaSync_);
-    const PayloadSurvey survey =
+    PayloadSurvey survey =
         surveyArchivePayload(in_.existingArchivePath, *old_.payload, names_, progress_);
-    switch (survey.check) {
-        case PayloadCheck::Sound: break;
-        case PayloadCheck::Stopped: return ProjectEnd::Stopped;
-        case PayloadCheck::NoMemory:
-            return stop(cannotReadFileMessage(in_.existingArchivePath, errorText(ENOMEM)));
-        case PayloadCheck::Unsafe:
-            prompt_.showMessage(unsafeArchiveMessage(in_.existingArchivePath));
-            return ProjectEnd::Refused;
+    if (survey.outcome.fault == Fault::Damaged)
+        return refuse(unsafeArchiveMessage(in_.existingArchivePath));
+    if (!survey.outcome.done()) {
+        survey.outcome.path = in_.existingArchivePath;
+        return stopForRead(survey.outcome);
     }
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
     oldBlocks_ = std::move(survey.blocks);
     oldRecords_ = std::move(survey.records);
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::openPayloads() {
-    const std::string problem = files_.list();
-    if (!problem.empty()) return stop(problem);
+Outcome ProjectSync::openPayloads() {
+    const Outcome listed = files_.list();
+    if (listed.fault == Fault::System)
+        return stop(listingFailedMessage(listed.path, errorText(listed)));
+    if (listed.failed()) {
+        const std::string twin = files_.caseTwinOf(listed.path);
+        if (!twin.empty()) return stop(caseTwinsMessage(twin, listed.path));
+        return stop(uncarriableNameMessage(listed.path));
+    }
     reader_ = newOldPayloadReader(*old_.payload, oldBlocks_);
     if (!newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression))
         return payloadFailed();
-    return GoOn;
+    return done();
 }
 
 // The records as the check read them; a record's content is decoded only when it is
 // needed.
-Step ProjectSync::phaseOne() {
+Outcome ProjectSync::phaseOne() {
     std::uint64_t contentAt = 0;
     for (const RecordHead& head : oldRecords_) {
         contentAt += recordHeadSize(head);
         if (contentAt >= StreamFailure ||
             setPosition(*reader_, static_cast<std::uint32_t>(contentAt)) != contentAt)
             return stop(unsafeArchiveMessage(in_.existingArchivePath));
-        if (const Step end = handleRecord(head)) return end;
+        if (const Outcome outcome = handleRecord(head); !outcome.done()) return outcome;
         contentAt += head.size;
     }
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::handleRecord(const RecordHead& head) {
+Outcome ProjectSync::handleRecord(const RecordHead& head) {
     const std::string localPath = *names_.localPathOf(head.name);
     const std::int32_t index = files_.find(localPath);
     const std::string& diskPath = index < 0 ? localPath : files_.path(index);
-    if (!progress_.startFile(diskPath)) return ProjectEnd::Stopped;
+    if (!progress_.startFile(diskPath)) return stopped();
     if (index < 0) return handleMissingFile(head, localPath);
     files_.mark(index);
     return handleListedFile(head, diskPath);
@@ -220,7 +210,7 @@ Step ProjectSync::handleRecord(const RecordHead& head) {
 
 // The file is opened only when its bytes are needed: most files only have their time
 // compared, and a read-only file is no reason to stop.
-Step ProjectSync::handleListedFile(const RecordHead& head, const std::string& diskPath) {
+Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string& diskPath) {
     // A listed file that went meanwhile is not found.
     const PathInfo disk = platform().pathInfo(diskPath);
     if (!disk.exists || disk.isFolder) return handleMissingFile(head, diskPath);
@@ -231,7 +221,7 @@ Step ProjectSync::handleListedFile(const RecordHead& head, const std::string& di
         diskNewer = false;
         const std::optional<ConflictAnswer> answer = answerConflict(diskPath);
         note(FileDecision::Question, diskPath, head.name, answer.value_or(ConflictAnswer::Cancel));
-        if (!answer) return ProjectEnd::Stopped;
+        if (!answer) return stopped();
         mediumNewer = *answer == ConflictAnswer::Yes || *answer == ConflictAnswer::YesToAll;
     } else {
         note(diskNewer     ? FileDecision::ReplaceOnMedium
@@ -261,110 +251,114 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
     return answer;
 }
 
-Step ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
+Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
                                   const std::string& diskPath) {
     StreamPtr disk = openReadFileStream(diskPath);
     if (getHandle(*disk) == InvalidFileHandle) return stop(cannotOpenFileMessage(diskPath));
-    if (const Step end = skipRecord(head)) return end;
-    DiskContent content = readDiskContent(*disk, progress_);
-    if (content.result != Transfer::Done)
-        return stopForDisk(content.result, content.error, diskPath);
-    const RecordHead replaced{head.name, diskTime, getSize(*content.bytes)};
+    if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
+    const Made<StreamPtr> content = readDiskContent(*disk, diskPath, progress_);
+    if (!content.outcome.done()) return stopForRead(content.outcome);
+    const RecordHead replaced{head.name, diskTime, getSize(*content.value)};
     progress_.expect(replaced.size);
-    if (const Step end = add(replaced, *content.bytes)) return end;
+    if (const Outcome added = add(replaced, *content.value); !added.done()) return added;
     ++counters_.replacedOnMedia;
     ++changes_;
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::takeMediumVersion(const RecordHead& head, const std::string& diskPath) {
-    if (const Step end = putOnDisk(head, diskPath, DiskTarget::Replace)) return end;
+Outcome ProjectSync::takeMediumVersion(const RecordHead& head, const std::string& diskPath) {
+    if (const Outcome put = putOnDisk(head, diskPath, DiskTarget::Replace); !put.done()) return put;
     ++counters_.replacedInProjects;
     ++changes_;
-    return GoOn;
+    return done();
 }
 
 // The disk gets the record's content, and the record goes on to the new payload as it was.
-Step ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target) {
-    StreamPtr content;
+Outcome ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target) {
     progress_.expect(2 * std::uint64_t{head.size});
-    const Transfer read = readRecordBytes(*reader_, head.size, content, progress_);
-    if (read != Transfer::Done) return stopForDisk(read, 0, in_.existingArchivePath);
-    const DiskWrite written =
+    Made<StreamPtr> content = readRecordBytes(*reader_, head.size, progress_);
+    if (!content.outcome.done()) {
+        content.outcome.path = in_.existingArchivePath;
+        return stopForRead(content.outcome);
+    }
+    const Outcome written =
         target == DiskTarget::Replace
-            ? replaceFileFromMedium(path, *content, head.size, head.time, progress_)
-            : createFileFromMedium(path, *content, head.size, head.time, progress_);
-    if (written.stopped) return ProjectEnd::Stopped;
-    if (!written.written) return stop(written.message);
-    setPosition(*content, 0);
-    return passOn(head, *content);
+            ? replaceFileFromMedium(path, *content.value, head.size, head.time, progress_)
+            : createFileFromMedium(path, *content.value, head.size, head.time, progress_);
+    if (written.stopped()) return written;
+    if (written.failed()) {
+        if (target == DiskTarget::Create && errorKind(written.error) == ErrorKind::Exists)
+            return stop(pathTakenMessage(path));
+        return stop(cannotWriteFileMessage(path, errorText(written)));
+    }
+    setPosition(*content.value, 0);
+    return passOn(head, *content.value);
 }
 
-Step ProjectSync::keepRecord(const RecordHead& head) {
+Outcome ProjectSync::keepRecord(const RecordHead& head) {
     return passOn(head, *reader_);
 }
 
 // Passes over a record's content that does not go on; its bytes count as handled.
-Step ProjectSync::skipRecord(const RecordHead& head) {
+Outcome ProjectSync::skipRecord(const RecordHead& head) {
     if (!skipRecordBytes(*reader_, head.size))
         return stop(unsafeArchiveMessage(in_.existingArchivePath));
     progress_.advance(head.size);
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::handleMissingFile(const RecordHead& head, const std::string& localPath) {
+Outcome ProjectSync::handleMissingFile(const RecordHead& head, const std::string& localPath) {
     if (!files_.wouldList(localPath)) {
         note(FileDecision::DropFromMedium, localPath, head.name);
-        if (const Step end = skipRecord(head)) return end;
+        if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
         newPayload_.leaveOut();
         ++counters_.removedFromMedia;
         ++changes_;
-        return GoOn;
+        return done();
     }
     note(FileDecision::CreateOnDisk, localPath, head.name);
-    if (const Step end = putOnDisk(head, localPath, DiskTarget::Create)) return end;
+    if (const Outcome put = putOnDisk(head, localPath, DiskTarget::Create); !put.done()) return put;
     ++counters_.addedToProjects;
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::phaseTwo() {
+Outcome ProjectSync::phaseTwo() {
     for (std::int32_t i = 0; i < files_.count(); ++i) {
         if (files_.marked(i)) continue;
-        if (const Step end = addNewFile(files_.path(i))) return end;
+        if (const Outcome added = addNewFile(files_.path(i)); !added.done()) return added;
     }
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::addNewFile(const std::string& path) {
-    Platform& system = platform();
-    if (!progress_.startFile(path)) return ProjectEnd::Stopped;
+Outcome ProjectSync::addNewFile(const std::string& path) {
+    if (!progress_.startFile(path)) return stopped();
     StreamPtr file = openReadFileStream(path);
-    FileTime time;
     if (getHandle(*file) == InvalidFileHandle) {
         // A listed file that went meanwhile has nothing to add.
-        if (system.lastError() == ENOENT) return GoOn;
+        if (errorKind(streamError(*file)) == ErrorKind::NotFound) return done();
         return stop(cannotOpenFileMessage(path));
     }
-    if (!system.lastWriteTime(getHandle(*file), time)) return stop(cannotOpenFileMessage(path));
+    const SystemResult<FileTime> time = platform().lastWriteTime(getHandle(*file));
+    if (!time) return stop(cannotOpenFileMessage(path));
     const std::string name = *names_.recordNameOf(path);
     note(FileDecision::AddToMedium, path, name);
-    DiskContent content = readDiskContent(*file, progress_);
-    if (content.result != Transfer::Done) return stopForDisk(content.result, content.error, path);
-    const RecordHead head{name, time, getSize(*content.bytes)};
+    const Made<StreamPtr> content = readDiskContent(*file, path, progress_);
+    if (!content.outcome.done()) return stopForRead(content.outcome);
+    const RecordHead head{name, time.value, getSize(*content.value)};
     progress_.expect(head.size);
-    if (const Step end = add(head, *content.bytes)) return end;
+    if (const Outcome added = add(head, *content.value); !added.done()) return added;
     ++counters_.addedNewFiles;
     ++changes_;
-    return GoOn;
+    return done();
 }
 
 // Nothing is compressed for an archive that is not written, unless told to. For one that
 // is, the last blocks are compressed while the leading ones go to the medium.
-Step ProjectSync::finishPayload() {
+Outcome ProjectSync::finishPayload() {
     reader_.reset();
-    if (rewritesArchive()) return newPayload_.settle() ? GoOn : payloadFailed();
-    if (options_.wholeRecompression) return newPayload_.finish() ? GoOn : payloadFailed();
-    return GoOn;
+    if (rewritesArchive()) return newPayload_.settle() ? done() : payloadFailed();
+    if (options_.wholeRecompression) return newPayload_.finish() ? done() : payloadFailed();
+    return done();
 }
 
 ProjectResult ProjectSync::endWithoutChanges() {
@@ -372,13 +366,7 @@ ProjectResult ProjectSync::endWithoutChanges() {
     if (!hasOldArchive_) return {ProjectEnd::Synchronized, {}};
     // Only the archive's time changes: it says when the medium was last synchronized.
     FileTime stamp;
-    const FileHandle handle =
-        openFileHandle(in_.existingArchivePath,
-                       OpenFlags::GenericRead | OpenFlags::GenericWrite | OpenFlags::OpenExisting);
-    if (handle != InvalidFileHandle) {
-        if (dateTimeToFileTime(lastSync_, stamp)) platform().setLastWriteTime(handle, stamp);
-        closeFileHandle(handle);
-    }
+    if (dateTimeToFileTime(lastSync_, stamp)) (void)setFileTime(in_.existingArchivePath, stamp);
     return {ProjectEnd::Synchronized, in_.existingArchivePath};
 }
 
@@ -389,14 +377,27 @@ ProjectResult ProjectSync::endWithNewArchive() {
                              [this] { return newPayload_.finish(); }};
     const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
                          old_.stamp, old_.payload.get(), old_.time};
-    switch (replaceArchive(archive, old, in_.projectNumber, prompt_, progress_, lastSync_)) {
-        case ArchiveWriteEnd::Written:
-            newPayload_.rememberAs(archivePath_);
-            return {ProjectEnd::Synchronized, archivePath_};
-        case ArchiveWriteEnd::Unmade: payloadFailed(); break;
-        case ArchiveWriteEnd::Stopped:
-        case ArchiveWriteEnd::Failed: break;
+    const ArchiveTroubles tell = [this](ArchiveTrouble trouble, const Outcome& failed) {
+        switch (trouble) {
+            case ArchiveTrouble::OldNotDeleted:
+                prompt_.showMessage(
+                    oldArchiveNotDeletedMessage(failed.path, in_.projectNumber, errorText(failed)));
+                break;
+            case ArchiveTrouble::NotWritten:
+                prompt_.showMessage(archiveNotWrittenMessage(failed.path, in_.projectNumber));
+                break;
+            case ArchiveTrouble::NotRestored:
+                prompt_.showMessage(archiveNotRestoredMessage(failed.path));
+                break;
+        }
+    };
+    const Outcome replaced = replaceArchive(archive, old, tell, progress_, lastSync_);
+    if (replaced.done()) {
+        newPayload_.rememberAs(archivePath_);
+        return {ProjectEnd::Synchronized, archivePath_};
     }
+    // A payload that could not be completed was told to nobody yet.
+    if (replaced.fault == Fault::TooLarge) payloadFailed();
     return {ProjectEnd::Stopped, fileExists(archivePath_) ? archivePath_ : old.path};
 }
 
@@ -407,51 +408,53 @@ void ProjectSync::note(FileDecision decision, const std::string& localPath,
 
 // Every record goes to the new payload whole, or the project stops before the medium is
 // written.
-Step ProjectSync::passOn(const RecordHead& head, Stream& content) {
-    if (const Step end = fits(head)) return end;
+Outcome ProjectSync::passOn(const RecordHead& head, Stream& content) {
+    if (const Outcome fit = fits(head); !fit.done()) return fit;
     return sent(newPayload_.passOn(head, content, progress_));
 }
 
-Step ProjectSync::add(const RecordHead& head, Stream& content) {
-    if (const Step end = fits(head)) return end;
+Outcome ProjectSync::add(const RecordHead& head, Stream& content) {
+    if (const Outcome fit = fits(head); !fit.done()) return fit;
     return sent(newPayload_.add(head, content, progress_));
 }
 
-Step ProjectSync::fits(const RecordHead& head) {
+Outcome ProjectSync::fits(const RecordHead& head) {
     payloadBytes_ += recordHeadSize(head) + head.size;
     if (payloadBytes_ > LargestPayload) return stop(projectTooLargeMessage(in_.projectPath));
-    return GoOn;
+    return done();
 }
 
-Step ProjectSync::sent(Transfer transfer) {
-    switch (transfer) {
-        case Transfer::Done: return GoOn;
-        case Transfer::Stopped: return ProjectEnd::Stopped;
-        case Transfer::TooLarge:
-        case Transfer::Failed: break;
-    }
-    return payloadFailed();
+Outcome ProjectSync::sent(const Outcome& outcome) {
+    return outcome.failed() ? payloadFailed() : outcome;
 }
 
-Step ProjectSync::stop(const std::string& message) {
+// Tells the user why the project ends here.
+Outcome ProjectSync::stop(const std::string& message) {
     prompt_.showMessage(message);
-    return ProjectEnd::Stopped;
+    return failure(Fault::None);
 }
 
-Step ProjectSync::stopForDisk(Transfer transfer, int error, const std::string& path) {
-    switch (transfer) {
-        case Transfer::Done:
-        case Transfer::Stopped: return ProjectEnd::Stopped;
-        case Transfer::TooLarge: return stop(fileTooLargeMessage(path));
-        case Transfer::Failed: break;
+// The same, before anything changed: the run goes on with the next project.
+Outcome ProjectSync::refuse(const std::string& message) {
+    refused_ = true;
+    return stop(message);
+}
+
+// A file or archive that could not be read.
+Outcome ProjectSync::stopForRead(const Outcome& outcome) {
+    switch (outcome.fault) {
+        case Fault::None: return outcome;
+        case Fault::TooLarge: return stop(fileTooLargeMessage(outcome.path));
+        case Fault::Damaged: return stop(unsafeArchiveMessage(outcome.path));
+        case Fault::Uncarriable: return stop(uncarriableNameMessage(outcome.path));
+        case Fault::System: break;
     }
-    if (error == 0) return stop(unsafeArchiveMessage(path));
-    return stop(cannotReadFileMessage(path, errorText(error)));
+    return stop(cannotReadFileMessage(outcome.path, errorText(outcome)));
 }
 
 // The new payload lives in memory: it fails only when memory runs out or it would pass
 // the 32-bit positions.
-Step ProjectSync::payloadFailed() {
+Outcome ProjectSync::payloadFailed() {
     return stop(projectTooLargeMessage(in_.projectPath));
 }
 

@@ -7,22 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/project_progress.h"
+
 namespace ferry {
 
 // The answers of the conflict question, in the order of its buttons (1 to 5). None: the
 // question was closed without an answer (Esc, the close box, a quit request), which
 // counts as No.
 enum class ConflictAnswer { None, Yes, YesToAll, No, NoToAll, Cancel };
-
-// How far the synchronization of one project is, in bytes of that project: reading the
-// old archive, phase 1, phase 2, writing and flushing the new archive. `expected` may
-// grow while the project runs (the new archive's size is known only at its end).
-struct SyncProgress {
-    std::string project;  // the project path as listed
-    std::string file;     // the local path of the file being handled; "" between files
-    std::uint64_t done = 0;
-    std::uint64_t expected = 0;
-};
 
 // What a synchronization does (or, in a preview, would do) with one file.
 enum class FileDecision {
@@ -43,21 +35,15 @@ struct FileDecisionNote {
     ConflictAnswer answer = ConflictAnswer::None;  // for Question only
 };
 
-class UserPrompt {
+// Besides the questions and messages it hears of the progress (ProgressReceiver).
+class UserPrompt : public ProgressReceiver {
   public:
-    virtual ~UserPrompt() = default;
     // Shows the text with one OK button and returns when the user has closed it.
     virtual void showMessage(const std::string& text) = 0;
     // Asks the text with one button per "/"-separated answer. The number of the chosen
     // answer (1 for the first), -1 when the user closes the question without an answer,
     // 0 when the program is told to quit meanwhile.
     virtual std::int32_t askChoice(const std::string& text, const std::string& answers) = 0;
-    // Reported before each file and in chunks during every long step, so that a window
-    // can repaint and take a close request between two chunks.
-    virtual void showProgress(const SyncProgress& progress) { (void)progress; }
-    // Asked at every progress report: true ends the current project as "Cancel" would
-    // (nothing is written to the medium for it) and ends the run.
-    virtual bool stopRequested() { return false; }
     // Each decision taken for a file, in the order taken; in a preview, instead of its
     // effect.
     virtual void noteDecision(const FileDecisionNote& note) { (void)note; }

@@ -10,7 +10,9 @@
 namespace ferry {
 namespace {
 
+using testkit::readDiskFile;
 using testkit::TempDir;
+using testkit::writeDiskFile;
 
 TEST(Paths, NameAndFolder) {
     EXPECT_EQ(fileNameOf("/a/b.txt"), "b.txt");
@@ -69,30 +71,38 @@ TEST(ForceFolders, FailsWhereAFileStands) {
     EXPECT_FALSE(forceFolders(dir / "a/b"));
 }
 
-TEST(OpenFileHandle, DispositionsOfTheFlagWord) {
+TEST(OpenFile, WhatEachCreationDoesToANewAndAnExistingFile) {
     TempDir dir;
-    const std::string name = dir / "f";
-    const std::uint32_t readExisting = OpenFlags::GenericRead | OpenFlags::OpenExisting;
-    const std::uint32_t readWriteExisting =
-        OpenFlags::GenericRead | OpenFlags::GenericWrite | OpenFlags::OpenExisting;
-    EXPECT_EQ(openFileHandle(name, readExisting), InvalidFileHandle);
-    EXPECT_EQ(openFileHandle(name, 0xC0000300), InvalidFileHandle) << "open existing only";
-
-    const FileHandle created =
-        openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateAlways);
-    ASSERT_NE(created, InvalidFileHandle);
-    EXPECT_EQ(platform().writeFile(created, "hello", 5), 5);
-    EXPECT_TRUE(closeFileHandle(created));
-
-    const FileHandle reopened = openFileHandle(name, readWriteExisting);
-    ASSERT_NE(reopened, InvalidFileHandle);
-    EXPECT_EQ(platform().fileSize(reopened), 5) << "open existing keeps the content";
-    EXPECT_TRUE(closeFileHandle(reopened));
-
-    EXPECT_EQ(openFileHandle(name, OpenFlags::GenericWrite | OpenFlags::CreateNew),
-              InvalidFileHandle);
-    EXPECT_EQ(openFileHandle(dir.path(), readExisting), InvalidFileHandle) << "a folder is no file";
-    EXPECT_FALSE(closeFileHandle(InvalidFileHandle));
+    Platform& os = platform();
+    const struct {
+        FileCreation creation;
+        bool opensMissing;
+        bool opensExisting;
+        bool keepsContent;
+    } cases[] = {{FileCreation::OpenExisting, false, true, true},
+                 {FileCreation::CreateAlways, true, true, false},
+                 {FileCreation::CreateNew, true, false, true},
+                 {FileCreation::OpenAlways, true, true, true},
+                 {FileCreation::TruncateExisting, false, true, false}};
+    int number = 0;
+    for (const auto& c : cases) {
+        const std::string missing = dir / ("missing" + std::to_string(number));
+        const std::string existing = dir / ("existing" + std::to_string(number++));
+        writeDiskFile(existing, "hello");
+        const SystemResult<FileHandle> created = os.openFile(missing, FileAccess::Write, c.creation);
+        EXPECT_EQ(bool(created), c.opensMissing) << number;
+        if (created) EXPECT_TRUE(os.closeFile(created.value));
+        if (!created) EXPECT_EQ(errorKind(created.error), ErrorKind::NotFound) << number;
+        const SystemResult<FileHandle> opened = os.openFile(existing, FileAccess::Write, c.creation);
+        EXPECT_EQ(bool(opened), c.opensExisting) << number;
+        if (opened) EXPECT_TRUE(os.closeFile(opened.value));
+        if (!opened) EXPECT_EQ(errorKind(opened.error), ErrorKind::Exists) << number;
+        EXPECT_EQ(readDiskFile(existing), c.keepsContent ? "hello" : "") << number;
+    }
+    const SystemResult<FileHandle> folder =
+        os.openFile(dir.path(), FileAccess::Read, FileCreation::OpenExisting);
+    EXPECT_FALSE(folder) << "a folder is no file";
+    EXPECT_EQ(folder.value, InvalidFileHandle);
 }
 
 TEST(CompareFileTimes, ToTheMillisecond) {

@@ -32,8 +32,9 @@ TEST(PosixPlatform, RenameNeverOverwrites) {
     writeDiskFile(dir / "a", "A");
     writeDiskFile(dir / "b", "B");
     Platform& os = platform();
-    EXPECT_FALSE(os.renameNoReplace(dir / "a", dir / "b"));
-    EXPECT_EQ(os.lastError(), EEXIST);
+    const SystemResult<> refused = os.renameNoReplace(dir / "a", dir / "b");
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.error, SystemError{EEXIST});
     EXPECT_EQ(readDiskFile(dir / "b"), "B");
     EXPECT_TRUE(os.renameNoReplace(dir / "a", dir / "c"));
     EXPECT_EQ(readDiskFile(dir / "c"), "A");
@@ -42,12 +43,13 @@ TEST(PosixPlatform, RenameNeverOverwrites) {
 // Runs `open` in a child process that an alarm ends after two seconds, so an open that
 // waits fails the test instead of hanging it. The error code the open left, 0 when it
 // opened a blocking handle that closes with the program, -1 when it did not return.
-int openErrorWithin2s(const std::function<FileHandle()>& open) {
+int openErrorWithin2s(const std::function<SystemResult<FileHandle>()>& open) {
     const pid_t child = fork();
     if (child == 0) {
         alarm(2);
-        const FileHandle handle = open();
-        if (handle == InvalidFileHandle) _exit(platform().lastError());
+        const SystemResult<FileHandle> opened = open();
+        if (!opened) _exit(opened.error.code);
+        const FileHandle handle = opened.value;
         const bool blocking = (fcntl(handle, F_GETFL) & O_NONBLOCK) == 0;
         const bool closesOnExec = (fcntl(handle, F_GETFD) & FD_CLOEXEC) != 0;
         _exit(blocking && closesOnExec ? 0 : 255);
@@ -75,7 +77,7 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
     StreamPtr stream;  // kept open until the child ends
     const struct {
         const char* name;
-        std::function<FileHandle(const std::string&)> open;
+        std::function<SystemResult<FileHandle>(const std::string&)> open;
     } openers[] = {
         {"read",
          [](const std::string& path) {
@@ -88,21 +90,17 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
         {"read stream",
          [&](const std::string& path) {
              stream = openReadFileStream(path);
-             return getHandle(*stream);
+             return SystemResult<FileHandle>{getHandle(*stream), streamError(*stream)};
          }},
         {"write stream",
          [&](const std::string& path) {
              stream = createWriteFileStream(path);
-             return getHandle(*stream);
-         }},
-        {"read-write stream",
-         [&](const std::string& path) {
-             stream = openReadWriteFileStream(path);
-             return getHandle(*stream);
+             return SystemResult<FileHandle>{getHandle(*stream), streamError(*stream)};
          }},
         {"lock",
          [](const std::string& path) {
-             return platform().lockFile(path, FileCreation::OpenAlways).handle;
+             const FileLock lock = platform().lockFile(path, FileCreation::OpenAlways);
+             return SystemResult<FileHandle>{lock.handle, lock.error};
          }},
     };
     for (const auto& target : targets) {
@@ -180,26 +178,30 @@ TEST(PosixPlatform, LastWriteTimeKeepsTicks) {
     writeDiskFile(dir / "f", "x");
     Platform& os = platform();
     const FileHandle handle =
-        os.openFile(dir / "f", FileAccess::ReadWrite, FileCreation::OpenExisting);
+        os.openFile(dir / "f", FileAccess::ReadWrite, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
     const FileTime wanted{testkit::utcFileTime(2001, 9, 9, 1, 46, 40).ticks + 1234567};
     EXPECT_TRUE(os.setLastWriteTime(handle, wanted));
-    FileTime got;
-    EXPECT_TRUE(os.lastWriteTime(handle, got));
-    EXPECT_EQ(got, wanted);
+    const SystemResult<FileTime> got = os.lastWriteTime(handle);
+    EXPECT_TRUE(got);
+    EXPECT_EQ(got.value, wanted);
     EXPECT_TRUE(os.closeFile(handle));
     EXPECT_EQ(testkit::diskFileTime(dir / "f"), wanted);
 }
 
-TEST(PosixPlatform, FailuresLeaveTheErrorCode) {
+TEST(PosixPlatform, FailuresComeWithTheirError) {
     TempDir dir;
     Platform& os = platform();
-    EXPECT_EQ(os.openFile(dir / "missing", FileAccess::Read, FileCreation::OpenExisting),
-              InvalidFileHandle);
-    EXPECT_EQ(os.lastError(), ENOENT);
-    EXPECT_FALSE(os.removeFile(dir / "missing"));
-    EXPECT_EQ(os.lastError(), ENOENT);
-    EXPECT_EQ(os.openFolder(dir / "missing"), nullptr);
+    const SystemResult<FileHandle> opened =
+        os.openFile(dir / "missing", FileAccess::Read, FileCreation::OpenExisting);
+    EXPECT_EQ(opened.value, InvalidFileHandle);
+    EXPECT_EQ(errorKind(opened.error), ErrorKind::NotFound);
+    EXPECT_EQ(errorKind(os.removeFile(dir / "missing").error), ErrorKind::NotFound);
+    EXPECT_EQ(errorKind(os.pathInfo(dir / "missing").error), ErrorKind::NotFound);
+    const SystemResult<std::unique_ptr<FolderReader>> folder = os.openFolder(dir / "missing");
+    EXPECT_EQ(folder.value, nullptr);
+    EXPECT_EQ(errorKind(folder.error), ErrorKind::NotFound);
+    EXPECT_TRUE(os.removeFile(dir.path()).error.failed()) << "a folder is no file";
 }
 
 TEST(FaultPlatform, RefusesOpenEvenForRoot) {
@@ -208,11 +210,12 @@ TEST(FaultPlatform, RefusesOpenEvenForRoot) {
     FaultPlatform faults;
     faults.failCall(Call::OpenFile, "locked");
     ScopedPlatform use(faults);
-    EXPECT_EQ(platform().openFile(dir / "locked.txt", FileAccess::Read, FileCreation::OpenExisting),
-              InvalidFileHandle);
-    EXPECT_EQ(platform().lastError(), EACCES);
+    const SystemResult<FileHandle> locked =
+        platform().openFile(dir / "locked.txt", FileAccess::Read, FileCreation::OpenExisting);
+    EXPECT_EQ(locked.value, InvalidFileHandle);
+    EXPECT_EQ(locked.error, SystemError{EACCES});
     const FileHandle other =
-        platform().openFile(dir / "free.txt", FileAccess::Write, FileCreation::CreateAlways);
+        platform().openFile(dir / "free.txt", FileAccess::Write, FileCreation::CreateAlways).value;
     EXPECT_NE(other, InvalidFileHandle);
     EXPECT_TRUE(platform().closeFile(other));
 }
@@ -223,12 +226,13 @@ TEST(FaultPlatform, WritesComeUpShortWhenTheMediumIsFull) {
     faults.failWritesAfter(10, "medium");
     ScopedPlatform use(faults);
     const FileHandle handle =
-        platform().openFile(dir / "medium.bin", FileAccess::Write, FileCreation::CreateAlways);
+        platform().openFile(dir / "medium.bin", FileAccess::Write, FileCreation::CreateAlways).value;
     ASSERT_NE(handle, InvalidFileHandle);
-    EXPECT_EQ(platform().writeFile(handle, "123456", 6), 6);
-    EXPECT_EQ(platform().writeFile(handle, "789012", 6), 4);
-    EXPECT_EQ(platform().writeFile(handle, "x", 1), -1);
-    EXPECT_EQ(platform().lastError(), ENOSPC);
+    EXPECT_EQ(platform().writeFile(handle, "123456", 6).value, 6);
+    EXPECT_EQ(platform().writeFile(handle, "789012", 6).value, 4);
+    const SystemResult<std::int64_t> full = platform().writeFile(handle, "x", 1);
+    EXPECT_EQ(full.value, -1);
+    EXPECT_EQ(errorKind(full.error), ErrorKind::LackOfRoom);
     EXPECT_TRUE(platform().closeFile(handle));
     EXPECT_EQ(readDiskFile(dir / "medium.bin"), "1234567890");
 }
@@ -242,11 +246,12 @@ TEST(FaultPlatform, RefusesChangesEvenForRoot) {
     FaultPlatform faults;
     ScopedPlatform use(faults);
     Platform& os = platform();
-    const FileHandle handle = os.openFile(dir / "b", FileAccess::Write, FileCreation::OpenExisting);
+    const FileHandle handle =
+        os.openFile(dir / "b", FileAccess::Write, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
     const struct {
         Call call;
-        std::function<bool()> change;
+        std::function<SystemResult<>()> change;
     } changes[] = {
         {Call::RemoveFile, [&] { return os.removeFile(dir / "a"); }},
         {Call::Rename, [&] { return os.renameNoReplace(dir / "a", dir / "c"); }},
@@ -257,8 +262,7 @@ TEST(FaultPlatform, RefusesChangesEvenForRoot) {
     };
     for (const auto& c : changes) {
         faults.failCall(c.call, "", EBUSY);
-        EXPECT_FALSE(c.change()) << static_cast<int>(c.call);
-        EXPECT_EQ(os.lastError(), EBUSY) << static_cast<int>(c.call);
+        EXPECT_EQ(c.change().error, SystemError{EBUSY}) << static_cast<int>(c.call);
         faults.heal();
     }
     EXPECT_TRUE(os.closeFile(handle));
@@ -277,7 +281,7 @@ TEST(PosixPlatform, ReplacingRenameFlushesAndPermissions) {
     ASSERT_EQ(chmod((dir / "script").c_str(), 04751), 0);
     Platform& os = platform();
     const FileHandle handle =
-        os.openFile(dir / "script.new", FileAccess::ReadWrite, FileCreation::OpenExisting);
+        os.openFile(dir / "script.new", FileAccess::ReadWrite, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
     EXPECT_TRUE(os.flushFile(handle));
     EXPECT_TRUE(os.closeFile(handle));
@@ -290,10 +294,9 @@ TEST(PosixPlatform, ReplacingRenameFlushesAndPermissions) {
     EXPECT_EQ(stat((dir / "script").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 04751u);
 
-    EXPECT_FALSE(os.flushFolder(dir / "missing"));
-    EXPECT_EQ(os.lastError(), ENOENT);
-    EXPECT_FALSE(os.copyPermissions(dir / "missing", dir / "script"));
-    EXPECT_EQ(os.lastError(), ENOENT);
+    EXPECT_EQ(errorKind(os.flushFolder(dir / "missing").error), ErrorKind::NotFound);
+    EXPECT_EQ(errorKind(os.copyPermissions(dir / "missing", dir / "script").error),
+              ErrorKind::NotFound);
 }
 
 TEST(ScopedPlatform, RestoresThePreviousPlatform) {

@@ -27,31 +27,31 @@ using Entries = std::vector<std::pair<std::string, EntryKind>>;
 
 // The whole file as `os` shows it; nothing when it cannot be opened.
 std::optional<std::string> readThrough(Platform& os, const std::string& path) {
-    const FileHandle handle = os.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
+    const FileHandle handle = os.openFile(path, FileAccess::Read, FileCreation::OpenExisting).value;
     if (handle == InvalidFileHandle) return std::nullopt;
-    std::string content(static_cast<std::size_t>(os.fileSize(handle)), '\0');
-    const std::int64_t got = os.readFile(handle, content.data(), content.size());
+    std::string content(static_cast<std::size_t>(os.fileSize(handle).value), '\0');
+    const std::int64_t got = os.readFile(handle, content.data(), content.size()).value;
     os.closeFile(handle);
     if (got != static_cast<std::int64_t>(content.size())) return std::nullopt;
     return content;
 }
 
 FileTime timeThrough(Platform& os, const std::string& path) {
-    const FileHandle handle = os.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
-    FileTime time;
-    EXPECT_TRUE(os.lastWriteTime(handle, time)) << path;
+    const FileHandle handle = os.openFile(path, FileAccess::Read, FileCreation::OpenExisting).value;
+    const SystemResult<FileTime> time = os.lastWriteTime(handle);
+    EXPECT_TRUE(time) << path;
     os.closeFile(handle);
-    return time;
+    return time.value;
 }
 
 void writeThrough(Platform& os, const std::string& path, const std::string& content,
                   std::optional<FileTime> time = std::nullopt) {
-    const FileHandle handle = os.openFile(path, FileAccess::Write, FileCreation::CreateNew);
+    const FileHandle handle = os.openFile(path, FileAccess::Write, FileCreation::CreateNew).value;
     ASSERT_NE(handle, InvalidFileHandle) << path;
     // In two pieces, as a stream writes.
     const std::size_t half = content.size() / 2;
-    EXPECT_EQ(os.writeFile(handle, content.data(), half), static_cast<std::int64_t>(half));
-    EXPECT_EQ(os.writeFile(handle, content.data() + half, content.size() - half),
+    EXPECT_EQ(os.writeFile(handle, content.data(), half).value, static_cast<std::int64_t>(half));
+    EXPECT_EQ(os.writeFile(handle, content.data() + half, content.size() - half).value,
               static_cast<std::int64_t>(content.size() - half));
     if (time) {
         EXPECT_TRUE(os.setLastWriteTime(handle, *time));
@@ -66,7 +66,7 @@ Entries listThrough(Platform& os, const std::string& path) {
     const auto reader = os.openFolder(path);
     if (!reader) return entries;
     FolderEntry entry;
-    while (reader->next(entry)) {
+    while (reader.value->next(entry)) {
         if (entry.name != "." && entry.name != "..") entries.emplace_back(entry.name, entry.kind);
     }
     return entries;
@@ -111,17 +111,17 @@ TEST(WithholdingPlatform, ShowsEveryChangeOfASynchronizationAndLeavesTheDiskAlon
     writeThrough(preview, work + "new/deep/d.pas", "medium D");
 
     const FileHandle append =
-        preview.openFile(work + "b.pas", FileAccess::ReadWrite, FileCreation::OpenExisting);
-    EXPECT_EQ(preview.seekFile(append, 0, 2), 6);
-    EXPECT_EQ(preview.writeFile(append, "+", 1), 1);
-    EXPECT_EQ(preview.fileSize(append), 7);
+        preview.openFile(work + "b.pas", FileAccess::ReadWrite, FileCreation::OpenExisting).value;
+    EXPECT_EQ(preview.seekFile(append, 0, 2).value, 6);
+    EXPECT_EQ(preview.writeFile(append, "+", 1).value, 1);
+    EXPECT_EQ(preview.fileSize(append).value, 7);
     EXPECT_TRUE(preview.closeFile(append));
 
     const FileHandle open =
-        preview.openFile(work + "src/c.pas", FileAccess::Read, FileCreation::OpenExisting);
+        preview.openFile(work + "src/c.pas", FileAccess::Read, FileCreation::OpenExisting).value;
     EXPECT_TRUE(preview.removeFile(work + "src/c.pas"));
     char held[6] = {};
-    EXPECT_EQ(preview.readFile(open, held, sizeof held), 6);
+    EXPECT_EQ(preview.readFile(open, held, sizeof held).value, 6);
     EXPECT_EQ(std::string(held, 6), "disk C");
     EXPECT_TRUE(preview.closeFile(open));
 
@@ -137,7 +137,7 @@ TEST(WithholdingPlatform, ShowsEveryChangeOfASynchronizationAndLeavesTheDiskAlon
     EXPECT_EQ(readThrough(preview, work + "b.pas"), "disk B+");
     EXPECT_FALSE(exists(preview, work + "src/c.pas"));
     EXPECT_EQ(readThrough(preview, work + "src/c.pas"), std::nullopt);
-    EXPECT_EQ(preview.lastError(), ENOENT);
+    EXPECT_EQ(errorKind(preview.pathInfo(work + "src/c.pas").error), ErrorKind::NotFound);
     EXPECT_TRUE(preview.pathInfo(work + "new/deep").isFolder);
     EXPECT_EQ(readThrough(preview, work + "new/deep/d.pas"), "medium D");
 
@@ -171,30 +171,36 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
     writeDiskFile(dir / "broken/inside", "I");
     const std::string before = diskTreeSnapshot(dir.path());
 
+    // The error of the open, or of the close after it.
     const auto opens = [&](Platform& os, const std::string& name, FileAccess access,
                            FileCreation creation) {
-        const FileHandle handle = os.openFile(dir / name, access, creation);
-        return handle != InvalidFileHandle && os.closeFile(handle);
+        const SystemResult<FileHandle> opened = os.openFile(dir / name, access, creation);
+        return opened ? os.closeFile(opened.value).error : opened.error;
+    };
+    // The error of the first step, else of the second.
+    const auto first = [](SystemError error, const std::function<SystemError()>& then) {
+        return error.failed() ? error : then();
     };
     struct Case {
         const char* what;
-        std::function<bool(Platform&)> act;
+        std::function<SystemError(Platform&)> act;
         int error;
     };
     const std::vector<Case> cases = {
         {"rename onto an existing file",
-         [&](Platform& os) { return os.renameNoReplace(dir / "a", dir / "b"); }, EEXIST},
+         [&](Platform& os) { return os.renameNoReplace(dir / "a", dir / "b").error; }, EEXIST},
         {"rename onto a file made in memory",
          [&](Platform& os) {
-             return opens(os, "c", FileAccess::Write, FileCreation::CreateNew) &&
-                    os.renameNoReplace(dir / "a", dir / "c");
+             return first(opens(os, "c", FileAccess::Write, FileCreation::CreateNew),
+                          [&] { return os.renameNoReplace(dir / "a", dir / "c").error; });
          },
          EEXIST},
         {"replace a folder",
-         [&](Platform& os) { return os.renameReplace(dir / "a", dir / "folder"); }, EISDIR},
+         [&](Platform& os) { return os.renameReplace(dir / "a", dir / "folder").error; }, EISDIR},
         {"rename of a file deleted in memory",
          [&](Platform& os) {
-             return os.removeFile(dir / "a") && os.renameNoReplace(dir / "a", dir / "c");
+             return first(os.removeFile(dir / "a").error,
+                          [&] { return os.renameNoReplace(dir / "a", dir / "c").error; });
          },
          ENOENT},
         {"create over an existing file",
@@ -207,8 +213,9 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
          ENOENT},
         {"open a file deleted in memory",
          [&](Platform& os) {
-             return os.removeFile(dir / "a") &&
-                    opens(os, "a", FileAccess::Read, FileCreation::OpenExisting);
+             return first(os.removeFile(dir / "a").error, [&] {
+                 return opens(os, "a", FileAccess::Read, FileCreation::OpenExisting);
+             });
          },
          ENOENT},
         {"open a folder as a file",
@@ -216,27 +223,28 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
              return opens(os, "folder", FileAccess::Read, FileCreation::OpenExisting);
          },
          EISDIR},
-        {"delete a folder as a file", [&](Platform& os) { return os.removeFile(dir / "folder"); },
-         EISDIR},
-        {"make a folder where a file is", [&](Platform& os) { return os.makeFolder(dir / "a"); },
-         EEXIST},
-        {"make a folder inside a file", [&](Platform& os) { return os.makeFolder(dir / "a/sub"); },
-         ENOTDIR},
+        {"delete a folder as a file",
+         [&](Platform& os) { return os.removeFile(dir / "folder").error; }, EISDIR},
+        {"make a folder where a file is",
+         [&](Platform& os) { return os.makeFolder(dir / "a").error; }, EEXIST},
+        {"make a folder inside a file",
+         [&](Platform& os) { return os.makeFolder(dir / "a/sub").error; }, ENOTDIR},
         {"copy the permissions of a file deleted in memory",
          [&](Platform& os) {
-             return os.removeFile(dir / "a") && os.copyPermissions(dir / "a", dir / "b");
+             return first(os.removeFile(dir / "a").error,
+                          [&] { return os.copyPermissions(dir / "a", dir / "b").error; });
          },
          ENOENT},
         {"flush a folder that is not there",
-         [&](Platform& os) { return os.flushFolder(dir / "none"); }, ENOENT},
-        {"list a file", [&](Platform& os) { return os.openFolder(dir / "a") != nullptr; }, ENOTDIR},
+         [&](Platform& os) { return os.flushFolder(dir / "none").error; }, ENOENT},
+        {"list a file", [&](Platform& os) { return os.openFolder(dir / "a").error; }, ENOTDIR},
         {"write through a handle opened for reading",
          [&](Platform& os) {
              const FileHandle handle =
-                 os.openFile(dir / "a", FileAccess::Read, FileCreation::OpenExisting);
-             const bool wrote = os.writeFile(handle, "x", 1) == 1;
+                 os.openFile(dir / "a", FileAccess::Read, FileCreation::OpenExisting).value;
+             const SystemError error = os.writeFile(handle, "x", 1).error;
              os.closeFile(handle);
-             return wrote;
+             return error;
          },
          EBADF},
         {"open refused beneath",
@@ -245,15 +253,14 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
          },
          EACCES},
         {"list refused beneath",
-         [&](Platform& os) { return os.openFolder(dir / "folder") != nullptr; }, EACCES},
+         [&](Platform& os) { return os.openFolder(dir / "folder").error; }, EACCES},
     };
     for (const Case& c : cases) {
         testkit::FaultPlatform beneath;
         beneath.failCall(testkit::Call::OpenFile, "locked");
         beneath.failCall(testkit::Call::OpenFolder, "folder");
         WithholdingPlatform preview(beneath);
-        EXPECT_FALSE(c.act(preview)) << c.what;
-        EXPECT_EQ(preview.lastError(), c.error) << c.what;
+        EXPECT_EQ(c.act(preview), SystemError{c.error}) << c.what;
     }
 
     // A folder the disk cannot read whole fails through the preview as well, and does
@@ -261,10 +268,10 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
     testkit::FaultPlatform beneath;
     beneath.failFolderReadingAfter(1, "broken");
     WithholdingPlatform preview(beneath);
-    EXPECT_TRUE(opens(preview, "broken/new", FileAccess::Write, FileCreation::CreateNew));
+    EXPECT_FALSE(opens(preview, "broken/new", FileAccess::Write, FileCreation::CreateNew).failed());
     ScopedPlatform use(preview);
     const FolderListing listing = listFolder(dir / "broken", "", FileAttributeNormal);
-    EXPECT_EQ(listing.failure().error, EIO);
+    EXPECT_EQ(listing.failure().error, SystemError{EIO});
     for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_NE(listing.name(i), "new");
 
     EXPECT_EQ(diskTreeSnapshot(dir.path()), before);

@@ -4,7 +4,6 @@
 
 #include <climits>
 
-#include "support/zeroed.h"
 
 namespace ferry {
 namespace {
@@ -86,14 +85,6 @@ TEST(CompareTextAscii, FoldsOnlyAsciiLetters) {
     EXPECT_GT(compareTextAscii("abc", "ab"), 0);
     EXPECT_NE(compareTextAscii("\xC3\xA4", "\xC3\x84"), 0) << "ä and Ä differ";
     EXPECT_GT(compareTextAscii("\xC3\xA4", "a"), 0) << "high bytes count as 128-255";
-}
-
-TEST(AllocZeroed, ZeroedOrNothing) {
-    EXPECT_EQ(allocZeroed(0), nullptr);
-    EXPECT_EQ(allocZeroed(-1), nullptr);
-    const auto block = allocZeroed(64);
-    ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(block[i], std::byte{0});
 }
 
 }  // namespace

@@ -49,86 +49,35 @@ bool exists(const std::string& path) {
 }
 
 std::string errorText(int error) {
-    return systemErrorText(static_cast<std::uint32_t>(error));
+    return systemErrorText(SystemError{error});
 }
 
 // A medium of a fixed size: a write to it takes only what still fits beside the files
 // already there, as a real stick does; deleting a file makes room again.
-class LimitedMedium final : public Platform {
+class LimitedMedium final : public testkit::PassThroughPlatform {
   public:
     LimitedMedium(std::string folder, std::uint64_t capacity)
         : folder_(std::move(folder)), capacity_(capacity) {}
 
-    FileHandle openFile(const std::string& path, FileAccess access,
-                        FileCreation creation) override {
-        const FileHandle handle = real_.openFile(path, access, creation);
-        if (handle != InvalidFileHandle) paths_[handle] = path;
-        return handle;
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override {
+        const SystemResult<FileHandle> opened = real_.openFile(path, access, creation);
+        if (opened) paths_[opened.value] = path;
+        return opened;
     }
-    bool closeFile(FileHandle handle) override {
+    SystemResult<> closeFile(FileHandle handle) override {
         paths_.erase(handle);
         return real_.closeFile(handle);
     }
-    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override {
-        return real_.readFile(handle, target, count);
-    }
-    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override {
+    SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                         std::size_t count) override {
         const auto path = paths_.find(handle);
         if (path == paths_.end() || !path->second.starts_with(folder_))
             return real_.writeFile(handle, source, count);
         const std::uint64_t room = capacity_ - std::min(capacity_, used());
-        if (room == 0) {
-            full_ = true;
-            return -1;
-        }
-        full_ = room < count;
+        if (room == 0) return {-1, SystemError{ENOSPC}};
         return real_.writeFile(handle, source, std::min<std::uint64_t>(count, room));
     }
-    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override {
-        return real_.seekFile(handle, offset, whence);
-    }
-    std::int64_t fileSize(FileHandle handle) override { return real_.fileSize(handle); }
-    bool truncateFile(FileHandle handle, std::int64_t size) override {
-        return real_.truncateFile(handle, size);
-    }
-    bool flushFile(FileHandle handle) override { return real_.flushFile(handle); }
-    bool startFlushing(FileHandle handle) override { return real_.startFlushing(handle); }
-    bool lastWriteTime(FileHandle handle, FileTime& time) override {
-        return real_.lastWriteTime(handle, time);
-    }
-    bool setLastWriteTime(FileHandle handle, FileTime time) override {
-        return real_.setLastWriteTime(handle, time);
-    }
-    PathInfo pathInfo(const std::string& path) override { return real_.pathInfo(path); }
-    bool makeFolder(const std::string& path) override { return real_.makeFolder(path); }
-    bool removeFile(const std::string& path) override { return real_.removeFile(path); }
-    bool renameNoReplace(const std::string& from, const std::string& to) override {
-        return real_.renameNoReplace(from, to);
-    }
-    bool renameReplace(const std::string& from, const std::string& to) override {
-        return real_.renameReplace(from, to);
-    }
-    bool flushFolder(const std::string& path) override { return real_.flushFolder(path); }
-    bool copyPermissions(const std::string& from, const std::string& to) override {
-        return real_.copyPermissions(from, to);
-    }
-    bool keepFolderPrivate(const std::string& path) override {
-        return real_.keepFolderPrivate(path);
-    }
-    std::unique_ptr<FolderReader> openFolder(const std::string& path) override {
-        return real_.openFolder(path);
-    }
-    FileLock lockFile(const std::string& path, FileCreation creation) override {
-        return real_.lockFile(path, creation);
-    }
-    FileTime currentTime() override { return real_.currentTime(); }
-    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override {
-        return real_.toLocalCalendar(unixSeconds, local);
-    }
-    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override {
-        return real_.fromLocalCalendar(local, unixSeconds);
-    }
-    int lastError() override { return full_ ? ENOSPC : real_.lastError(); }
 
   private:
     std::uint64_t used() const {
@@ -138,11 +87,9 @@ class LimitedMedium final : public Platform {
         return total;
     }
 
-    Platform& real_ = systemPlatform();
     std::string folder_;
     std::uint64_t capacity_;
     std::map<FileHandle, std::string> paths_;
-    bool full_ = false;
 };
 
 // One machine with a project whose archive holds a.txt, and a newer a.txt on disk, so

@@ -21,7 +21,7 @@ class FailingFolderReader final : public FolderReader {
         --entries_;
         return real_->next(entry);
     }
-    int error() const override { return failed_ ? error_ : real_->error(); }
+    SystemError error() const override { return failed_ ? SystemError{error_} : real_->error(); }
 
   private:
     std::unique_ptr<FolderReader> real_;
@@ -50,19 +50,19 @@ void FaultPlatform::heal() {
     readingLimit_.reset();
 }
 
-bool FaultPlatform::faulted(Call call, const std::string& path) {
+SystemError FaultPlatform::faulted(Call call, const std::string& path) const {
     for (const Fault& fault : faults_) {
         if (fault.call == call && path.find(fault.pathPart) != std::string::npos) {
-            error_ = fault.error;
-            return true;
+            return SystemError{fault.error};
         }
     }
-    error_.reset();
-    return false;
+    return {};
 }
 
-bool FaultPlatform::faulted(Call call, const std::string& from, const std::string& to) {
-    return faulted(call, from) || faulted(call, to);
+SystemError FaultPlatform::faulted(Call call, const std::string& from,
+                                   const std::string& to) const {
+    const SystemError error = faulted(call, from);
+    return error.failed() ? error : faulted(call, to);
 }
 
 std::string FaultPlatform::pathOf(FileHandle handle) const {
@@ -70,130 +70,143 @@ std::string FaultPlatform::pathOf(FileHandle handle) const {
     return found == openPaths_.end() ? std::string() : found->second;
 }
 
-FileHandle FaultPlatform::openFile(const std::string& path, FileAccess access,
-                                   FileCreation creation) {
-    if (faulted(Call::OpenFile, path)) return InvalidFileHandle;
-    const FileHandle handle = real_.openFile(path, access, creation);
-    if (handle != InvalidFileHandle) openPaths_[handle] = path;
-    return handle;
+SystemResult<FileHandle> FaultPlatform::openFile(const std::string& path, FileAccess access,
+                                                 FileCreation creation) {
+    if (const SystemError error = faulted(Call::OpenFile, path); error.failed())
+        return {InvalidFileHandle, error};
+    const SystemResult<FileHandle> opened = real_.openFile(path, access, creation);
+    if (opened) openPaths_[opened.value] = path;
+    return opened;
 }
 
-bool FaultPlatform::closeFile(FileHandle handle) {
+SystemResult<> FaultPlatform::closeFile(FileHandle handle) {
     const std::string path = pathOf(handle);
     openPaths_.erase(handle);
     // The handle is closed even when the close is reported as failed, as a real failed
     // close still releases the descriptor.
-    const bool closed = real_.closeFile(handle);
-    return !faulted(Call::CloseFile, path) && closed;
+    const SystemResult<> closed = real_.closeFile(handle);
+    if (const SystemError error = faulted(Call::CloseFile, path); error.failed())
+        return failedWith(error);
+    return closed;
 }
 
-std::int64_t FaultPlatform::readFile(FileHandle handle, void* target, std::size_t count) {
-    if (faulted(Call::ReadFile, pathOf(handle))) return -1;
+SystemResult<std::int64_t> FaultPlatform::readFile(FileHandle handle, void* target,
+                                                   std::size_t count) {
+    if (const SystemError error = faulted(Call::ReadFile, pathOf(handle)); error.failed())
+        return {-1, error};
     return real_.readFile(handle, target, count);
 }
 
-std::int64_t FaultPlatform::writeFile(FileHandle handle, const void* source, std::size_t count) {
+SystemResult<std::int64_t> FaultPlatform::writeFile(FileHandle handle, const void* source,
+                                                    std::size_t count) {
     const std::string path = pathOf(handle);
-    if (faulted(Call::WriteFile, path)) return -1;
+    if (const SystemError error = faulted(Call::WriteFile, path); error.failed())
+        return {-1, error};
     if (writeLimit_ && path.find(writeLimit_->pathPart) != std::string::npos) {
-        if (writeLimit_->remaining <= 0) {
-            error_ = writeLimit_->error;
-            return -1;
-        }
+        if (writeLimit_->remaining <= 0) return {-1, SystemError{writeLimit_->error}};
         count = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(count), writeLimit_->remaining));
-        const std::int64_t written = real_.writeFile(handle, source, count);
-        if (written > 0) writeLimit_->remaining -= written;
+        const SystemResult<std::int64_t> written = real_.writeFile(handle, source, count);
+        if (written.value > 0) writeLimit_->remaining -= written.value;
         return written;
     }
     return real_.writeFile(handle, source, count);
 }
 
-std::int64_t FaultPlatform::seekFile(FileHandle handle, std::int64_t offset, int whence) {
-    if (faulted(Call::SeekFile, pathOf(handle))) return -1;
+SystemResult<std::int64_t> FaultPlatform::seekFile(FileHandle handle, std::int64_t offset,
+                                                   int whence) {
+    if (const SystemError error = faulted(Call::SeekFile, pathOf(handle)); error.failed())
+        return {-1, error};
     return real_.seekFile(handle, offset, whence);
 }
 
-std::int64_t FaultPlatform::fileSize(FileHandle handle) {
-    if (faulted(Call::FileSize, pathOf(handle))) return -1;
+SystemResult<std::int64_t> FaultPlatform::fileSize(FileHandle handle) {
+    if (const SystemError error = faulted(Call::FileSize, pathOf(handle)); error.failed())
+        return {-1, error};
     return real_.fileSize(handle);
 }
 
-bool FaultPlatform::truncateFile(FileHandle handle, std::int64_t size) {
-    if (faulted(Call::TruncateFile, pathOf(handle))) return false;
+SystemResult<> FaultPlatform::truncateFile(FileHandle handle, std::int64_t size) {
+    if (const SystemError error = faulted(Call::TruncateFile, pathOf(handle)); error.failed())
+        return failedWith(error);
     return real_.truncateFile(handle, size);
 }
 
-bool FaultPlatform::lastWriteTime(FileHandle handle, FileTime& time) {
-    if (faulted(Call::LastWriteTime, pathOf(handle))) return false;
-    return real_.lastWriteTime(handle, time);
+SystemResult<FileTime> FaultPlatform::lastWriteTime(FileHandle handle) {
+    if (const SystemError error = faulted(Call::LastWriteTime, pathOf(handle)); error.failed())
+        return {{}, error};
+    return real_.lastWriteTime(handle);
 }
 
-bool FaultPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
-    if (faulted(Call::SetLastWriteTime, pathOf(handle))) return false;
+SystemResult<> FaultPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
+    if (const SystemError error = faulted(Call::SetLastWriteTime, pathOf(handle));
+        error.failed())
+        return failedWith(error);
     return real_.setLastWriteTime(handle, time);
 }
 
-bool FaultPlatform::startFlushing(FileHandle handle) {
-    return real_.startFlushing(handle);
-}
-
-bool FaultPlatform::flushFile(FileHandle handle) {
-    if (faulted(Call::FlushFile, pathOf(handle))) return false;
+SystemResult<> FaultPlatform::flushFile(FileHandle handle) {
+    if (const SystemError error = faulted(Call::FlushFile, pathOf(handle)); error.failed())
+        return failedWith(error);
     return real_.flushFile(handle);
 }
 
 PathInfo FaultPlatform::pathInfo(const std::string& path) {
-    if (faulted(Call::PathInfo, path)) return PathInfo{};
+    if (const SystemError error = faulted(Call::PathInfo, path); error.failed())
+        return missingPath(error);
     return real_.pathInfo(path);
 }
 
-bool FaultPlatform::makeFolder(const std::string& path) {
-    if (faulted(Call::MakeFolder, path)) return false;
+SystemResult<> FaultPlatform::makeFolder(const std::string& path) {
+    if (const SystemError error = faulted(Call::MakeFolder, path); error.failed())
+        return failedWith(error);
     return real_.makeFolder(path);
 }
 
-bool FaultPlatform::removeFile(const std::string& path) {
-    if (faulted(Call::RemoveFile, path)) return false;
+SystemResult<> FaultPlatform::removeFile(const std::string& path) {
+    if (const SystemError error = faulted(Call::RemoveFile, path); error.failed())
+        return failedWith(error);
     return real_.removeFile(path);
 }
 
-bool FaultPlatform::renameNoReplace(const std::string& from, const std::string& to) {
-    if (faulted(Call::Rename, from, to)) return false;
+SystemResult<> FaultPlatform::renameNoReplace(const std::string& from, const std::string& to) {
+    if (const SystemError error = faulted(Call::Rename, from, to); error.failed())
+        return failedWith(error);
     return real_.renameNoReplace(from, to);
 }
 
-bool FaultPlatform::renameReplace(const std::string& from, const std::string& to) {
-    if (faulted(Call::RenameReplace, from, to)) return false;
+SystemResult<> FaultPlatform::renameReplace(const std::string& from, const std::string& to) {
+    if (const SystemError error = faulted(Call::RenameReplace, from, to); error.failed())
+        return failedWith(error);
     return real_.renameReplace(from, to);
 }
 
-bool FaultPlatform::flushFolder(const std::string& path) {
-    if (faulted(Call::FlushFolder, path)) return false;
+SystemResult<> FaultPlatform::flushFolder(const std::string& path) {
+    if (const SystemError error = faulted(Call::FlushFolder, path); error.failed())
+        return failedWith(error);
     return real_.flushFolder(path);
 }
 
-bool FaultPlatform::copyPermissions(const std::string& from, const std::string& to) {
-    if (faulted(Call::CopyPermissions, from, to)) return false;
+SystemResult<> FaultPlatform::copyPermissions(const std::string& from, const std::string& to) {
+    if (const SystemError error = faulted(Call::CopyPermissions, from, to); error.failed())
+        return failedWith(error);
     return real_.copyPermissions(from, to);
 }
 
-bool FaultPlatform::keepFolderPrivate(const std::string& path) {
-    return real_.keepFolderPrivate(path);
-}
-
-std::unique_ptr<FolderReader> FaultPlatform::openFolder(const std::string& path) {
-    if (faulted(Call::OpenFolder, path)) return nullptr;
-    std::unique_ptr<FolderReader> reader = real_.openFolder(path);
+SystemResult<std::unique_ptr<FolderReader>> FaultPlatform::openFolder(const std::string& path) {
+    if (const SystemError error = faulted(Call::OpenFolder, path); error.failed())
+        return {nullptr, error};
+    SystemResult<std::unique_ptr<FolderReader>> reader = real_.openFolder(path);
     if (reader && readingLimit_ && path.find(readingLimit_->pathPart) != std::string::npos) {
-        return std::make_unique<FailingFolderReader>(std::move(reader), readingLimit_->entries,
-                                                     readingLimit_->error);
+        reader.value = std::make_unique<FailingFolderReader>(
+            std::move(reader.value), readingLimit_->entries, readingLimit_->error);
     }
     return reader;
 }
 
 FileLock FaultPlatform::lockFile(const std::string& path, FileCreation creation) {
-    if (faulted(Call::LockFile, path)) return FileLock{};
+    if (const SystemError error = faulted(Call::LockFile, path); error.failed())
+        return failedLock(error);
     const FileLock lock = real_.lockFile(path, creation);
     if (lock.handle != InvalidFileHandle) openPaths_[lock.handle] = path;
     return lock;
@@ -201,18 +214,6 @@ FileLock FaultPlatform::lockFile(const std::string& path, FileCreation creation)
 
 FileTime FaultPlatform::currentTime() {
     return clock_ ? *clock_ : real_.currentTime();
-}
-
-bool FaultPlatform::toLocalCalendar(std::int64_t unixSeconds, std::tm& local) {
-    return real_.toLocalCalendar(unixSeconds, local);
-}
-
-bool FaultPlatform::fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) {
-    return real_.fromLocalCalendar(local, unixSeconds);
-}
-
-int FaultPlatform::lastError() {
-    return error_ ? *error_ : real_.lastError();
 }
 
 }  // namespace ferry::testkit

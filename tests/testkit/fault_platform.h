@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "tests/testkit/pass_through_platform.h"
 
 namespace ferry::testkit {
 
@@ -37,7 +37,7 @@ enum class Call {
     LockFile
 };
 
-class FaultPlatform final : public Platform {
+class FaultPlatform final : public PassThroughPlatform {
   public:
     // Every later `call` on a path containing `pathPart` ("" matches all) fails with `error`.
     void failCall(Call call, std::string pathPart = {}, int error = EACCES);
@@ -52,31 +52,30 @@ class FaultPlatform final : public Platform {
     // currentTime() gives `time` from now on.
     void setClock(FileTime time) { clock_ = time; }
 
-    FileHandle openFile(const std::string& path, FileAccess access, FileCreation creation) override;
-    bool closeFile(FileHandle handle) override;
-    std::int64_t readFile(FileHandle handle, void* target, std::size_t count) override;
-    std::int64_t writeFile(FileHandle handle, const void* source, std::size_t count) override;
-    std::int64_t seekFile(FileHandle handle, std::int64_t offset, int whence) override;
-    std::int64_t fileSize(FileHandle handle) override;
-    bool truncateFile(FileHandle handle, std::int64_t size) override;
-    bool lastWriteTime(FileHandle handle, FileTime& time) override;
-    bool setLastWriteTime(FileHandle handle, FileTime time) override;
-    bool flushFile(FileHandle handle) override;
-    bool startFlushing(FileHandle handle) override;
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override;
+    SystemResult<> closeFile(FileHandle handle) override;
+    SystemResult<std::int64_t> readFile(FileHandle handle, void* target,
+                                        std::size_t count) override;
+    SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                         std::size_t count) override;
+    SystemResult<std::int64_t> seekFile(FileHandle handle, std::int64_t offset,
+                                        int whence) override;
+    SystemResult<std::int64_t> fileSize(FileHandle handle) override;
+    SystemResult<> truncateFile(FileHandle handle, std::int64_t size) override;
+    SystemResult<FileTime> lastWriteTime(FileHandle handle) override;
+    SystemResult<> setLastWriteTime(FileHandle handle, FileTime time) override;
+    SystemResult<> flushFile(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
-    bool makeFolder(const std::string& path) override;
-    bool removeFile(const std::string& path) override;
-    bool renameNoReplace(const std::string& from, const std::string& to) override;
-    bool renameReplace(const std::string& from, const std::string& to) override;
-    bool flushFolder(const std::string& path) override;
-    bool copyPermissions(const std::string& from, const std::string& to) override;
-    bool keepFolderPrivate(const std::string& path) override;
-    std::unique_ptr<FolderReader> openFolder(const std::string& path) override;
+    SystemResult<> makeFolder(const std::string& path) override;
+    SystemResult<> removeFile(const std::string& path) override;
+    SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override;
+    SystemResult<> renameReplace(const std::string& from, const std::string& to) override;
+    SystemResult<> flushFolder(const std::string& path) override;
+    SystemResult<> copyPermissions(const std::string& from, const std::string& to) override;
+    SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;
-    bool toLocalCalendar(std::int64_t unixSeconds, std::tm& local) override;
-    bool fromLocalCalendar(const std::tm& local, std::int64_t& unixSeconds) override;
-    int lastError() override;
 
   private:
     struct Fault {
@@ -94,19 +93,17 @@ class FaultPlatform final : public Platform {
         std::int64_t remaining;
         int error;
     };
-    // True (with the error stored) when a fault applies to this call and path.
-    bool faulted(Call call, const std::string& path);
+    // The error of a fault that applies to this call and path; none when none does.
+    SystemError faulted(Call call, const std::string& path) const;
     // Both paths of a two-name call.
-    bool faulted(Call call, const std::string& from, const std::string& to);
+    SystemError faulted(Call call, const std::string& from, const std::string& to) const;
     std::string pathOf(FileHandle handle) const;
 
-    Platform& real_ = systemPlatform();
     std::vector<Fault> faults_;
     std::optional<WriteLimit> writeLimit_;
     std::optional<ReadingLimit> readingLimit_;
     std::optional<FileTime> clock_;
     std::map<FileHandle, std::string> openPaths_;
-    std::optional<int> error_;
 };
 
 }  // namespace ferry::testkit
