@@ -128,11 +128,12 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
     return checkFrom(payload, names, progress, {});
 }
 
-PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& payload,
-                                   const RecordNames& names, ProjectProgress& progress) {
+PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string& archivePath,
+                                   Stream& payload, const RecordNames& names,
+                                   ProjectProgress& progress) {
     setPosition(payload, 0);
     const std::span<const std::byte> bytes = memoryAhead(payload);
-    const std::optional<Recollection> recalled = recallCheckedPayload(archivePath, bytes);
+    const std::optional<Recollection> recalled = recallCheckedPayload(context, archivePath, bytes);
     if (recalled && recalled->whole) {
         progress.expect(bytes.size());
         progress.advance(bytes.size());
@@ -146,7 +147,7 @@ PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& paylo
     PayloadSurvey survey =
         checkFrom(payload, names, progress, recalled ? knownStart(*recalled) : CheckStart{});
     if (survey.outcome.done())
-        rememberCheckedPayload(archivePath, {bytes, {}}, survey);
+        rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
     return survey;
 }
 

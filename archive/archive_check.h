@@ -15,6 +15,7 @@
 #include "archive/media_archive.h"
 #include "archive/project_progress.h"
 #include "archive/record_names.h"
+#include "archive/run_context.h"
 
 namespace ferry {
 
@@ -53,7 +54,8 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
 // when this machine remembers these very bytes as sound (checked_payloads.h), only the
 // remembered names are checked against the project; else the payload is checked whole
 // and, when sound, remembered.
-PayloadSurvey surveyArchivePayload(const std::string& archivePath, Stream& payload,
-                                   const RecordNames& names, ProjectProgress& progress);
+PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string& archivePath,
+                                   Stream& payload, const RecordNames& names,
+                                   ProjectProgress& progress);
 
 }  // namespace ferry

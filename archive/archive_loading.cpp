@@ -7,13 +7,12 @@
 
 namespace ferry {
 
-LoadedArchive loadArchive(const std::string& path, ProjectProgress& progress) {
+LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProgress& progress) {
     LoadedArchive archive;
     archive.payload = newMemoryStream();
-    if (!fileExists(path)) return archive;
+    if (!fileExists(system, path)) return archive;
     archive.found = true;
-    Platform& system = platform();
-    StreamPtr file = openReadFileStream(path);
+    StreamPtr file = openReadFileStream(system, path);
     const FileHandle handle = getHandle(*file);
     if (handle == InvalidFileHandle) {
         archive.outcome = systemFailure(path, streamError(*file));

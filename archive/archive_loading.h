@@ -25,6 +25,6 @@ struct LoadedArchive {
     StreamPtr payload;  // the compressed payload at position 0; empty without an archive
 };
 
-LoadedArchive loadArchive(const std::string& path, ProjectProgress& progress);
+LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProgress& progress);
 
 }  // namespace ferry

@@ -35,12 +35,11 @@ Outcome copyPayload(Stream& file, const std::string& path, Stream& payload, std:
 // its last-write time once written. A payload still being made goes in two steps: its
 // ready bytes, started towards the medium while the rest is made, then the rest. A rest
 // that cannot be made fails as too large.
-Made<FileTime> writeArchiveFile(const std::string& path, std::string_view headerText,
+Made<FileTime> writeArchiveFile(Platform& system, const std::string& path, std::string_view headerText,
                                 DateTime stamp, Stream& payload, ProjectProgress& progress,
                                 StopRequests stops, const PayloadRest& rest = {}) {
-    Platform& system = platform();
     Made<FileTime> result;
-    StreamPtr file = createWriteFileStream(path);
+    StreamPtr file = createWriteFileStream(system, path);
     const FileHandle handle = getHandle(*file);
     if (handle == InvalidFileHandle) return {{}, systemFailure(path, streamError(*file))};
     setPosition(payload, 0);
@@ -76,17 +75,17 @@ Made<FileTime> writeArchiveFile(const std::string& path, std::string_view header
 
 // The folder's entries reach the medium too; a file system that cannot flush a folder
 // is no failure.
-Outcome flushArchiveFolder(const std::string& archivePath) {
+Outcome flushArchiveFolder(Platform& system, const std::string& archivePath) {
     const std::string folder = folderOf(archivePath);
-    const SystemResult<> flushed = platform().flushFolder(folder);
+    const SystemResult<> flushed = system.flushFolder(folder);
     if (flushed || errorKind(flushed.error) == ErrorKind::NotSupported) return done();
     return systemFailure(folder, flushed.error);
 }
 
 // lastSync becomes the archive's time, so that both say the same synchronization.
-void takeArchiveTime(FileTime time, DateTime& lastSync) {
+void takeArchiveTime(Platform& system, FileTime time, DateTime& lastSync) {
     DateTime value = 0;
-    if (fileTimeToDateTime(time, value)) lastSync = value;
+    if (fileTimeToDateTime(system, time, value)) lastSync = value;
 }
 
 // The same failure, told of the archive at `path` (not its temporary file or folder).
@@ -95,48 +94,48 @@ Outcome about(const std::string& path, Outcome outcome) {
     return outcome;
 }
 
-Outcome removeArchive(const std::string& path) {
-    const SystemResult<> removed = platform().removeFile(path);
+Outcome removeArchive(Platform& system, const std::string& path) {
+    const SystemResult<> removed = system.removeFile(path);
     return removed ? done() : systemFailure(path, removed.error);
 }
 
 // The old way, for a medium without room for two archives: delete, write, and when that
 // fails too, write the old payload back with its old time.
-Outcome overwriteArchive(const NewArchive& archive, const OldArchive& old, DateTime stamp,
+Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldArchive& old, DateTime stamp,
                          const ArchiveTroubles& report, ProjectProgress& progress,
                          DateTime& lastSync) {
-    if (!old.path.empty() && fileExists(old.path)) {
-        const Outcome removed = removeArchive(old.path);
+    if (!old.path.empty() && fileExists(system, old.path)) {
+        const Outcome removed = removeArchive(system, old.path);
         if (!removed.done()) {
             report(ArchiveTrouble::OldNotDeleted, removed);
             return removed;
         }
     }
-    const Made<FileTime> written = writeArchiveFile(archive.path, archive.headerText, stamp,
+    const Made<FileTime> written = writeArchiveFile(system, archive.path, archive.headerText, stamp,
                                                     *archive.payload, progress,
                                                     StopRequests::Ignore);
     if (written.outcome.done()) {
-        (void)flushArchiveFolder(archive.path);
-        takeArchiveTime(written.value, lastSync);
+        (void)flushArchiveFolder(system, archive.path);
+        takeArchiveTime(system, written.value, lastSync);
         return done();
     }
     report(ArchiveTrouble::NotWritten, written.outcome);
-    if (const Outcome removed = removeArchive(archive.path); !removed.done()) {
+    if (const Outcome removed = removeArchive(system, archive.path); !removed.done()) {
         report(ArchiveTrouble::NotRestored, removed);
         return written.outcome;
     }
     if (old.path.empty()) return written.outcome;
     // The old archive comes back as it was, to the byte and with its time: to this
     // machine and to others the medium is as before, so lastSync stays as it was too.
-    Outcome restored = writeArchiveFile(old.path, old.headerText, old.stamp, *old.payload,
+    Outcome restored = writeArchiveFile(system, old.path, old.headerText, old.stamp, *old.payload,
                                         progress, StopRequests::Ignore)
                            .outcome;
     if (restored.done()) {
-        const SystemResult<> timed = setFileTime(old.path, old.time);
+        const SystemResult<> timed = setFileTime(system, old.path, old.time);
         if (!timed) restored = systemFailure(old.path, timed.error);
     }
     if (!restored.done()) report(ArchiveTrouble::NotRestored, restored);
-    (void)flushArchiveFolder(old.path);
+    (void)flushArchiveFolder(system, old.path);
     return written.outcome;
 }
 
@@ -146,17 +145,17 @@ std::string temporaryArchivePath(std::string_view archivePath) {
     return std::string(archivePath) + std::string(TemporarySuffix);
 }
 
-void removeStrayTemporaryArchive(std::string_view archivePath) {
+void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath) {
     const std::string temporary = temporaryArchivePath(archivePath);
-    if (fileExists(archivePath) && fileExists(temporary)) (void)platform().removeFile(temporary);
+    if (fileExists(system, archivePath) && fileExists(system, temporary))
+        (void)system.removeFile(temporary);
 }
 
-Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
+Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArchive& old,
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync) {
-    Platform& system = platform();
     const std::string temporary = temporaryArchivePath(archive.path);
-    const DateTime stamp = now();
+    const DateTime stamp = now(system);
     // The payload is made whole once: while its ready bytes go out, or before it is
     // written the other way.
     std::optional<bool> made;
@@ -172,16 +171,16 @@ Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
         };
     }
     progress.expect(archive.complete ? archive.readyBytes : getSize(*archive.payload));
-    Made<FileTime> written = writeArchiveFile(temporary, archive.headerText, stamp,
+    Made<FileTime> written = writeArchiveFile(system, temporary, archive.headerText, stamp,
                                               *archive.payload, progress, StopRequests::End, rest);
-    if (written.outcome.done()) written.outcome = flushArchiveFolder(temporary);
+    if (written.outcome.done()) written.outcome = flushArchiveFolder(system, temporary);
     if (!written.outcome.done()) {
         (void)system.removeFile(temporary);
         if (written.outcome.stopped() || written.outcome.fault == Fault::TooLarge)
             return written.outcome;
         if (isLackOfRoom(written.outcome)) {
             if (rest.make && !rest.make()) return failure(Fault::TooLarge, archive.path);
-            return overwriteArchive(archive, old, stamp, report, progress, lastSync);
+            return overwriteArchive(system, archive, old, stamp, report, progress, lastSync);
         }
         report(ArchiveTrouble::NotWritten, about(archive.path, written.outcome));
         return written.outcome;
@@ -192,12 +191,12 @@ Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
         report(ArchiveTrouble::NotWritten, failed);
         return failed;
     }
-    (void)flushArchiveFolder(archive.path);
-    takeArchiveTime(written.value, lastSync);
+    (void)flushArchiveFolder(system, archive.path);
+    takeArchiveTime(system, written.value, lastSync);
     // An archive under a new name (the mask list or the subfolder flag changed) replaces
     // the old one only once it is complete.
-    if (!old.path.empty() && old.path != archive.path && fileExists(old.path)) {
-        const Outcome removed = removeArchive(old.path);
+    if (!old.path.empty() && old.path != archive.path && fileExists(system, old.path)) {
+        const Outcome removed = removeArchive(system, old.path);
         if (!removed.done()) {
             report(ArchiveTrouble::OldNotDeleted, removed);
             return removed;

@@ -56,7 +56,7 @@ using ArchiveTroubles = std::function<void(ArchiveTrouble, const Outcome&)>;
 // as met; lastSync is unchanged unless the new archive is in place and only the old one
 // under its former name could not be deleted. A failure as too large is reported to
 // nobody: the payload could not be completed, and the medium is as it was.
-Outcome replaceArchive(const NewArchive& archive, const OldArchive& old,
+Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArchive& old,
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync);
 
@@ -66,6 +66,6 @@ std::string temporaryArchivePath(std::string_view archivePath);
 
 // Removes the temporary file of an archive left by a run that was cut off, but only
 // when the archive itself exists (otherwise the temporary file may be the only copy).
-void removeStrayTemporaryArchive(std::string_view archivePath);
+void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath);
 
 }  // namespace ferry

@@ -16,7 +16,6 @@
 #include "support/keyed_digest.h"
 #include "support/little_endian.h"
 #include "support/paths.h"
-#include "settings/registry.h"
 
 namespace ferry {
 namespace {
@@ -74,14 +73,13 @@ class EntryReader {
     bool whole_ = true;
 };
 
-std::string memoryFolder() {
-    const std::string store = registryStorePath();
-    if (store.empty()) return {};
-    return withTrailingSeparator(folderOf(store)) + std::string(MemoryFolderName);
+std::string memoryFolder(const RunContext& context) {
+    if (context.stateFolder.empty()) return {};
+    return withTrailingSeparator(context.stateFolder) + std::string(MemoryFolderName);
 }
 
-std::optional<std::vector<std::byte>> readFileBytes(const std::string& path) {
-    StreamPtr file = openReadFileStream(path);
+std::optional<std::vector<std::byte>> readFileBytes(Platform& system, const std::string& path) {
+    StreamPtr file = openReadFileStream(system, path);
     if (getHandle(*file) == InvalidFileHandle) return std::nullopt;
     const std::uint32_t size = getSize(*file);
     if (size > LargestEntry) return std::nullopt;
@@ -97,28 +95,28 @@ std::optional<std::vector<std::byte>> readFileBytes(const std::string& path) {
 
 // Written beside its place and renamed over it, so that a reader finds the old file or
 // the new one whole.
-bool writeFileBytes(const std::string& path, std::span<const std::byte> bytes) {
+bool writeFileBytes(Platform& system, const std::string& path, std::span<const std::byte> bytes) {
     const std::string temporary = path + std::string(NewFileEnding);
-    StreamPtr file = createWriteFileStream(temporary);
+    StreamPtr file = createWriteFileStream(system, temporary);
     const auto size = static_cast<std::uint32_t>(bytes.size());
     const bool written = getHandle(*file) != InvalidFileHandle && bytes.size() < StreamFailure &&
                          write(*file, bytes.data(), size) == size;
     release(file);
-    if (written && platform().renameReplace(temporary, path)) return true;
-    platform().removeFile(temporary);
+    if (written && system.renameReplace(temporary, path)) return true;
+    (void)system.removeFile(temporary);
     return false;
 }
 
-std::optional<DigestKey> keyIn(const std::string& folder) {
-    const auto bytes = readFileBytes(folder + std::string(KeyFileName));
+std::optional<DigestKey> keyIn(Platform& system, const std::string& folder) {
+    const auto bytes = readFileBytes(system, folder + std::string(KeyFileName));
     if (!bytes || bytes->size() != DigestKey{}.size()) return std::nullopt;
     DigestKey key;
     std::copy(bytes->begin(), bytes->end(), key.begin());
     return key;
 }
 
-std::optional<DigestKey> makeKeyIn(const std::string& folder) {
-    if (!forceFolders(folder) || !platform().keepFolderPrivate(folder)) return std::nullopt;
+std::optional<DigestKey> makeKeyIn(Platform& system, const std::string& folder) {
+    if (!forceFolders(system, folder) || !system.keepFolderPrivate(folder)) return std::nullopt;
     DigestKey key;
     try {
         std::random_device random;
@@ -126,7 +124,7 @@ std::optional<DigestKey> makeKeyIn(const std::string& folder) {
     } catch (const std::exception&) {
         return std::nullopt;  // no source of randomness: nothing is remembered
     }
-    if (!writeFileBytes(folder + std::string(KeyFileName), key)) return std::nullopt;
+    if (!writeFileBytes(system, folder + std::string(KeyFileName), key)) return std::nullopt;
     return key;
 }
 
@@ -210,13 +208,14 @@ std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t en
     return {};
 }
 
-std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+std::optional<Recollection> recallCheckedPayload(const RunContext& context,
+                                                 const std::string& archivePath,
                                                  std::span<const std::byte> payload) {
-    const std::string folder = memoryFolder();
+    const std::string folder = memoryFolder(context);
     if (folder.empty()) return std::nullopt;
-    const std::optional<DigestKey> key = keyIn(folder);
+    const std::optional<DigestKey> key = keyIn(context.platform, folder);
     if (!key) return std::nullopt;
-    const auto bytes = readFileBytes(entryPath(folder, *key, archivePath));
+    const auto bytes = readFileBytes(context.platform, entryPath(folder, *key, archivePath));
     if (!bytes || bytes->size() < Digest{}.size()) return std::nullopt;
     const std::span<const std::byte> body =
         std::span(*bytes).first(bytes->size() - Digest{}.size());
@@ -244,14 +243,14 @@ std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
     return recollection;
 }
 
-void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
-                            PayloadSurvey survey) {
-    const std::string folder = memoryFolder();
+void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
+                            const PayloadBytes& payload, PayloadSurvey survey) {
+    const std::string folder = memoryFolder(context);
     if (folder.empty() || !survey.outcome.done() ||
         !blocksCover(survey.blocks, payload.size()))
         return;
-    std::optional<DigestKey> key = keyIn(folder);
-    if (!key) key = makeKeyIn(folder);
+    std::optional<DigestKey> key = keyIn(context.platform, folder);
+    if (!key) key = makeKeyIn(context.platform, folder);
     if (!key) return;
     digestBlocks(*key, payload, survey.blocks);
     EntryWriter entry;
@@ -271,7 +270,7 @@ void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& 
     }
     const Digest seal = keyedDigestOf(*key, entry.bytes());
     entry.raw(seal);
-    writeFileBytes(entryPath(folder, *key, archivePath), entry.bytes());
+    writeFileBytes(context.platform, entryPath(folder, *key, archivePath), entry.bytes());
 }
 
 }  // namespace ferry

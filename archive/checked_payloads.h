@@ -4,8 +4,9 @@
 // the next run over the same archive need not decode all of it again to trust it. Each
 // compressed block is known by a digest keyed with a secret of this machine's, which
 // nobody who writes to a medium can make other bytes match; with the digests are kept the
-// blocks' ends and the record heads the check found. The memory lives beside the settings,
-// one file per archive path, in a folder only this user may enter. Losing it costs time
+// blocks' ends and the record heads the check found. The memory lives in the run's state
+// folder (beside the settings), one file per archive path, in a folder only this user may
+// enter. Losing it costs time
 // only, and a damaged entry is not believed.
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "archive/archive_check.h"
+#include "archive/run_context.h"
 
 namespace ferry {
 
@@ -42,14 +44,15 @@ struct Recollection {
 };
 
 // Nothing when nothing is remembered of the archive at `archivePath`.
-std::optional<Recollection> recallCheckedPayload(const std::string& archivePath,
+std::optional<Recollection> recallCheckedPayload(const RunContext& context,
+                                                 const std::string& archivePath,
                                                  std::span<const std::byte> payload);
 
 // Remembers a sound `survey` of these payload bytes for the archive at `archivePath`, in
 // place of what was remembered for it before. Blocks that carry a digest keep it (it must
 // be of these bytes); the others are digested now. Nothing is said when that fails: the
 // next run checks the payload whole.
-void rememberCheckedPayload(const std::string& archivePath, const PayloadBytes& payload,
-                            PayloadSurvey survey);
+void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
+                            const PayloadBytes& payload, PayloadSurvey survey);
 
 }  // namespace ferry

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "compress/compressed_stream.h"
+#include "compress/file_stream.h"
 #include "support/little_endian.h"
 #include "support/text.h"
 
@@ -117,6 +118,14 @@ bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp) 
     if (read(archive, field, StampWidth) != StampWidth) return false;
     stamp = std::bit_cast<DateTime>(loadLittleEndian(field, StampWidth));
     return std::isfinite(stamp);
+}
+
+std::optional<ArchiveHeader> readProjectHead(Platform& system, const std::string& path,
+                                             DateTime& stamp) {
+    const StreamPtr archive = openReadFileStream(system, path);
+    std::string headerText;
+    if (!readArchiveHead(*archive, headerText, stamp)) return std::nullopt;
+    return parseHeaderText(headerText);
 }
 
 StreamPtr newPayloadWriter(Stream& payload) {

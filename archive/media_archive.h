@@ -76,6 +76,10 @@ bool writeArchiveHead(Stream& archive, std::string_view headerText, DateTime sta
 // the stamp is whole, the text runs past LongestArchiveText or the stamp is not a finite
 // number; the stream's position is then undefined.
 bool readArchiveHead(Stream& archive, std::string& headerText, DateTime& stamp);
+// The project the head of the archive file at `path` names, and its write stamp; nothing
+// for a file that cannot be read or names no project.
+std::optional<ArchiveHeader> readProjectHead(Platform& system, const std::string& path,
+                                             DateTime& stamp);
 
 // The payload's compressing and decompressing streams over a memory stream that starts
 // at position 0. Null only when libucl cannot be used. The writer's output is whole only

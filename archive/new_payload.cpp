@@ -65,7 +65,7 @@ Stream& NewPayload::compressed() {
     return *joined_;
 }
 
-void NewPayload::rememberAs(const std::string& archivePath) {
+void NewPayload::rememberAs(const RunContext& context, const std::string& archivePath) {
     setPosition(*old_, 0);
     setPosition(*payload_, 0);
     const PayloadBytes bytes{memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
@@ -89,7 +89,7 @@ void NewPayload::rememberAs(const std::string& archivePath) {
         survey.blocks[i].digest = oldBlocks_[i].digest;
     if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return;
     survey.records = std::move(heads_);
-    rememberCheckedPayload(archivePath, bytes, std::move(survey));
+    rememberCheckedPayload(context, archivePath, bytes, std::move(survey));
 }
 
 Outcome NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {

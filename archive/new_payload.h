@@ -50,7 +50,7 @@ class NewPayload {
     Stream& compressed();
     // Once finished and written as the archive at `archivePath`: remembers it as checked
     // (checked_payloads.h), so the next run need not decode it to trust it.
-    void rememberAs(const std::string& archivePath);
+    void rememberAs(const RunContext& context, const std::string& archivePath);
 
   private:
     bool startWriting();

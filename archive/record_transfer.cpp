@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "compress/file_stream.h"
 #include "compress/memory_stream.h"
 
 namespace ferry {
@@ -13,8 +14,19 @@ constexpr std::uint32_t LongestSkip = 0x40000000;
 
 }  // namespace
 
-Made<StreamPtr> readDiskContent(Stream& file, const std::string& path, ProjectProgress& progress) {
-    Platform& system = platform();
+Made<DiskFile> openDiskFile(Platform& system, const std::string& path) {
+    Made<DiskFile> file{{openReadFileStream(system, path), {}}, {}};
+    const FileHandle handle = getHandle(*file.value.stream);
+    if (handle == InvalidFileHandle)
+        return {{}, systemFailure(path, streamError(*file.value.stream))};
+    const SystemResult<FileTime> time = system.lastWriteTime(handle);
+    if (!time) return {{}, systemFailure(path, time.error)};
+    file.value.time = time.value;
+    return file;
+}
+
+Made<StreamPtr> readDiskContent(Platform& system, Stream& file, const std::string& path,
+                                ProjectProgress& progress) {
     const FileHandle handle = getHandle(file);
     Made<StreamPtr> content{newMemoryStream(), {}};
     const SystemResult<std::int64_t> size = system.fileSize(handle);

@@ -13,11 +13,22 @@
 
 namespace ferry {
 
+// A disk file open for reading, and its last-write time.
+struct DiskFile {
+    StreamPtr stream;
+    FileTime time;
+};
+
+// Opens the file at `path` for reading and reads its last-write time; fails as the system
+// said (not found for a file that went meanwhile).
+Made<DiskFile> openDiskFile(Platform& system, const std::string& path);
+
 // Reads the open disk file at `path` whole, into memory at position 0. The bytes actually
 // read make the content, so a file that shrinks or grows meanwhile is carried as it was
 // read; a read error is no end. Fails as too large at 4 GiB or more (a record's size field
 // cannot hold it).
-Made<StreamPtr> readDiskContent(Stream& file, const std::string& path, ProjectProgress& progress);
+Made<StreamPtr> readDiskContent(Platform& system, Stream& file, const std::string& path,
+                                ProjectProgress& progress);
 
 // Reads the current record's content from the old payload into memory at position 0.
 // Fails as damage when the payload ends early.

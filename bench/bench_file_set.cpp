@@ -64,7 +64,8 @@ int main() {
         auto start = Clock::now();
         ferry::StringList list = ferry::newStringListWithData();
         const ferry::ListingFailure failure =
-            ferry::gatherProjectFiles(list, root.string(), "*.c;*.h;^*.o", true);
+            ferry::gatherProjectFiles(ferry::systemPlatform(), list, root.string(), "*.c;*.h;^*.o",
+                                     true);
         ours.push_back(secondsSince(start));
         if (failure.error.failed()) return 1;
         listed = list.count();

@@ -43,6 +43,7 @@
 #include <ucl/ucl.h>
 
 #include "bench/source_text.h"
+#include "settings/registry.h"
 #include "settings/settings_store.h"
 #include "platform/cpu.h"
 #include "archive/media_archive.h"
@@ -155,8 +156,9 @@ bool countsAsExpected(const std::string& scenario, const SyncCounters& c, std::u
 int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t files) {
     SilentPrompt prompt;
     LoadedSettings settings = loadSettings();
-    const std::string medium = mediumFolderOf((work / "medium").string());
-    MediumScan scan = scanMedium(medium, prompt);
+    const RunContext context{systemPlatform(), settingsFolder()};
+    const std::string medium = mediumFolderOf(context.platform, (work / "medium").string());
+    MediumScan scan = scanMedium(context.platform, medium, prompt);
     if (scan.clockRefused) return 2;
     if (scan.projects.empty()) {
         addListedProject(scan.projects, medium,
@@ -165,7 +167,7 @@ int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t
     SyncOptions options;
     options.wholeRecompression = scenario.ends_with("-whole");
     const RunResult result =
-        runSynchronization(medium, scan.projects, settings.catalogue, prompt, options);
+        runSynchronization(context, medium, scan.projects, settings.catalogue, prompt, options);
     if (result.end != RunEnd::Completed) {
         std::fprintf(stderr, "%s: the run did not complete: %s\n", scenario.c_str(),
                      prompt.lastMessage.c_str());

@@ -25,14 +25,14 @@ std::string absolutePathOf(std::string_view path) {
 }
 
 std::string mediumFolderFor(std::string_view medium) {
-    std::string folder = mediumFolderOf(absolutePathOf(medium));
+    std::string folder = mediumFolderOf(systemPlatform(), absolutePathOf(medium));
     if (folder.empty()) printError("no medium folder " + std::string(medium));
     return folder;
 }
 
 std::optional<std::vector<ListedProject>> projectsOnMedium(std::string_view mediumFolder,
                                                            UserPrompt& prompt) {
-    MediumScan scan = scanMedium(mediumFolder, prompt);
+    MediumScan scan = scanMedium(systemPlatform(), mediumFolder, prompt);
     if (scan.clockRefused) return std::nullopt;
     return std::move(scan.projects);
 }

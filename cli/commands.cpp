@@ -3,7 +3,7 @@
 #include "cli/command_support.h"
 #include "cli/project_commands.h"
 #include "cli/sync_commands.h"
-#include "cli/terminal.h"
+#include "platform/terminal.h"
 #include "cli/terminal_prompt.h"
 
 namespace ferry::cli {

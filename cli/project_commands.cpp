@@ -35,7 +35,7 @@ int listProjects(const Arguments& arguments, UserPrompt& prompt) {
     const LoadedSettings settings = loadSettings();
     std::string lines;
     for (const ListedProject& project : *projects) {
-        const std::int32_t entry = catalogueEntryOf(settings.catalogue, medium, project.key);
+        const std::int32_t entry = catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
         lines += listLine(project, settings.catalogue.record(entry)) + "\n";
     }
     printOutput(lines);
@@ -46,7 +46,7 @@ int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
     const std::string workDir = absolutePathOf(arguments.workDir);
-    if (!folderExists(workDir)) {
+    if (!folderExists(systemPlatform(), workDir)) {
         printError("no folder " + arguments.workDir);
         return ExitUsage;
     }
@@ -68,7 +68,7 @@ int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
     LoadedSettings settings = loadSettings();
     Catalogue& catalogue = settings.catalogue;
     const std::string& key = named.front()->key;
-    std::int32_t entry = catalogueEntryOf(catalogue, medium, key);
+    std::int32_t entry = catalogueEntryOf(systemPlatform(), catalogue, medium, key);
     if (entry < 0) {
         catalogue.add(key);
         entry = catalogue.count() - 1;

@@ -2,8 +2,9 @@
 
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
-#include "cli/terminal.h"
+#include "platform/terminal.h"
 #include "settings/mask_history.h"
+#include "settings/registry.h"
 #include "settings/settings_store.h"
 #include "platform/files.h"
 #include "support/paths.h"
@@ -21,8 +22,9 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
     SyncOptions options;
     options.preview = preview;
     options.previewAnswer = prompt.previewAnswer();
+    const RunContext context{systemPlatform(), settingsFolder()};
     const RunResult result =
-        runSynchronization(medium, projects, settings.catalogue, prompt, options);
+        runSynchronization(context, medium, projects, settings.catalogue, prompt, options);
     prompt.endProgress();
     if (result.end != RunEnd::Completed) {
         if (interruptRequested()) printError("stopped");
@@ -48,7 +50,7 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
     const std::string folder = absolutePathOf(arguments.project);
-    if (!folderExists(folder)) {
+    if (!folderExists(systemPlatform(), folder)) {
         printError("no folder " + arguments.project);
         return ExitUsage;
     }
@@ -70,7 +72,7 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
         printError("the project is on the medium already: " + added.front().key);
     }
     const int status = runAndReport(medium, added, prompt, false);
-    if (status == ExitDone && !fileExists(added.front().key)) {
+    if (status == ExitDone && !fileExists(systemPlatform(), added.front().key)) {
         printError("no file of " + project.path + " is in the project: nothing was carried");
     }
     return status;

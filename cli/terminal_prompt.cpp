@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/output_texts.h"
-#include "cli/terminal.h"
+#include "platform/terminal.h"
 #include "support/text.h"
 
 namespace ferry::cli {

@@ -28,7 +28,7 @@ bool fitsStream(std::int64_t value) {
 // where it was, and a file beyond 4 GiB never shows a wrapped-around position.
 std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     if (!isOpen(stream)) return StreamFailure;
-    Platform& system = platform();
+    Platform& system = *stream.platform;
     std::int64_t base = 0;
     switch (origin) {
         case SeekOrigin::fromBeginning: break;
@@ -50,7 +50,7 @@ std::uint32_t fileSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
 // 0 when the size cannot be learned; StreamFailure for a file of 4 GiB or more.
 std::uint32_t fileGetSize(Stream& stream) {
     if (!isOpen(stream)) return 0;
-    const std::int64_t size = kept(stream, platform().fileSize(stream.handle));
+    const std::int64_t size = kept(stream, stream.platform->fileSize(stream.handle));
     if (size < 0) return 0;
     return fitsStream(size) ? static_cast<std::uint32_t>(size) : StreamFailure;
 }
@@ -58,7 +58,7 @@ std::uint32_t fileGetSize(Stream& stream) {
 // Shrinking below the position leaves the position at the new end; growing keeps it.
 void fileSetSize(Stream& stream, std::uint32_t size) {
     if (!isOpen(stream)) return;
-    Platform& system = platform();
+    Platform& system = *stream.platform;
     const std::int64_t before = kept(stream, system.seekFile(stream.handle, 0, FromCurrent));
     if (before < 0 || kept(stream, system.seekFile(stream.handle, size, FromBeginning)) < 0) return;
     kept(stream, system.truncateFile(stream.handle, size));
@@ -67,13 +67,13 @@ void fileSetSize(Stream& stream, std::uint32_t size) {
 
 std::uint32_t fileRead(Stream& stream, void* target, std::uint32_t count) {
     if (!isOpen(stream) || count == 0) return 0;
-    const std::int64_t got = kept(stream, platform().readFile(stream.handle, target, count));
+    const std::int64_t got = kept(stream, stream.platform->readFile(stream.handle, target, count));
     return got < 0 ? 0 : static_cast<std::uint32_t>(got);
 }
 
 std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count) {
     if (!isOpen(stream) || count == 0) return 0;
-    const std::int64_t put = kept(stream, platform().writeFile(stream.handle, source, count));
+    const std::int64_t put = kept(stream, stream.platform->writeFile(stream.handle, source, count));
     return put < 0 ? 0 : static_cast<std::uint32_t>(put);
 }
 
@@ -82,14 +82,14 @@ std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count)
 std::uint32_t fileWriteAndCut(Stream& stream, const void* source, std::uint32_t count) {
     const std::uint32_t written = fileWrite(stream, source, count);
     if (isOpen(stream)) {
-        const std::int64_t end = kept(stream, platform().seekFile(stream.handle, 0, FromCurrent));
-        if (end >= 0) kept(stream, platform().truncateFile(stream.handle, end));
+        const std::int64_t end = kept(stream, stream.platform->seekFile(stream.handle, 0, FromCurrent));
+        if (end >= 0) kept(stream, stream.platform->truncateFile(stream.handle, end));
     }
     return written;
 }
 
 void fileClose(Stream& stream) {
-    if (isOpen(stream)) kept(stream, platform().closeFile(stream.handle));
+    if (isOpen(stream)) kept(stream, stream.platform->closeFile(stream.handle));
     stream.handle = InvalidFileHandle;
 }
 
@@ -114,11 +114,11 @@ constexpr StreamOps WriteFileOps = [] {
     return ops;
 }();
 
-StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, FileAccess access,
-                         FileCreation creation) {
+StreamPtr openFileStream(Platform& system, std::string_view fileName, const StreamOps& ops,
+                         FileAccess access, FileCreation creation) {
     StreamPtr stream = newStreamWithOps(ops);
-    const SystemResult<FileHandle> opened =
-        platform().openFile(std::string(fileName), access, creation);
+    stream->platform = &system;
+    const SystemResult<FileHandle> opened = system.openFile(std::string(fileName), access, creation);
     stream->handle = opened.value;
     stream->error = opened.error;
     return stream;
@@ -126,24 +126,25 @@ StreamPtr openFileStream(std::string_view fileName, const StreamOps& ops, FileAc
 
 }  // namespace
 
-StreamPtr openReadFileStream(std::string_view fileName) {
-    return openFileStream(fileName, ReadFileOps, FileAccess::Read, FileCreation::OpenExisting);
+StreamPtr openReadFileStream(Platform& system, std::string_view fileName) {
+    return openFileStream(system, fileName, ReadFileOps, FileAccess::Read, FileCreation::OpenExisting);
 }
 
-StreamPtr createWriteFileStream(std::string_view fileName) {
-    return openFileStream(fileName, WriteFileOps, FileAccess::Write, FileCreation::CreateAlways);
+StreamPtr createWriteFileStream(Platform& system, std::string_view fileName) {
+    return openFileStream(system, fileName, WriteFileOps, FileAccess::Write, FileCreation::CreateAlways);
 }
 
-StreamPtr openReadWriteFileStream(std::string_view fileName) {
+StreamPtr openReadWriteFileStream(Platform& system, std::string_view fileName) {
     // One call that creates or keeps: checking first and then creating could empty a file
     // made in between.
-    return openFileStream(fileName, FileOps, FileAccess::ReadWrite, FileCreation::OpenAlways);
+    return openFileStream(system, fileName, FileOps, FileAccess::ReadWrite,
+                          FileCreation::OpenAlways);
 }
 
 SystemError shortWriteCause(Stream& file) {
     if (!isOpen(file)) return file.error.failed() ? file.error : deviceFailure();
     const std::byte probe{};
-    const SystemResult<std::int64_t> put = platform().writeFile(file.handle, &probe, 1);
+    const SystemResult<std::int64_t> put = file.platform->writeFile(file.handle, &probe, 1);
     if (!put) return put.error;
     return file.error.failed() ? file.error : deviceFailure();
 }
@@ -151,7 +152,7 @@ SystemError shortWriteCause(Stream& file) {
 SystemResult<> closeFileStream(StreamPtr& stream) {
     if (!stream) return failedWith(deviceFailure());
     SystemResult<> closed = failedWith(stream->error.failed() ? stream->error : deviceFailure());
-    if (isOpen(*stream)) closed = platform().closeFile(stream->handle);
+    if (isOpen(*stream)) closed = stream->platform->closeFile(stream->handle);
     stream->handle = InvalidFileHandle;
     release(stream);
     return closed;

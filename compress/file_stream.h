@@ -1,6 +1,7 @@
 #pragma once
 
-// Streams over files, opened through the platform. Opening never fails visibly: a file
+// Streams over files, opened through the platform they are given, which every later
+// call on the stream goes to. Opening never fails visibly: a file
 // that cannot be opened still gives a stream, whose getHandle is InvalidFileHandle and on
 // which read, write and getSize give 0 and seek gives StreamFailure. A caller that must
 // know tests getHandle after opening.
@@ -18,15 +19,15 @@ namespace ferry {
 
 // An existing file, for reading; write gives 0, setSize does nothing. A stream whose file
 // could not be opened tells why through streamError.
-StreamPtr openReadFileStream(std::string_view fileName);
+StreamPtr openReadFileStream(Platform& system, std::string_view fileName);
 // A new or emptied file, for writing; read gives 0. After every write the file ends at
 // the last byte written.
-StreamPtr createWriteFileStream(std::string_view fileName);
+StreamPtr createWriteFileStream(Platform& system, std::string_view fileName);
 // The file for reading and writing, created empty when missing; an existing file is
 // never emptied. Writes leave the bytes after them in place. The third file kind, for
 // callers that change a file in place; a synchronization never does (it replaces files
 // whole, so that a read-only file is no reason to stop).
-StreamPtr openReadWriteFileStream(std::string_view fileName);
+StreamPtr openReadWriteFileStream(Platform& system, std::string_view fileName);
 
 // For a file whose last write came up short without a failure: writes once more to learn
 // the system's reason (a full medium, say), which may add a byte to a file that is to be

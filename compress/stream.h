@@ -108,6 +108,7 @@ struct Stream {
     // system's error of the last call that failed.
     FileHandle handle = InvalidFileHandle;
     SystemError error;
+    Platform* platform = nullptr;  // the platform the file was opened through
     // Memory stream: bytes allocated, bytes of data, next byte read or written.
     std::size_t capacity = 0;
     std::uint32_t size = 0;

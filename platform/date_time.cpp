@@ -58,9 +58,9 @@ std::string formatCalendar(const char* format, const std::tm& tm) {
 
 }  // namespace
 
-DateTime now() {
+DateTime now(Platform& system) {
     DateTime value = 0;
-    fileTimeToDateTime(platform().currentTime(), value);
+    fileTimeToDateTime(system, system.currentTime(), value);
     return value;
 }
 
@@ -135,20 +135,20 @@ bool dateTimeToSystemTime(DateTime value, SystemTime& time) {
     return true;
 }
 
-bool fileTimeToDateTime(FileTime fileTime, DateTime& value) {
+bool fileTimeToDateTime(Platform& system, FileTime fileTime, DateTime& value) {
     value = 0;
     if (fileTime.ticks >= 0x8000000000000000ULL) return false;
     const UnixTime unix = toUnixTime(fileTime);
-    const SystemResult<std::tm> local = platform().toLocalCalendar(unix.seconds);
+    const SystemResult<std::tm> local = system.toLocalCalendar(unix.seconds);
     if (!local) return false;
     return systemTimeToDateTime(
         fromCalendar(local.value, static_cast<int>(unix.ticks / FileTicksPerMillisecond)), value);
 }
 
-bool dateTimeToFileTime(DateTime value, FileTime& fileTime) {
+bool dateTimeToFileTime(Platform& system, DateTime value, FileTime& fileTime) {
     SystemTime time;
     if (!dateTimeToSystemTime(value, time) || time.year < 1601) return false;
-    const SystemResult<std::int64_t> utc = platform().fromLocalCalendar(toCalendar(time));
+    const SystemResult<std::int64_t> utc = system.fromLocalCalendar(toCalendar(time));
     if (!utc) return false;
     const std::int64_t seconds = utc.value;
     // A local time just after 1601 can lie before it in UTC, where file times do not reach.

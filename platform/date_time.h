@@ -26,7 +26,7 @@ struct SystemTime {
 };
 
 // The current local time, to the millisecond.
-DateTime now();
+DateTime now(Platform& system);
 
 // False (and `value` 0) for a field out of range: year above 9999, month or day 0 or too
 // large, hour above 23, minute or second above 59, milliseconds above 999.
@@ -36,8 +36,8 @@ bool dateTimeToSystemTime(DateTime value, SystemTime& time);
 
 // File time (UTC) to local DateTime and back; false (output 0 / untouched) when a step
 // fails, as for dates the file-time range cannot hold.
-bool fileTimeToDateTime(FileTime fileTime, DateTime& value);
-bool dateTimeToFileTime(DateTime value, FileTime& fileTime);
+bool fileTimeToDateTime(Platform& system, FileTime fileTime, DateTime& value);
+bool dateTimeToFileTime(Platform& system, DateTime value, FileTime& fileTime);
 
 // The user's short date and time, joined by one space. Values below 1.0 are shown one
 // day later (a never-set time reads as the first day of year 1).

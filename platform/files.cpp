@@ -4,31 +4,30 @@
 
 namespace ferry {
 
-bool fileExists(std::string_view name) {
-    const PathInfo info = platform().pathInfo(std::string(name));
+bool fileExists(Platform& system, std::string_view name) {
+    const PathInfo info = system.pathInfo(std::string(name));
     return info.exists && !info.isFolder;
 }
 
-bool folderExists(std::string_view name) {
-    const PathInfo info = platform().pathInfo(std::string(name));
+bool folderExists(Platform& system, std::string_view name) {
+    const PathInfo info = system.pathInfo(std::string(name));
     return info.exists && info.isFolder;
 }
 
-SystemResult<> forceFolders(std::string_view path) {
-    if (path.empty()) return failedWith(platform().pathInfo({}).error);
+SystemResult<> forceFolders(Platform& system, std::string_view path) {
+    if (path.empty()) return failedWith(system.pathInfo({}).error);
     const std::string folder = withoutTrailingSeparator(path);
-    if (folder.empty() || folderExists(folder)) return succeeded();
+    if (folder.empty() || folderExists(system, folder)) return succeeded();
     const std::string parent = folderOf(folder);
     if (!parent.empty() && parent != folder) {
-        if (const SystemResult<> made = forceFolders(parent); !made) return made;
+        if (const SystemResult<> made = forceFolders(system, parent); !made) return made;
     }
-    const SystemResult<> made = platform().makeFolder(folder);
+    const SystemResult<> made = system.makeFolder(folder);
     // Someone else making the folder meanwhile is no failure: it is there.
-    return made || folderExists(folder) ? succeeded() : made;
+    return made || folderExists(system, folder) ? succeeded() : made;
 }
 
-SystemResult<> setFileTime(const std::string& path, FileTime time) {
-    Platform& system = platform();
+SystemResult<> setFileTime(Platform& system, const std::string& path, FileTime time) {
     const SystemResult<FileHandle> opened =
         system.openFile(path, FileAccess::ReadWrite, FileCreation::OpenExisting);
     if (!opened) return failedWith(opened.error);

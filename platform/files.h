@@ -1,6 +1,6 @@
 #pragma once
 
-// Existence tests, folder creation and file-time comparison over the platform.
+// Existence tests, folder creation and file times, over the platform they are given.
 
 #include <cstdint>
 #include <string>
@@ -11,17 +11,17 @@
 namespace ferry {
 
 // True for an existing name that is not a folder (links followed).
-bool fileExists(std::string_view name);
+bool fileExists(Platform& system, std::string_view name);
 // True for an existing folder (links followed).
-bool folderExists(std::string_view name);
+bool folderExists(Platform& system, std::string_view name);
 // Creates the folder and its missing parents. Succeeds when the folder exists afterwards;
 // fails for an empty path or at the first folder that cannot be made (those made before
 // it stay).
-SystemResult<> forceFolders(std::string_view path);
+SystemResult<> forceFolders(Platform& system, std::string_view path);
 
 // Opens an existing file for reading and writing just long enough to set its last-write
 // time.
-SystemResult<> setFileTime(const std::string& path, FileTime time);
+SystemResult<> setFileTime(Platform& system, const std::string& path, FileTime time);
 
 // -1, 0 or 1 as a is earlier than, within the same millisecond as, or later than b.
 std::int32_t compareFileTimes(FileTime a, FileTime b);

@@ -53,12 +53,12 @@ bool FolderListing::isFolder(std::int32_t index) const {
     return index >= 0 && index < count() && entries_[static_cast<std::size_t>(index)].isFolder;
 }
 
-FolderListing scanFolder(std::string_view path, const std::vector<std::string>& masks,
+FolderListing scanFolder(Platform& system, std::string_view path, const std::vector<std::string>& masks,
                          std::uint32_t filter) {
     FolderListing listing;
     if (path.empty()) return listing;
     listing.path_ = withTrailingSeparator(path);
-    const SystemResult<std::unique_ptr<FolderReader>> opened = platform().openFolder(listing.path_);
+    const SystemResult<std::unique_ptr<FolderReader>> opened = system.openFolder(listing.path_);
     if (!opened) {
         if (errorKind(opened.error) != ErrorKind::NotFound) {
             listing.failure_ = {listing.path_, opened.error};
@@ -91,16 +91,16 @@ std::vector<std::string> maskPieces(std::string_view masks) {
 
 }  // namespace
 
-FolderListing listFolder(std::string_view path, std::string_view masks,
+FolderListing listFolder(Platform& system, std::string_view path, std::string_view masks,
                          std::uint32_t attributeFilter) {
-    return scanFolder(path, maskPieces(masks), attributeFilter);
+    return scanFolder(system, path, maskPieces(masks), attributeFilter);
 }
 
 bool maskListAccepts(std::string_view name, std::string_view masks) {
     return !name.empty() && !isDotName(name) && acceptedByMasks(name, maskPieces(masks));
 }
 
-FolderListing listFolderWithMask(std::string_view path, std::string_view mask,
+FolderListing listFolderWithMask(Platform& system, std::string_view path, std::string_view mask,
                                  std::uint32_t attributeFilter) {
     std::vector<std::string> pieces;
     if (mask == "*.*") {
@@ -108,7 +108,7 @@ FolderListing listFolderWithMask(std::string_view path, std::string_view mask,
     } else if (!mask.empty()) {
         pieces.emplace_back(mask);
     }
-    return scanFolder(path, pieces, attributeFilter);
+    return scanFolder(system, path, pieces, attributeFilter);
 }
 
 }  // namespace ferry

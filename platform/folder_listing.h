@@ -39,7 +39,7 @@ class FolderListing {
     const ListingFailure& failure() const { return failure_; }
 
   private:
-    friend FolderListing scanFolder(std::string_view, const std::vector<std::string>&,
+    friend FolderListing scanFolder(Platform&, std::string_view, const std::vector<std::string>&,
                                     std::uint32_t);
     struct Entry {
         std::string name;
@@ -55,12 +55,12 @@ class FolderListing {
 // starting with "^" excludes. The first piece that matches decides; with no inclusion
 // piece at all every name passes. A folder that cannot be read gives an empty listing;
 // one that cannot be read whole keeps the entries read before the failure.
-FolderListing listFolder(std::string_view path, std::string_view masks,
+FolderListing listFolder(Platform& system, std::string_view path, std::string_view masks,
                          std::uint32_t attributeFilter);
 // Whether a scan with this mask list accepts a file of this name (no folder part).
 bool maskListAccepts(std::string_view name, std::string_view masks);
 // Scans with one mask ("*.*" counts as "*").
-FolderListing listFolderWithMask(std::string_view path, std::string_view mask,
+FolderListing listFolderWithMask(Platform& system, std::string_view path, std::string_view mask,
                                  std::uint32_t attributeFilter);
 
 }  // namespace ferry

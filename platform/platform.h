@@ -143,21 +143,8 @@ class Platform {
     virtual SystemResult<std::int64_t> fromLocalCalendar(const std::tm& local) = 0;
 };
 
-// The platform in use: the real one unless a test has put another in front.
-Platform& platform();
-// The real one, for test platforms that pass calls through.
+// The real platform of this system. The front ends hand it to the engine; test platforms
+// pass their calls on to it.
 Platform& systemPlatform();
-
-// Puts `replacement` in use for the lifetime of this object.
-class ScopedPlatform {
-  public:
-    explicit ScopedPlatform(Platform& replacement);
-    ~ScopedPlatform();
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
-
-  private:
-    Platform* previous_;
-};
 
 }  // namespace ferry

@@ -310,25 +310,11 @@ class PosixPlatform final : public Platform {
     }
 };
 
-Platform* current = nullptr;
-
 }  // namespace
 
 Platform& systemPlatform() {
     static PosixPlatform real;
     return real;
-}
-
-Platform& platform() {
-    return current != nullptr ? *current : systemPlatform();
-}
-
-ScopedPlatform::ScopedPlatform(Platform& replacement) : previous_(current) {
-    current = &replacement;
-}
-
-ScopedPlatform::~ScopedPlatform() {
-    current = previous_;
 }
 
 }  // namespace ferry

@@ -14,8 +14,7 @@ namespace {
 // any mount table a desktop has, and a bound for one that is not what it seems.
 constexpr std::size_t LongestSystemFile = 4 * 1024 * 1024;
 
-std::string readSystemFile(const std::string& path) {
-    Platform& system = platform();
+std::string readSystemFile(Platform& system, const std::string& path) {
     const SystemResult<FileHandle> opened =
         system.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
     if (!opened) return {};
@@ -62,21 +61,21 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
     return fields;
 }
 
-bool marksRemovable(const std::string& path) {
-    return trimBlanks(readSystemFile(path)) == "1";
+bool marksRemovable(Platform& system, const std::string& path) {
+    return trimBlanks(readSystemFile(system, path)) == "1";
 }
 
-bool isRemovableDevice(std::string_view systemRoot, std::string_view device) {
+bool isRemovableDevice(Platform& system, std::string_view systemRoot, std::string_view device) {
     const std::string folder = std::string(systemRoot) + "sys/dev/block/" + std::string(device);
     // A partition has no mark of its own; its folder lies inside its disk's.
-    return marksRemovable(folder + "/removable") || marksRemovable(folder + "/../removable");
+    return marksRemovable(system, folder + "/removable") || marksRemovable(system, folder + "/../removable");
 }
 
 }  // namespace
 
-std::vector<std::string> removableMountPoints(std::string_view systemRoot) {
+std::vector<std::string> removableMountPoints(Platform& system, std::string_view systemRoot) {
     std::vector<std::string> mountPoints;
-    const std::string table = readSystemFile(std::string(systemRoot) + "proc/self/mountinfo");
+    const std::string table = readSystemFile(system, std::string(systemRoot) + "proc/self/mountinfo");
     std::string_view rest = table;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
@@ -88,7 +87,7 @@ std::vector<std::string> removableMountPoints(std::string_view systemRoot) {
         if (std::find(mountPoints.begin(), mountPoints.end(), mountPoint) != mountPoints.end()) {
             continue;
         }
-        if (isRemovableDevice(systemRoot, fields[2])) mountPoints.push_back(mountPoint);
+        if (isRemovableDevice(system, systemRoot, fields[2])) mountPoints.push_back(mountPoint);
     }
     return mountPoints;
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace ferry {
 
 // The mount points of removable devices, each ending in "/", in the order of
@@ -14,6 +16,6 @@ namespace ferry {
 // when `systemRoot` + "sys/dev/block/<major>:<minor>/removable" reads "1", or, for a
 // partition, the same file of its disk does. `systemRoot` ends in "/"; tests pass a
 // folder laid out like the real one. Nothing when the mount table cannot be read.
-std::vector<std::string> removableMountPoints(std::string_view systemRoot = "/");
+std::vector<std::string> removableMountPoints(Platform& system, std::string_view systemRoot = "/");
 
 }  // namespace ferry

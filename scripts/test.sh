@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/check-layout.sh
 
 mode="${1:-plain}"
 case "$mode" in

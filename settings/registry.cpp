@@ -176,7 +176,7 @@ bool prepareForWrites(sqlite3* db) {
 Connection openStore(bool forWrite) {
     const std::string path = registryStorePath();
     if (path.empty()) return nullptr;
-    if (forWrite && !forceFolders(folderOf(path))) return nullptr;
+    if (forWrite && !forceFolders(systemPlatform(), folderOf(path))) return nullptr;
     // Readers open the file for writing too where they may: the write-ahead log's side
     // files, which even a read makes, are then removed when the last connection closes,
     // so reading the settings leaves nothing behind. Whether a key takes writes is
@@ -248,6 +248,11 @@ bool writeValue(RegistryKey key, std::string_view name, RegistryType type, std::
 }
 
 }  // namespace
+
+std::string settingsFolder() {
+    const std::string store = registryStorePath();
+    return store.empty() ? std::string() : withTrailingSeparator(folderOf(store));
+}
 
 std::string registryStorePath() {
     // Only an absolute XDG_CONFIG_HOME counts, as the XDG rules say.

@@ -38,6 +38,9 @@ inline constexpr RegistryKey NoKey = 0;
 
 // Where the store lives; "" when the environment names no home for it.
 std::string registryStorePath();
+// The folder of the store, ending in "/", where the engine keeps this machine's own
+// files too (the run lock, what it remembers of checked archives); "" without a store.
+std::string settingsFolder();
 
 // The existing key, opened for reading only; 0 when the store or the key is missing or
 // cannot be read.

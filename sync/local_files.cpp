@@ -13,10 +13,11 @@ LocalFiles::LocalFiles(const ProjectInputs& inputs, const RecordNames& names)
         archiveFolder_ = inputs.mediumRoot + std::string(MediaFolderName);
 }
 
-Outcome LocalFiles::list() {
+Outcome LocalFiles::list(Platform& system) {
     StringList gathered = newStringList();
     const ListingFailure failure =
-        gatherProjectFiles(gathered, inputs_.localDir, inputs_.mask, inputs_.includeSubfolders);
+        gatherProjectFiles(system, gathered, inputs_.localDir, inputs_.mask,
+                           inputs_.includeSubfolders);
     if (failure.error.failed()) return systemFailure(failure.path, failure.error);
     for (std::int32_t i = 0; i < gathered.count(); ++i) {
         const std::string& path = gathered.item(i);

@@ -22,7 +22,7 @@ class LocalFiles {
     // Lists the files under the local directory. Fails for a folder that could not be read
     // whole (a system failure) and for a file the records cannot carry: a name they cannot
     // hold, or one that differs from another only in letter case (caseTwinOf tells).
-    Outcome list();
+    Outcome list(Platform& system);
     // The listed file whose name differs from `path`'s only in letter case; "" for none.
     std::string caseTwinOf(std::string_view path) const;
 

@@ -1,51 +1,36 @@
-// The medium folder and the media scan of sync_run.h.
+#include "sync/medium_scan.h"
 
 #include <optional>
 #include <string>
 
-#include "compress/file_stream.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
 #include "support/paths.h"
 #include "archive/media_archive.h"
 #include "sync/sync_messages.h"
-#include "sync/sync_run.h"
 
 namespace ferry {
 
-namespace {
-
-// The project an archive's head names, and its write stamp; nothing for a file that
-// cannot be read or names no project.
-std::optional<ArchiveHeader> readProjectHead(const std::string& path, DateTime& stamp) {
-    const StreamPtr archive = openReadFileStream(path);
-    std::string headerText;
-    if (!readArchiveHead(*archive, headerText, stamp)) return std::nullopt;
-    return parseHeaderText(headerText);
+std::string mediumFolderOf(Platform& system, std::string_view text) {
+    return !text.empty() && folderExists(system, text) ? withTrailingSeparator(text) : std::string();
 }
 
-}  // namespace
-
-std::string mediumFolderOf(std::string_view text) {
-    return !text.empty() && folderExists(text) ? withTrailingSeparator(text) : std::string();
-}
-
-MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt) {
+MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPrompt& prompt) {
     MediumScan scan;
     // Without a medium there is nothing to list (the current folder is no medium).
     if (mediumFolder.empty()) return scan;
     const FolderListing listing = listFolderWithMask(
-        withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
+        system,         withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
         std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         if (listing.isFolder(i)) continue;
         const std::string key = listing.path() + listing.name(i);
         DateTime stamp = 0;
-        const std::optional<ArchiveHeader> header = readProjectHead(key, stamp);
+        const std::optional<ArchiveHeader> header = readProjectHead(system, key, stamp);
         if (!header) continue;
         // The archive must have been written before now by this machine's clock; a
         // machine whose clock lags would take its own older files for newer ones.
-        const DateTime current = now();
+        const DateTime current = now(system);
         if (!(current > stamp)) {
             prompt.showMessage(clockWarning(stamp, current, header->projectPath));
             scan.clockRefused = true;

@@ -11,10 +11,11 @@ namespace ferry {
 
 namespace {
 
-ListingFailure gatherInto(StringList& list, std::string_view folder, std::string_view maskList,
-                          bool includeSubfolders, std::vector<FolderIdentity>& walkPath) {
+ListingFailure gatherInto(Platform& system, StringList& list, std::string_view folder,
+                          std::string_view maskList, bool includeSubfolders,
+                          std::vector<FolderIdentity>& walkPath) {
     const FolderListing scan =
-        listFolder(folder, maskList, FileAttributeNormal | FileAttributeDirectory);
+        listFolder(system, folder, maskList, FileAttributeNormal | FileAttributeDirectory);
     if (scan.failure().error.failed()) return scan.failure();
     // A link back to a folder above us would otherwise be walked forever.
     if (std::find(walkPath.begin(), walkPath.end(), scan.identity()) != walkPath.end()) return {};
@@ -26,7 +27,7 @@ ListingFailure gatherInto(StringList& list, std::string_view folder, std::string
         if (!scan.isFolder(i)) {
             list.add(entryPath);
         } else if (includeSubfolders) {
-            ListingFailure failure = gatherInto(list, entryPath, maskList, true, walkPath);
+            ListingFailure failure = gatherInto(system, list, entryPath, maskList, true, walkPath);
             if (failure.error.failed()) return failure;
         }
     }
@@ -36,10 +37,10 @@ ListingFailure gatherInto(StringList& list, std::string_view folder, std::string
 
 }  // namespace
 
-ListingFailure gatherProjectFiles(StringList& list, std::string_view folder,
+ListingFailure gatherProjectFiles(Platform& system, StringList& list, std::string_view folder,
                                   std::string_view maskList, bool includeSubfolders) {
     std::vector<FolderIdentity> walkPath;
-    return gatherInto(list, folder, maskList, includeSubfolders, walkPath);
+    return gatherInto(system, list, folder, maskList, includeSubfolders, walkPath);
 }
 
 bool matchesMaskList(std::string_view fileName, std::string_view maskList) {

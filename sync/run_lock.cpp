@@ -5,7 +5,6 @@
 
 #include "platform/files.h"
 #include "support/paths.h"
-#include "settings/registry.h"
 #include "archive/media_archive.h"
 
 namespace ferry {
@@ -13,13 +12,14 @@ namespace ferry {
 namespace {
 
 // Locks the lock file in `folder`; false when another process holds it.
-bool lockIn(const std::string& folder, RunLockUse use, std::vector<FileHandle>& handles) {
+bool lockIn(Platform& system, const std::string& folder, RunLockUse use,
+            std::vector<FileHandle>& handles) {
     FileCreation creation = FileCreation::OpenExisting;
     if (use == RunLockUse::Run) {
-        forceFolders(folder);
+        (void)forceFolders(system, folder);
         creation = FileCreation::OpenAlways;
     }
-    const FileLock lock = platform().lockFile(folder + std::string(RunLockFileName), creation);
+    const FileLock lock = system.lockFile(folder + std::string(RunLockFileName), creation);
     if (lock.handle != InvalidFileHandle) handles.push_back(lock.handle);
     return !lock.heldElsewhere;
 }
@@ -31,13 +31,16 @@ RunLock::~RunLock() {
 }
 
 RunLock::RunLock(RunLock&& other) noexcept
-    : held_(std::exchange(other.held_, false)), handles_(std::move(other.handles_)) {
+    : platform_(other.platform_),
+      held_(std::exchange(other.held_, false)),
+      handles_(std::move(other.handles_)) {
     other.handles_.clear();
 }
 
 RunLock& RunLock::operator=(RunLock&& other) noexcept {
     if (this != &other) {
         releaseAll();
+        platform_ = other.platform_;
         held_ = std::exchange(other.held_, false);
         handles_ = std::move(other.handles_);
         other.handles_.clear();
@@ -46,19 +49,21 @@ RunLock& RunLock::operator=(RunLock&& other) noexcept {
 }
 
 void RunLock::releaseAll() {
-    for (const FileHandle handle : handles_) platform().closeFile(handle);
+    for (const FileHandle handle : handles_) (void)platform_->closeFile(handle);
     handles_.clear();
     held_ = false;
 }
 
-RunLock acquireRunLock(std::string_view mediumFolder, RunLockUse use) {
+RunLock acquireRunLock(const RunContext& context, std::string_view mediumFolder, RunLockUse use) {
+    Platform& system = context.platform;
     RunLock lock;
-    const std::string store = registryStorePath();
-    bool free = store.empty() || lockIn(folderOf(store), use, lock.handles_);
-    if (free && !mediumFolder.empty() && folderExists(mediumFolder)) {
+    lock.platform_ = &system;
+    bool free = context.stateFolder.empty() ||
+                lockIn(system, context.stateFolder, use, lock.handles_);
+    if (free && !mediumFolder.empty() && folderExists(system, mediumFolder)) {
         const std::string ferry =
             withTrailingSeparator(mediumFolder) + std::string(MediaFolderName);
-        free = lockIn(ferry, use, lock.handles_);
+        free = lockIn(system, ferry, use, lock.handles_);
     }
     // A run that may not start keeps nothing locked.
     if (!free) lock.releaseAll();

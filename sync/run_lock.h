@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/run_context.h"
 #include "platform/platform.h"
 
 namespace ferry {
@@ -36,15 +37,17 @@ class RunLock {
     bool held() const { return held_; }
 
   private:
-    friend RunLock acquireRunLock(std::string_view mediumFolder, RunLockUse use);
+    friend RunLock acquireRunLock(const RunContext&, std::string_view, RunLockUse);
     void releaseAll();
 
+    Platform* platform_ = nullptr;  // the one the locks were taken through
     bool held_ = false;
     std::vector<FileHandle> handles_;
 };
 
-// Takes the lock of this user (beside the registry store) and, when mediumFolder is not
-// empty and exists, the lock of that medium, without waiting.
-RunLock acquireRunLock(std::string_view mediumFolder, RunLockUse use = RunLockUse::Run);
+// Takes the lock of this user (in the run's state folder, when it has one) and, when
+// mediumFolder is not empty and exists, the lock of that medium, without waiting.
+RunLock acquireRunLock(const RunContext& context, std::string_view mediumFolder,
+                       RunLockUse use = RunLockUse::Run);
 
 }  // namespace ferry

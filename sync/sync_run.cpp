@@ -23,16 +23,18 @@ std::string projectPathOf(std::string_view path) {
 
 // The medium was unplugged or unmounted: its folder, or the "Ferry/" folder that was
 // there when the run started, is gone. Going on would write "Ferry/" elsewhere.
-bool mediumGone(std::string_view mediumFolder, const std::string& ferryFolder, bool ferryMade) {
+bool mediumGone(Platform& system, std::string_view mediumFolder, const std::string& ferryFolder,
+                bool ferryMade) {
     if (mediumFolder.empty()) return false;
-    return !folderExists(mediumFolder) || (ferryMade && !folderExists(ferryFolder));
+    return !folderExists(system, mediumFolder) || (ferryMade && !folderExists(system, ferryFolder));
 }
 
 class ProjectRun {
   public:
-    ProjectRun(std::string_view mediumFolder, Catalogue& catalogue, UserPrompt& prompt,
-               const SyncOptions& options, SyncCounters& counters)
-        : mediumFolder_(mediumFolder),
+    ProjectRun(const RunContext& context, std::string_view mediumFolder, Catalogue& catalogue,
+               UserPrompt& prompt, const SyncOptions& options, SyncCounters& counters)
+        : context_(context),
+          mediumFolder_(mediumFolder),
           catalogue_(catalogue),
           prompt_(prompt),
           options_(options),
@@ -42,7 +44,8 @@ class ProjectRun {
     // synchronization left there, and saves it when the project was synchronized; a
     // preview works on a copy and changes nothing in the catalogue.
     ProjectEnd run(std::int32_t number, ListedProject& project) {
-        std::int32_t entry = catalogueEntryOf(catalogue_, mediumFolder_, project.key);
+        std::int32_t entry =
+            catalogueEntryOf(context_.platform, catalogue_, mediumFolder_, project.key);
         ProjectRecord previewRecord;
         ProjectRecord* record = &previewRecord;
         if (options_.preview) {
@@ -58,7 +61,7 @@ class ProjectRun {
         }
         const ProjectInputs inputs = inputsOf(number, project, *record);
         const ProjectResult result =
-            synchronizeProject(inputs, record->lastSync, counters_, prompt_, options_);
+            synchronizeProject(context_, inputs, record->lastSync, counters_, prompt_, options_);
         if (options_.preview) return result.end;
         // A new mask list or subfolder flag gave the archive a new name: the record
         // follows the archive that now carries the project, so the next scan still finds
@@ -88,6 +91,7 @@ class ProjectRun {
         return inputs;
     }
 
+    const RunContext& context_;
     std::string mediumFolder_;
     Catalogue& catalogue_;
     UserPrompt& prompt_;
@@ -97,20 +101,21 @@ class ProjectRun {
 
 }  // namespace
 
-std::int32_t catalogueEntryOf(const Catalogue& catalogue, std::string_view mediumFolder,
-                              std::string_view key) {
+std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
+                              std::string_view mediumFolder, std::string_view key) {
     const std::int32_t entry = catalogue.indexOf(key);
-    if (entry >= 0 || mediumFolder.empty() || !fileExists(key)) return entry;
+    if (entry >= 0 || mediumFolder.empty() || !fileExists(system, key)) return entry;
     const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
         PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
-    return moved >= 0 && !fileExists(catalogue.key(moved)) ? moved : -1;
+    return moved >= 0 && !fileExists(system, catalogue.key(moved)) ? moved : -1;
 }
 
-RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
-                             Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options) {
+RunResult runSynchronization(const RunContext& context, std::string_view mediumFolder,
+                             std::vector<ListedProject>& projects, Catalogue& catalogue,
+                             UserPrompt& prompt, const SyncOptions& options) {
     RunResult result;
-    const RunLock lock =
-        acquireRunLock(mediumFolder, options.preview ? RunLockUse::Preview : RunLockUse::Run);
+    const RunLock lock = acquireRunLock(context, mediumFolder,
+                                        options.preview ? RunLockUse::Preview : RunLockUse::Run);
     if (!lock.held()) {
         prompt.showMessage(runInProgressMessage());
         result.end = RunEnd::Busy;
@@ -119,23 +124,21 @@ RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedPr
     // A preview runs the same code over a layer that keeps every change in memory, so
     // that later steps and later projects see the earlier ones as the real run would.
     std::optional<WithholdingPlatform> withholding;
-    std::optional<ScopedPlatform> withheld;
-    if (options.preview) {
-        withholding.emplace(platform());
-        withheld.emplace(*withholding);
-    }
+    if (options.preview) withholding.emplace(context.platform);
+    const RunContext run{withholding ? *withholding : context.platform, context.stateFolder};
+    Platform& system = run.platform;
     const std::string ferryFolder = mediumFolder.empty()
                                         ? std::string()
                                         : std::string(mediumFolder) + std::string(MediaFolderName);
     bool ferryMade = false;
-    if (!mediumGone(mediumFolder, ferryFolder, false)) {
-        forceFolders(ferryFolder);
-        ferryMade = folderExists(ferryFolder);
+    if (!mediumGone(system, mediumFolder, ferryFolder, false)) {
+        (void)forceFolders(system, ferryFolder);
+        ferryMade = folderExists(system, ferryFolder);
     }
-    ProjectRun projectRun(mediumFolder, catalogue, prompt, options, result.counters);
+    ProjectRun projectRun(run, mediumFolder, catalogue, prompt, options, result.counters);
     const std::size_t count = projects.size();
     for (std::size_t i = 0; i < count; ++i) {
-        if (mediumGone(mediumFolder, ferryFolder, ferryMade)) {
+        if (mediumGone(system, mediumFolder, ferryFolder, ferryMade)) {
             prompt.showMessage(mediumGoneMessage(mediumFolder));
             result.end = RunEnd::Stopped;
             return result;

@@ -1,49 +1,27 @@
 #pragma once
 
-// The media scan and the synchronization run, on plain values, so that the window and
-// the command line drive them alike.
+// The synchronization run over every listed project, on plain values, so that the window
+// and the command line drive it alike.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "archive/run_context.h"
 #include "settings/project_catalogue.h"
+#include "sync/medium_scan.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {
-
-// One project found on the medium (or added since the scan).
-struct ListedProject {
-    std::string path;  // the project path from the archive's header
-    std::string mask;
-    bool includeSubfolders = false;
-    std::string key;  // the full path of its archive: medium folder + "Ferry/" + file name
-};
-
-struct MediumScan {
-    std::vector<ListedProject> projects;
-    // The clock check failed: its message was shown and the program must quit without
-    // saving the medium settings.
-    bool clockRefused = false;
-};
-
-// The medium folder for a text typed or chosen: the text ending in "/" when it names an
-// existing folder, else "".
-std::string mediumFolderOf(std::string_view text);
-
-// Lists the "*.move" archives in mediumFolder + "Ferry/" whose headers name a project,
-// in the folder's order, checking the clock against each archive's write stamp. An
-// empty mediumFolder lists nothing.
-MediumScan scanMedium(std::string_view mediumFolder, UserPrompt& prompt);
 
 // The catalogue entry of a listed project (its key: the archive's full path); -1 when it
 // has none. When no entry has the key, the medium may be mounted elsewhere today: the
 // only entry filed under the same archive name in a "Ferry/" folder is the project's, as
 // long as that entry's archive is gone from where it was (else it is another medium's
 // copy of the project). The front ends look records up the way the run does.
-std::int32_t catalogueEntryOf(const Catalogue& catalogue, std::string_view mediumFolder,
-                              std::string_view key);
+std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
+                              std::string_view mediumFolder, std::string_view key);
 
 enum class RunEnd {
     Completed,  // every project was taken; the report is to be shown
@@ -68,7 +46,8 @@ struct RunResult {
 // result ("" for none: nothing is made then). The report is the caller's to show
 // (syncReportText) when the run Completed. `projects` must not change while the run goes
 // on (the prompt's calls come from inside it).
-RunResult runSynchronization(std::string_view mediumFolder, std::vector<ListedProject>& projects,
-                             Catalogue& catalogue, UserPrompt& prompt, const SyncOptions& options);
+RunResult runSynchronization(const RunContext& context, std::string_view mediumFolder,
+                             std::vector<ListedProject>& projects, Catalogue& catalogue,
+                             UserPrompt& prompt, const SyncOptions& options);
 
 }  // namespace ferry

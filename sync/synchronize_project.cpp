@@ -4,14 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "compress/file_stream.h"
 #include "platform/files.h"
 #include "support/paths.h"
 #include "platform/system_error.h"
 #include "archive/archive_check.h"
 #include "archive/archive_loading.h"
 #include "archive/archive_replacement.h"
-#include "sync/disk_file_writer.h"
+#include "archive/disk_file_writer.h"
 #include "sync/local_files.h"
 #include "archive/media_archive.h"
 #include "archive/new_payload.h"
@@ -43,9 +42,11 @@ ProjectInputs withLocalDirEnding(ProjectInputs inputs) {
 
 class ProjectSync {
   public:
-    ProjectSync(const ProjectInputs& inputs, DateTime& lastSync, SyncCounters& counters,
-                UserPrompt& prompt, const SyncOptions& options)
-        : in_(withLocalDirEnding(inputs)),
+    ProjectSync(const RunContext& context, const ProjectInputs& inputs, DateTime& lastSync,
+                SyncCounters& counters, UserPrompt& prompt, const SyncOptions& options)
+        : context_(context),
+          system_(context.platform),
+          in_(withLocalDirEnding(inputs)),
           lastSync_(lastSync),
           counters_(counters),
           prompt_(prompt),
@@ -91,6 +92,8 @@ class ProjectSync {
     Outcome stopForRead(const Outcome& outcome);
     Outcome payloadFailed();
 
+    const RunContext& context_;
+    Platform& system_;
     const ProjectInputs in_;
     DateTime& lastSync_;
     SyncCounters& counters_;
@@ -140,20 +143,20 @@ Outcome ProjectSync::prepare() {
     // A project path from another system (C:\Work\Proj\) names no folder here.
     if (in_.localDir.empty() || in_.localDir.front() != '/')
         return refuse(workDirNeededMessage(in_.projectPath));
-    removeStrayTemporaryArchive(archivePath_);
+    removeStrayTemporaryArchive(system_, archivePath_);
     return done();
 }
 
 Outcome ProjectSync::loadOldArchive() {
     // A damaged or hostile archive is refused before anything changes.
-    old_ = loadArchive(in_.existingArchivePath, progress_);
+    old_ = loadArchive(system_, in_.existingArchivePath, progress_);
     if (old_.outcome.fault == Fault::Damaged) return refuse(unsafeArchiveMessage(old_.outcome.path));
     if (!old_.outcome.done()) return stopForRead(old_.outcome);
     if (!old_.found) return done();
     hasOldArchive_ = true;
-    fileTimeToDateTime(old_.time, mediaSync_);
+    fileTimeToDateTime(system_, old_.time, mediaSync_);
     PayloadSurvey survey =
-        surveyArchivePayload(in_.existingArchivePath, *old_.payload, names_, progress_);
+        surveyArchivePayload(context_, in_.existingArchivePath, *old_.payload, names_, progress_);
     if (survey.outcome.fault == Fault::Damaged)
         return refuse(unsafeArchiveMessage(in_.existingArchivePath));
     if (!survey.outcome.done()) {
@@ -169,7 +172,7 @@ Outcome ProjectSync::loadOldArchive() {
 }
 
 Outcome ProjectSync::openPayloads() {
-    const Outcome listed = files_.list();
+    const Outcome listed = files_.list(system_);
     if (listed.fault == Fault::System)
         return stop(listingFailedMessage(listed.path, errorText(listed)));
     if (listed.failed()) {
@@ -212,7 +215,7 @@ Outcome ProjectSync::handleRecord(const RecordHead& head) {
 // compared, and a read-only file is no reason to stop.
 Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string& diskPath) {
     // A listed file that went meanwhile is not found.
-    const PathInfo disk = platform().pathInfo(diskPath);
+    const PathInfo disk = system_.pathInfo(diskPath);
     if (!disk.exists || disk.isFolder) return handleMissingFile(head, diskPath);
     const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
     bool diskNewer = order > 0;
@@ -253,10 +256,11 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
 
 Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
                                   const std::string& diskPath) {
-    StreamPtr disk = openReadFileStream(diskPath);
-    if (getHandle(*disk) == InvalidFileHandle) return stop(cannotOpenFileMessage(diskPath));
+    const Made<DiskFile> disk = openDiskFile(system_, diskPath);
+    if (!disk.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
     if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
-    const Made<StreamPtr> content = readDiskContent(*disk, diskPath, progress_);
+    const Made<StreamPtr> content =
+        readDiskContent(system_, *disk.value.stream, diskPath, progress_);
     if (!content.outcome.done()) return stopForRead(content.outcome);
     const RecordHead replaced{head.name, diskTime, getSize(*content.value)};
     progress_.expect(replaced.size);
@@ -283,8 +287,8 @@ Outcome ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, 
     }
     const Outcome written =
         target == DiskTarget::Replace
-            ? replaceFileFromMedium(path, *content.value, head.size, head.time, progress_)
-            : createFileFromMedium(path, *content.value, head.size, head.time, progress_);
+            ? replaceFileFromMedium(system_, path, *content.value, head.size, head.time, progress_)
+            : createFileFromMedium(system_, path, *content.value, head.size, head.time, progress_);
     if (written.stopped()) return written;
     if (written.failed()) {
         if (target == DiskTarget::Create && errorKind(written.error) == ErrorKind::Exists)
@@ -332,19 +336,15 @@ Outcome ProjectSync::phaseTwo() {
 
 Outcome ProjectSync::addNewFile(const std::string& path) {
     if (!progress_.startFile(path)) return stopped();
-    StreamPtr file = openReadFileStream(path);
-    if (getHandle(*file) == InvalidFileHandle) {
-        // A listed file that went meanwhile has nothing to add.
-        if (errorKind(streamError(*file)) == ErrorKind::NotFound) return done();
-        return stop(cannotOpenFileMessage(path));
-    }
-    const SystemResult<FileTime> time = platform().lastWriteTime(getHandle(*file));
-    if (!time) return stop(cannotOpenFileMessage(path));
+    const Made<DiskFile> file = openDiskFile(system_, path);
+    // A listed file that went meanwhile has nothing to add.
+    if (errorKind(file.outcome.error) == ErrorKind::NotFound) return done();
+    if (!file.outcome.done()) return stop(cannotOpenFileMessage(path));
     const std::string name = *names_.recordNameOf(path);
     note(FileDecision::AddToMedium, path, name);
-    const Made<StreamPtr> content = readDiskContent(*file, path, progress_);
+    const Made<StreamPtr> content = readDiskContent(system_, *file.value.stream, path, progress_);
     if (!content.outcome.done()) return stopForRead(content.outcome);
-    const RecordHead head{name, time.value, getSize(*content.value)};
+    const RecordHead head{name, file.value.time, getSize(*content.value)};
     progress_.expect(head.size);
     if (const Outcome added = add(head, *content.value); !added.done()) return added;
     ++counters_.addedNewFiles;
@@ -362,11 +362,12 @@ Outcome ProjectSync::finishPayload() {
 }
 
 ProjectResult ProjectSync::endWithoutChanges() {
-    lastSync_ = now();
+    lastSync_ = now(system_);
     if (!hasOldArchive_) return {ProjectEnd::Synchronized, {}};
     // Only the archive's time changes: it says when the medium was last synchronized.
     FileTime stamp;
-    if (dateTimeToFileTime(lastSync_, stamp)) (void)setFileTime(in_.existingArchivePath, stamp);
+    if (dateTimeToFileTime(system_, lastSync_, stamp))
+        (void)setFileTime(system_, in_.existingArchivePath, stamp);
     return {ProjectEnd::Synchronized, in_.existingArchivePath};
 }
 
@@ -391,14 +392,14 @@ ProjectResult ProjectSync::endWithNewArchive() {
                 break;
         }
     };
-    const Outcome replaced = replaceArchive(archive, old, tell, progress_, lastSync_);
+    const Outcome replaced = replaceArchive(system_, archive, old, tell, progress_, lastSync_);
     if (replaced.done()) {
-        newPayload_.rememberAs(archivePath_);
+        newPayload_.rememberAs(context_, archivePath_);
         return {ProjectEnd::Synchronized, archivePath_};
     }
     // A payload that could not be completed was told to nobody yet.
     if (replaced.fault == Fault::TooLarge) payloadFailed();
-    return {ProjectEnd::Stopped, fileExists(archivePath_) ? archivePath_ : old.path};
+    return {ProjectEnd::Stopped, fileExists(system_, archivePath_) ? archivePath_ : old.path};
 }
 
 void ProjectSync::note(FileDecision decision, const std::string& localPath,
@@ -460,10 +461,10 @@ Outcome ProjectSync::payloadFailed() {
 
 }  // namespace
 
-ProjectResult synchronizeProject(const ProjectInputs& inputs, DateTime& lastSync,
-                                 SyncCounters& counters, UserPrompt& prompt,
+ProjectResult synchronizeProject(const RunContext& context, const ProjectInputs& inputs,
+                                 DateTime& lastSync, SyncCounters& counters, UserPrompt& prompt,
                                  const SyncOptions& options) {
-    ProjectSync sync(inputs, lastSync, counters, prompt, options);
+    ProjectSync sync(context, inputs, lastSync, counters, prompt, options);
     return sync.run();
 }
 

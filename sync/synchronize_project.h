@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/run_context.h"
 #include "platform/date_time.h"
 #include "sync/user_prompt.h"
 
@@ -57,11 +58,12 @@ struct SyncOptions {
     bool wholeRecompression = false;
 };
 
-// Runs the synchronization of one project. `lastSync` is this machine's time of last
+// Runs the synchronization of one project, every system call going to the context's
+// platform. `lastSync` is this machine's time of last
 // synchronization of the project, updated on success. Messages, questions, progress and
 // decisions go through `prompt`.
-ProjectResult synchronizeProject(const ProjectInputs& inputs, DateTime& lastSync,
-                                 SyncCounters& counters, UserPrompt& prompt,
+ProjectResult synchronizeProject(const RunContext& context, const ProjectInputs& inputs,
+                                 DateTime& lastSync, SyncCounters& counters, UserPrompt& prompt,
                                  const SyncOptions& options);
 
 }  // namespace ferry

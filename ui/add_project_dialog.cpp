@@ -93,7 +93,7 @@ std::int32_t AddProjectDialog::ask(Window& firstFocus) {
 }
 
 void AddProjectDialog::followPath() {
-    okButton_->setEnabled(folderExists(pathBox_->text()));
+    okButton_->setEnabled(folderExists(systemPlatform(), pathBox_->text()));
 }
 
 void AddProjectDialog::browse() {

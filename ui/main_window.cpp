@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "settings/registry.h"
 #include "settings/settings_store.h"
 #include "platform/date_time.h"
 #include "platform/removable_media.h"
@@ -46,8 +47,8 @@ std::int32_t mediumHolding(const std::vector<std::string>& mountPoints, std::str
 }  // namespace
 
 DesktopServices systemDesktopServices() {
-    return {[] { return removableMountPoints(); },
-            [](const std::string& folder) { openInFileManager(folder); }};
+    return {[] { return removableMountPoints(systemPlatform()); },
+            [](const std::string& folder) { openInFileManager(folder); }, &systemPlatform()};
 }
 
 MainWindow::MainWindow(DesktopServices services)
@@ -158,7 +159,7 @@ void MainWindow::loadSettings() {
 }
 
 std::string MainWindow::mediumFolder() const {
-    return mediumFolderOf(mediumBox_->text());
+    return mediumFolderOf(*services_.platform, mediumBox_->text());
 }
 
 void MainWindow::onClose(bool& accept) {
@@ -206,7 +207,7 @@ void MainWindow::fillRemovableMedia() {
 void MainWindow::scanMedium() {
     projectList_->clearItems();
     listed_.clear();
-    MediumScan scan = ::ferry::scanMedium(mediumFolder(), prompt_);
+    MediumScan scan = ::ferry::scanMedium(*services_.platform, mediumFolder(), prompt_);
     listed_ = std::move(scan.projects);
     for (std::size_t i = 0; i < listed_.size(); ++i) appendRow(listed_[i].path, i);
     if (scan.clockRefused) {
@@ -274,7 +275,9 @@ void MainWindow::synchronize() {
     prompt_.clearStop();
     setRunning(true);
     const std::string medium = mediumFolder();
-    const RunResult result = runSynchronization(medium, listed_, catalogue_, prompt_, {});
+    const RunContext context{*services_.platform, settingsFolder()};
+    const RunResult result =
+        runSynchronization(context, medium, listed_, catalogue_, prompt_, {});
     // A window asked to close has no one left to read the report.
     if (result.end == RunEnd::Completed && !closeHeld_) {
         showMessage(syncReportText(medium, result.counters));

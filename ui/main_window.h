@@ -26,6 +26,8 @@ struct DesktopServices {
     std::function<std::vector<std::string>()> removableMedia;
     // Shows a folder in the desktop's file manager.
     std::function<void(const std::string& folder)> openFolder;
+    // The system the window's scans and runs go to.
+    Platform* platform = &systemPlatform();
 };
 
 // The removable devices of this machine and the desktop's file manager.

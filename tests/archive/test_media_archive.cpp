@@ -134,7 +134,7 @@ TEST(ArchiveHead, JunkIsNoProjectAndAWholeHeadLeavesThePayloadNext) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         testkit::writeDiskFile(dir / "a.move", c.bytes);
-        StreamPtr file = openReadFileStream(dir / "a.move");
+        StreamPtr file = openReadFileStream(systemPlatform(), dir / "a.move");
         std::string text;
         DateTime read = 0;
         ASSERT_EQ(readArchiveHead(*file, text, read), c.project) << i;
@@ -149,8 +149,7 @@ TEST(ArchiveHead, AShortWriteIsReported) {
     TempDir dir;
     testkit::FaultPlatform faults;
     faults.failWritesAfter(5, ".move");
-    ScopedPlatform use(faults);
-    StreamPtr file = createWriteFileStream(dir / "a.move");
+    StreamPtr file = createWriteFileStream(faults, dir / "a.move");
     EXPECT_FALSE(writeArchiveHead(*file, " /p/,*.c", 1.0));
 }
 
@@ -247,11 +246,10 @@ TEST(Records, ADestinationRefusingBytesIsToldApart) {
     TempDir dir;
     testkit::FaultPlatform faults;
     faults.failWritesAfter(2, "out");
-    ScopedPlatform use(faults);
     StreamPtr payload = memoryStreamWith(recordBytes("/p/a.c", SomeTicks, "body") + '\0');
     RecordHead head;
     ASSERT_EQ(readRecordHead(*payload, head), RecordRead::Record);
-    StreamPtr out = createWriteFileStream(dir / "out");
+    StreamPtr out = createWriteFileStream(faults, dir / "out");
     EXPECT_EQ(readRecordContent(*payload, head.size, *out), RecordRead::Refused);
 }
 
@@ -352,7 +350,7 @@ void writeArchiveFile(const std::string& path, const ArchiveHeader& header, Date
     ASSERT_TRUE(writeRecordSequenceEnd(*writer));
     ASSERT_TRUE(finishCompressing(*writer));
     setPosition(*payload, 0);
-    StreamPtr file = createWriteFileStream(path);
+    StreamPtr file = createWriteFileStream(systemPlatform(), path);
     ASSERT_TRUE(writeArchiveHead(*file, buildHeaderText(header), stamp));
     ASSERT_EQ(copyStream(*file, *payload, getSize(*payload)), getSize(*payload));
 }
@@ -360,7 +358,7 @@ void writeArchiveFile(const std::string& path, const ArchiveHeader& header, Date
 // Reads an archive file the way a synchronization does: head, payload into memory, records.
 std::vector<Record> readArchiveFile(const std::string& path, ArchiveHeader& header,
                                     DateTime& stamp) {
-    StreamPtr file = openReadFileStream(path);
+    StreamPtr file = openReadFileStream(systemPlatform(), path);
     std::string text;
     EXPECT_TRUE(readArchiveHead(*file, text, stamp));
     header = parseHeaderText(text).value_or(ArchiveHeader{});
@@ -383,7 +381,7 @@ TEST(MediaArchiveInterop, OurArchiveDecodesWithPlainLibraryCalls) {
     const ArchiveHeader header{true, "/home/ann/proj/", "*.c;*.bin"};
     const std::string path =
         mediaArchivePath(medium.path(), mediaFileName(header.projectPath, header.maskList, true));
-    ASSERT_TRUE(forceFolders(medium / "Ferry/"));
+    ASSERT_TRUE(forceFolders(systemPlatform(), medium / "Ferry/"));
     const std::vector<Record> records = sampleRecords();
     writeArchiveFile(path, header, 738000.25, records);
     EXPECT_EQ(path, medium / "Ferry/%home%ann%proj%2244.move");

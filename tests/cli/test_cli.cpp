@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "settings/registry.h"
 #include "settings/settings_key.h"
 #include "support/little_endian.h"
 #include "platform/platform.h"
@@ -48,7 +49,7 @@ std::string report(const std::string& medium, std::uint32_t replacedOnMedia,
 // newer never hangs on how fast the test runs.
 void edit(const std::string& path, const std::string& content, int seconds) {
     writeDiskFile(path, content);
-    const FileTime now = platform().currentTime();
+    const FileTime now = systemPlatform().currentTime();
     testkit::setDiskFileTime(
         path, FileTime{now.ticks + static_cast<std::uint64_t>(seconds) * FileTicksPerSecond});
 }
@@ -118,7 +119,7 @@ void backDateLastSync(const Machine& machine, const std::string& key) {
 std::string archiveHead(const std::string& projectPath, double days) {
     std::string bytes = "+" + projectPath + ",*" + '\0';
     std::byte stamp[8];
-    storeLittleEndian(stamp, std::bit_cast<std::uint64_t>(now() + days), 8);
+    storeLittleEndian(stamp, std::bit_cast<std::uint64_t>(now(systemPlatform()) + days), 8);
     bytes.append(reinterpret_cast<const char*>(stamp), 8);
     return bytes;
 }
@@ -425,7 +426,7 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     writeDiskFile(ann + "p/a.txt", "a");
     {
         const testkit::TempConfigHome anotherUser;
-        const RunLock held = acquireRunLock(medium);
+        const RunLock held = acquireRunLock({systemPlatform(), settingsFolder()}, medium);
         ASSERT_TRUE(held.held());
         const CliRun busy = runCli(annsMachine, {"add", medium, ann + "p"});
         EXPECT_EQ(busy.status, 1);

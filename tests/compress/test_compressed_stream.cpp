@@ -137,10 +137,10 @@ TEST(CompressedStream, FileAndMemorySourcesGiveTheSameBytes) {
     const std::string data = randomBytes(B + 1000) + sourceLikeText(B) + randomBytes(B);
     const std::string payload = compressed(data, B);
     testkit::TempDir dir;
-    StreamPtr file = createWriteFileStream(dir / "payload");
+    StreamPtr file = createWriteFileStream(systemPlatform(), dir / "payload");
     writeText(*file, payload);
     release(file);
-    StreamPtr fileSource = openReadFileStream(dir / "payload");
+    StreamPtr fileSource = openReadFileStream(systemPlatform(), dir / "payload");
     StreamPtr fromFile = newDecompressingStream(B, *fileSource);
     EXPECT_EQ(readToEnd(*fromFile, 70000), data);
     Reader fromMemory(payload, B);
@@ -362,13 +362,13 @@ TEST(CompressedStream, ABlockSizeOfZeroIsRefused) {
 
 TEST(CompressedStream, ReleaseLeavesTheUnderlyingStreamOpen) {
     testkit::TempDir dir;
-    StreamPtr file = createWriteFileStream(dir / "payload");
+    StreamPtr file = createWriteFileStream(systemPlatform(), dir / "payload");
     StreamPtr writer = newCompressingStream(7, Small, *file);
     writeText(*writer, "content");
     release(writer);
     EXPECT_EQ(writeText(*file, "tail"), 4u) << "still open";
     release(file);
-    StreamPtr source = openReadFileStream(dir / "payload");
+    StreamPtr source = openReadFileStream(systemPlatform(), dir / "payload");
     StreamPtr reader = newDecompressingStream(Small, *source);
     char bytes[7];
     EXPECT_EQ(read(*reader, bytes, 7), 7u);

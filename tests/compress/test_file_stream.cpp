@@ -27,7 +27,7 @@ bool descriptorOpen(FileHandle handle) {
 
 TEST(ReadFileStream, AMissingFileStillGivesAStream) {
     TempDir dir;
-    StreamPtr stream = openReadFileStream(dir / "missing");
+    StreamPtr stream = openReadFileStream(systemPlatform(), dir / "missing");
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(getHandle(*stream), InvalidFileHandle);
     char byte = 0;
@@ -35,13 +35,13 @@ TEST(ReadFileStream, AMissingFileStillGivesAStream) {
     EXPECT_EQ(write(*stream, &byte, 1), 0u);
     EXPECT_EQ(getSize(*stream), 0u);
     EXPECT_EQ(seek(*stream, 0, SeekOrigin::fromBeginning), StreamFailure);
-    EXPECT_FALSE(fileExists(dir / "missing")) << "reading never creates";
+    EXPECT_FALSE(fileExists(systemPlatform(), dir / "missing")) << "reading never creates";
 }
 
 TEST(ReadFileStream, ReadsSeeksAndRefusesToChange) {
     TempDir dir;
     writeDiskFile(dir / "f", "0123456789");
-    StreamPtr stream = openReadFileStream(dir / "f");
+    StreamPtr stream = openReadFileStream(systemPlatform(), dir / "f");
     ASSERT_NE(getHandle(*stream), InvalidFileHandle);
     EXPECT_EQ(getSize(*stream), 10u);
     EXPECT_EQ(seek(*stream, -3, SeekOrigin::fromEnd), 7u);
@@ -56,7 +56,7 @@ TEST(ReadFileStream, ReadsSeeksAndRefusesToChange) {
 TEST(FileStream, UnknownOriginsAndNegativeTargetsFail) {
     TempDir dir;
     writeDiskFile(dir / "f", "0123456789");
-    StreamPtr stream = openReadFileStream(dir / "f");
+    StreamPtr stream = openReadFileStream(systemPlatform(), dir / "f");
     setPosition(*stream, 4);
     EXPECT_EQ(seek(*stream, 0, static_cast<SeekOrigin>(3)), StreamFailure);
     EXPECT_EQ(seek(*stream, -1, SeekOrigin::fromBeginning), StreamFailure);
@@ -65,7 +65,7 @@ TEST(FileStream, UnknownOriginsAndNegativeTargetsFail) {
 
 TEST(WriteFileStream, EndsAtTheLastByteWritten) {
     TempDir dir;
-    StreamPtr stream = createWriteFileStream(dir / "w");
+    StreamPtr stream = createWriteFileStream(systemPlatform(), dir / "w");
     EXPECT_EQ(writeText(*stream, "0123456789"), 10u);
     EXPECT_EQ(setPosition(*stream, 4), 4u);
     EXPECT_EQ(writeText(*stream, "ab"), 2u);
@@ -79,13 +79,13 @@ TEST(WriteFileStream, EndsAtTheLastByteWritten) {
 TEST(WriteFileStream, EmptiesAnExistingFile) {
     TempDir dir;
     writeDiskFile(dir / "w", "old content");
-    StreamPtr stream = createWriteFileStream(dir / "w");
+    StreamPtr stream = createWriteFileStream(systemPlatform(), dir / "w");
     EXPECT_EQ(getSize(*stream), 0u);
 }
 
 TEST(ReadWriteFileStream, KeepsTheBytesAfterAWrite) {
     TempDir dir;
-    StreamPtr stream = openReadWriteFileStream(dir / "rw");
+    StreamPtr stream = openReadWriteFileStream(systemPlatform(), dir / "rw");
     ASSERT_NE(getHandle(*stream), InvalidFileHandle) << "a missing file is created";
     EXPECT_EQ(writeText(*stream, "0123456789"), 10u);
     setPosition(*stream, 4);
@@ -94,14 +94,14 @@ TEST(ReadWriteFileStream, KeepsTheBytesAfterAWrite) {
     EXPECT_EQ(readToEnd(*stream), "6789");
     release(stream);
     EXPECT_EQ(readDiskFile(dir / "rw"), "0123ab6789");
-    stream = openReadWriteFileStream(dir / "rw");
+    stream = openReadWriteFileStream(systemPlatform(), dir / "rw");
     EXPECT_EQ(readToEnd(*stream), "0123ab6789") << "an existing file is opened as it is";
 }
 
 TEST(FileSetSize, ShrinkingMovesThePositionGrowingKeepsIt) {
     TempDir dir;
     writeDiskFile(dir / "f", "0123456789");
-    StreamPtr stream = openReadWriteFileStream(dir / "f");
+    StreamPtr stream = openReadWriteFileStream(systemPlatform(), dir / "f");
     setPosition(*stream, 8);
     setSize(*stream, 5);
     EXPECT_EQ(getSize(*stream), 5u);
@@ -115,7 +115,7 @@ TEST(FileSetSize, ShrinkingMovesThePositionGrowingKeepsIt) {
 TEST(FileStream, ReleaseClosesTheFile) {
     TempDir dir;
     writeDiskFile(dir / "f", "x");
-    StreamPtr stream = openReadFileStream(dir / "f");
+    StreamPtr stream = openReadFileStream(systemPlatform(), dir / "f");
     const FileHandle handle = getHandle(*stream);
     ASSERT_TRUE(descriptorOpen(handle));
     release(stream);
@@ -127,10 +127,9 @@ TEST(FileStream, ARefusedOpenIsSeenOnlyThroughTheHandle) {
     writeDiskFile(dir / "locked", "content");
     FaultPlatform faults;
     faults.failCall(Call::OpenFile, "locked");
-    ScopedPlatform use(faults);
-    StreamPtr streams[] = {openReadFileStream(dir / "locked"),
-                           openReadWriteFileStream(dir / "locked"),
-                           createWriteFileStream(dir / "locked")};
+    StreamPtr streams[] = {openReadFileStream(faults, dir / "locked"),
+                           openReadWriteFileStream(faults, dir / "locked"),
+                           createWriteFileStream(faults, dir / "locked")};
     for (StreamPtr& stream : streams) {
         ASSERT_NE(stream, nullptr);
         EXPECT_EQ(getHandle(*stream), InvalidFileHandle);
@@ -143,8 +142,7 @@ TEST(FileStream, AFullMediumGivesAShortWrite) {
     TempDir dir;
     FaultPlatform faults;
     faults.failWritesAfter(6, "full");
-    ScopedPlatform use(faults);
-    StreamPtr stream = createWriteFileStream(dir / "full");
+    StreamPtr stream = createWriteFileStream(faults, dir / "full");
     EXPECT_EQ(writeText(*stream, "0123456789"), 6u);
     EXPECT_EQ(writeText(*stream, "more"), 0u);
     release(stream);
@@ -156,7 +154,7 @@ TEST(FileStream, SizesAndPositionsOf4GiBOrMoreFailInsteadOfWrapping) {
     writeDiskFile(dir / "huge", "");
     constexpr off_t FourGiBAndTen = (off_t{1} << 32) + 10;
     ASSERT_EQ(truncate((dir / "huge").c_str(), FourGiBAndTen), 0) << "sparse: costs no disk";
-    StreamPtr stream = openReadFileStream(dir / "huge");
+    StreamPtr stream = openReadFileStream(systemPlatform(), dir / "huge");
     EXPECT_EQ(getSize(*stream), StreamFailure);
     EXPECT_EQ(seek(*stream, 0, SeekOrigin::fromEnd), StreamFailure);
     ASSERT_EQ(seek(*stream, 0x7FFFFFFF, SeekOrigin::fromBeginning), 0x7FFFFFFFu);
@@ -169,7 +167,7 @@ TEST(FileStream, ReserveNeverChangesTheFile) {
     TempDir dir;
     const std::string content(5000, 'c');
     writeDiskFile(dir / "f", content);
-    StreamPtr stream = openReadWriteFileStream(dir / "f");
+    StreamPtr stream = openReadWriteFileStream(systemPlatform(), dir / "f");
     setPosition(*stream, 100);
     for (const std::uint32_t bytes : {0u, 2000u, 5000u, 9000u}) {
         reserve(*stream, bytes);
@@ -185,8 +183,7 @@ TEST(ReadWriteFileStream, NeverEmptiesAFileThatAppearedAfterTheCheck) {
     writeDiskFile(dir / "rw", "made meanwhile");
     FaultPlatform faults;
     faults.failCall(Call::PathInfo, "rw", ENOENT);  // any look beforehand sees no file
-    ScopedPlatform use(faults);
-    StreamPtr stream = openReadWriteFileStream(dir / "rw");
+    StreamPtr stream = openReadWriteFileStream(faults, dir / "rw");
     ASSERT_NE(getHandle(*stream), InvalidFileHandle);
     release(stream);
     EXPECT_EQ(readDiskFile(dir / "rw"), "made meanwhile");

@@ -59,8 +59,7 @@ TEST(FinishCompressing, TellsThatTheMediumFilledUp) {
         TempDir dir;
         FaultPlatform faults;
         faults.failWritesAfter(static_cast<std::int64_t>(c.room), "payload");
-        ScopedPlatform use(faults);
-        StreamPtr file = createWriteFileStream(dir / "payload");
+        StreamPtr file = createWriteFileStream(faults, dir / "payload");
         StreamPtr writer = newCompressingStream(7, Small, *file, {}, 1);
         EXPECT_EQ(writeText(*writer, data), c.written);
         EXPECT_FALSE(finishCompressing(*writer));

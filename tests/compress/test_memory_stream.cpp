@@ -124,7 +124,7 @@ TEST(Reserve, OnAnEmptyStreamLeavesNoBuffer) {
 TEST(MemoryStream, NeverReachesTheFailureSize) {
     testkit::TempDir dir;
     testkit::writeDiskFile(dir / "one", "x");
-    StreamPtr file = openReadFileStream(dir / "one");
+    StreamPtr file = openReadFileStream(systemPlatform(), dir / "one");
     StreamPtr stream = newMemoryStream();
     setSize(*stream, 0xFFFFFFFE);  // untouched pages: reserved, not used
     ASSERT_EQ(getSize(*stream), 0xFFFFFFFEu);

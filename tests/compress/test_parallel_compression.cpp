@@ -121,8 +121,7 @@ TEST(ParallelCompression, FailuresSurfaceAsWithOneWorker) {
             testkit::TempDir dir;
             testkit::FaultPlatform faults;
             faults.failWritesAfter(static_cast<std::int64_t>(c.room), "payload");
-            ScopedPlatform use(faults);
-            StreamPtr file = createWriteFileStream(dir / "payload");
+            StreamPtr file = createWriteFileStream(faults, dir / "payload");
             StreamPtr writer = newCompressingStream(c.level, B, *file, {}, workers);
             const std::uint32_t written = writeText(*writer, data);
             EXPECT_TRUE(written == data.size() || written == StreamFailure) << written;

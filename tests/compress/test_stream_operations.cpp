@@ -81,7 +81,7 @@ TEST(CopyStream, FromMemoryTakesAtMostWhatRemains) {
 TEST(CopyStream, IntoMemoryReadsStraightIntoItsBufferAndKeepsWhatArrived) {
     TempDir dir;
     writeDiskFile(dir / "f", "file bytes");
-    StreamPtr file = openReadFileStream(dir / "f");
+    StreamPtr file = openReadFileStream(systemPlatform(), dir / "f");
     StreamPtr target = memoryStreamWith("head:");
     setPosition(*target, 5);
     EXPECT_EQ(copyStream(*target, *file, 4), 4u);
@@ -95,8 +95,8 @@ TEST(CopyStream, IntoMemoryReadsStraightIntoItsBufferAndKeepsWhatArrived) {
 TEST(CopyStream, BetweenFilesThroughATemporaryBuffer) {
     TempDir dir;
     writeDiskFile(dir / "a", "abcdef");
-    StreamPtr from = openReadFileStream(dir / "a");
-    StreamPtr to = createWriteFileStream(dir / "b");
+    StreamPtr from = openReadFileStream(systemPlatform(), dir / "a");
+    StreamPtr to = createWriteFileStream(systemPlatform(), dir / "b");
     EXPECT_EQ(copyStream(*to, *from, 4), 4u);
     release(to);
     EXPECT_EQ(readDiskFile(dir / "b"), "abcd");

@@ -127,18 +127,18 @@ TEST(FileTimes, ToLocalDateTimeAndBack) {
     ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
     const FileTime winter = testkit::utcFileTime(2026, 12, 6, 17, 30, 15, 250);
     DateTime v = 0;
-    ASSERT_TRUE(fileTimeToDateTime(winter, v));
+    ASSERT_TRUE(fileTimeToDateTime(systemPlatform(), winter, v));
     SystemTime t;
     ASSERT_TRUE(dateTimeToSystemTime(v, t));
     EXPECT_EQ(t.hour, 18) << "UTC+1 in winter";
     EXPECT_EQ(t.minute, 30);
     EXPECT_EQ(t.milliseconds, 250);
     FileTime back;
-    ASSERT_TRUE(dateTimeToFileTime(v, back));
+    ASSERT_TRUE(dateTimeToFileTime(systemPlatform(), v, back));
     EXPECT_EQ(back, winter);
 
     const FileTime summer = testkit::utcFileTime(2026, 7, 1, 10, 0, 0);
-    ASSERT_TRUE(fileTimeToDateTime(summer, v));
+    ASSERT_TRUE(fileTimeToDateTime(systemPlatform(), summer, v));
     ASSERT_TRUE(dateTimeToSystemTime(v, t));
     EXPECT_EQ(t.hour, 12) << "UTC+2 in summer";
 }
@@ -147,19 +147,19 @@ TEST(FileTimes, SubMillisecondTicksAreDropped) {
     ZoneGuard zone("UTC0");
     const FileTime time{testkit::utcFileTime(2020, 2, 29, 23, 59, 59, 999).ticks + 9999};
     DateTime v = 0;
-    ASSERT_TRUE(fileTimeToDateTime(time, v));
+    ASSERT_TRUE(fileTimeToDateTime(systemPlatform(), time, v));
     FileTime back;
-    ASSERT_TRUE(dateTimeToFileTime(v, back));
+    ASSERT_TRUE(dateTimeToFileTime(systemPlatform(), v, back));
     EXPECT_EQ(back.ticks, time.ticks - 9999);
 }
 
 TEST(FileTimes, OutOfRangeFails) {
     DateTime v = 3;
-    EXPECT_FALSE(fileTimeToDateTime(FileTime{0x8000000000000000ULL}, v));
+    EXPECT_FALSE(fileTimeToDateTime(systemPlatform(), FileTime{0x8000000000000000ULL}, v));
     EXPECT_EQ(v, 0.0);
     FileTime untouched{77};
-    EXPECT_FALSE(dateTimeToFileTime(0.0, untouched));
-    EXPECT_FALSE(dateTimeToFileTime(1.5, untouched)) << "year 1 is before file times begin";
+    EXPECT_FALSE(dateTimeToFileTime(systemPlatform(), 0.0, untouched));
+    EXPECT_FALSE(dateTimeToFileTime(systemPlatform(), 1.5, untouched)) << "year 1 is before file times begin";
     EXPECT_EQ(untouched.ticks, 77u);
 }
 
@@ -167,8 +167,7 @@ TEST(Now, FollowsThePlatformClock) {
     ZoneGuard zone("UTC0");
     testkit::FaultPlatform fixed;
     fixed.setClock(testkit::utcFileTime(2026, 12, 6, 6, 0, 0));
-    ScopedPlatform use(fixed);
-    EXPECT_DOUBLE_EQ(now(), 739956.25);
+    EXPECT_DOUBLE_EQ(now(fixed), 739956.25);
 }
 
 TEST(DateTimeToText, ShortDateAndTimeOfTheLocale) {

@@ -36,44 +36,43 @@ TEST(Paths, TrailingSeparator) {
 TEST(Existence, FilesAndFoldersApart) {
     TempDir dir;
     testkit::writeDiskFile(dir / "f.txt", "x");
-    EXPECT_TRUE(fileExists(dir / "f.txt"));
-    EXPECT_FALSE(folderExists(dir / "f.txt"));
-    EXPECT_TRUE(folderExists(dir.path()));
-    EXPECT_FALSE(fileExists(dir.path()));
-    EXPECT_FALSE(fileExists(dir / "missing"));
-    EXPECT_FALSE(folderExists(dir / "missing"));
-    EXPECT_FALSE(fileExists(""));
+    EXPECT_TRUE(fileExists(systemPlatform(), dir / "f.txt"));
+    EXPECT_FALSE(folderExists(systemPlatform(), dir / "f.txt"));
+    EXPECT_TRUE(folderExists(systemPlatform(), dir.path()));
+    EXPECT_FALSE(fileExists(systemPlatform(), dir.path()));
+    EXPECT_FALSE(fileExists(systemPlatform(), dir / "missing"));
+    EXPECT_FALSE(folderExists(systemPlatform(), dir / "missing"));
+    EXPECT_FALSE(fileExists(systemPlatform(), ""));
 }
 
 TEST(ForceFolders, CreatesMissingParents) {
     TempDir dir;
-    EXPECT_TRUE(forceFolders(dir / "x/y/"));
-    EXPECT_TRUE(folderExists(dir / "x"));
-    EXPECT_TRUE(folderExists(dir / "x/y"));
-    EXPECT_TRUE(forceFolders(dir / "x/y")) << "an existing folder";
-    EXPECT_TRUE(forceFolders("/"));
-    EXPECT_FALSE(forceFolders(""));
+    EXPECT_TRUE(forceFolders(systemPlatform(), dir / "x/y/"));
+    EXPECT_TRUE(folderExists(systemPlatform(), dir / "x"));
+    EXPECT_TRUE(folderExists(systemPlatform(), dir / "x/y"));
+    EXPECT_TRUE(forceFolders(systemPlatform(), dir / "x/y")) << "an existing folder";
+    EXPECT_TRUE(forceFolders(systemPlatform(), "/"));
+    EXPECT_FALSE(forceFolders(systemPlatform(), ""));
 }
 
 TEST(ForceFolders, StopsAtFirstFailureKeepingWhatWasMade) {
     TempDir dir;
     testkit::FaultPlatform faults;
     faults.failCall(testkit::Call::MakeFolder, "/b");
-    ScopedPlatform use(faults);
-    EXPECT_FALSE(forceFolders(dir / "a/b/c"));
-    EXPECT_TRUE(folderExists(dir / "a"));
-    EXPECT_FALSE(folderExists(dir / "a/b"));
+    EXPECT_FALSE(forceFolders(faults, dir / "a/b/c"));
+    EXPECT_TRUE(folderExists(faults, dir / "a"));
+    EXPECT_FALSE(folderExists(faults, dir / "a/b"));
 }
 
 TEST(ForceFolders, FailsWhereAFileStands) {
     TempDir dir;
     testkit::writeDiskFile(dir / "a", "file");
-    EXPECT_FALSE(forceFolders(dir / "a/b"));
+    EXPECT_FALSE(forceFolders(systemPlatform(), dir / "a/b"));
 }
 
 TEST(OpenFile, WhatEachCreationDoesToANewAndAnExistingFile) {
     TempDir dir;
-    Platform& os = platform();
+    Platform& os = systemPlatform();
     const struct {
         FileCreation creation;
         bool opensMissing;

@@ -37,66 +37,66 @@ class FolderListingTest : public ::testing::Test {
 };
 
 TEST_F(FolderListingTest, FirstMatchingMaskDecides) {
-    EXPECT_EQ(namesOf(listFolder(dir.path(), "*.pas;^test*.pas", FileAttributeNormal)),
+    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*.pas", FileAttributeNormal)),
               (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
-    EXPECT_EQ(namesOf(listFolder(dir.path(), "^test*.pas;*.pas", FileAttributeNormal)),
+    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "^test*.pas;*.pas", FileAttributeNormal)),
               (std::set<std::string>{"main.pas", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, ExclusionsOnlyAcceptTheRest) {
     EXPECT_EQ(
-        namesOf(listFolder(dir.path(), "^*.bak", FileAttributeNormal)),
+        namesOf(listFolder(systemPlatform(), dir.path(), "^*.bak", FileAttributeNormal)),
         (std::set<std::string>{"test1.pas", "main.pas", "README", "readme.", "sub", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, EmptyListAcceptsAllButDotNames) {
-    const FolderListing listing = listFolder(dir.path(), "", FileAttributeNormal);
+    const FolderListing listing = listFolder(systemPlatform(), dir.path(), "", FileAttributeNormal);
     EXPECT_EQ(listing.count(), 7);
     EXPECT_EQ(namesOf(listing).count("."), 0u);
     EXPECT_EQ(namesOf(listing).count(".."), 0u);
 }
 
 TEST_F(FolderListingTest, BlanksAndEmptyPiecesAreIgnored) {
-    EXPECT_EQ(namesOf(listFolder(dir.path(), " *.pas ;; ^test* ", FileAttributeNormal)),
-              namesOf(listFolder(dir.path(), "*.pas;^test*", FileAttributeNormal)));
+    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), " *.pas ;; ^test* ", FileAttributeNormal)),
+              namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*", FileAttributeNormal)));
 }
 
 TEST_F(FolderListingTest, DirectoryFilterAcceptsEveryFolder) {
     const FolderListing listing =
-        listFolder(dir.path(), "*.txt", FileAttributeNormal | FileAttributeDirectory);
+        listFolder(systemPlatform(), dir.path(), "*.txt", FileAttributeNormal | FileAttributeDirectory);
     EXPECT_EQ(namesOf(listing), (std::set<std::string>{"sub", "obj.pas"}));
     for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_TRUE(listing.isFolder(i));
 }
 
 TEST_F(FolderListingTest, FoldersWithoutDirectoryFilterNeedAMatchingMask) {
-    const FolderListing listing = listFolder(dir.path(), "*.pas", FileAttributeNormal);
+    const FolderListing listing = listFolder(systemPlatform(), dir.path(), "*.pas", FileAttributeNormal);
     const auto names = namesOf(listing);
     EXPECT_EQ(names.count("sub"), 0u);
     EXPECT_EQ(names.count("obj.pas"), 1u);
 }
 
 TEST_F(FolderListingTest, OnlyFoldersWhenDirectoryAttributeIsRequired) {
-    EXPECT_EQ(namesOf(listFolder(dir.path(), "", FileAttributeDirectory)),
+    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "", FileAttributeDirectory)),
               (std::set<std::string>{"sub", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, SingleMask) {
-    EXPECT_EQ(namesOf(listFolderWithMask(dir.path(), "*.*", FileAttributeNormal)).size(), 7u)
+    EXPECT_EQ(namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.*", FileAttributeNormal)).size(), 7u)
         << "*.* stands for every name";
-    EXPECT_EQ(namesOf(listFolderWithMask(dir.path(), "*.PAS", FileAttributeNormal)),
+    EXPECT_EQ(namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.PAS", FileAttributeNormal)),
               (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, PathEndsWithSeparator) {
     const std::string bare = dir.path().substr(0, dir.path().size() - 1);
-    EXPECT_EQ(listFolder(bare, "", FileAttributeNormal).path(), dir.path());
-    EXPECT_EQ(listFolder(dir.path(), "", FileAttributeNormal).path(), dir.path());
+    EXPECT_EQ(listFolder(systemPlatform(), bare, "", FileAttributeNormal).path(), dir.path());
+    EXPECT_EQ(listFolder(systemPlatform(), dir.path(), "", FileAttributeNormal).path(), dir.path());
 }
 
 TEST(FolderListing, MissingOrEmptyPathGivesEmptyListing) {
     TempDir dir;
-    EXPECT_EQ(listFolder(dir / "missing", "", FileAttributeNormal).count(), 0);
-    const FolderListing empty = listFolder("", "", FileAttributeNormal);
+    EXPECT_EQ(listFolder(systemPlatform(), dir / "missing", "", FileAttributeNormal).count(), 0);
+    const FolderListing empty = listFolder(systemPlatform(), "", "", FileAttributeNormal);
     EXPECT_EQ(empty.count(), 0);
     EXPECT_EQ(empty.path(), "");
     EXPECT_EQ(empty.name(0), "");
@@ -109,7 +109,7 @@ TEST(FolderListing, LinksAreFollowedAndDeadOnesSkipped) {
     ASSERT_EQ(symlink((dir / "real/file.txt").c_str(), (dir / "link.txt").c_str()), 0);
     ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "linkdir").c_str()), 0);
     ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "dead.txt").c_str()), 0);
-    const FolderListing listing = listFolder(dir.path(), "", FileAttributeNormal);
+    const FolderListing listing = listFolder(systemPlatform(), dir.path(), "", FileAttributeNormal);
     EXPECT_EQ(namesOf(listing), (std::set<std::string>{"real", "link.txt", "linkdir"}));
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         EXPECT_EQ(listing.isFolder(i), listing.name(i) != "link.txt") << listing.name(i);
@@ -121,7 +121,7 @@ TEST(FolderListing, FailuresAreReportedButDeadEntriesAreNone) {
     for (const char* name : {"a", "b", "c"}) writeDiskFile(dir / name, "x");
     ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "dead").c_str()), 0);
     ASSERT_EQ(symlink((dir / "loop").c_str(), (dir / "loop").c_str()), 0);
-    const FolderListing whole = listFolder(dir.path(), "", FileAttributeNormal);
+    const FolderListing whole = listFolder(systemPlatform(), dir.path(), "", FileAttributeNormal);
     EXPECT_EQ(namesOf(whole), (std::set<std::string>{"a", "b", "c"}));
     EXPECT_FALSE(whole.failure().error.failed()) << "a dead or looping link is no failure";
 
@@ -141,8 +141,7 @@ TEST(FolderListing, FailuresAreReportedButDeadEntriesAreNone) {
     for (const auto& c : cases) {
         testkit::FaultPlatform faults;
         c.stage(faults);
-        ScopedPlatform use(faults);
-        const FolderListing listing = listFolder(c.folder, "", FileAttributeNormal);
+        const FolderListing listing = listFolder(faults, c.folder, "", FileAttributeNormal);
         EXPECT_EQ(listing.failure().error, SystemError{c.error}) << c.situation;
         EXPECT_EQ(listing.failure().path, c.error == 0 ? "" : c.folder) << c.situation;
         EXPECT_LE(listing.count(), 2) << c.situation;
@@ -154,7 +153,7 @@ TEST(FolderListing, PipesAndSocketsAreNoFiles) {
     writeDiskFile(dir / "plain", "x");
     ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
     ASSERT_TRUE(testkit::makeSocketFile(dir / "sock"));
-    EXPECT_EQ(namesOf(listFolder(dir.path(), "", FileAttributeNormal)),
+    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "", FileAttributeNormal)),
               (std::set<std::string>{"plain"}));
 }
 

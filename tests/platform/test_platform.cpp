@@ -31,7 +31,7 @@ TEST(PosixPlatform, RenameNeverOverwrites) {
     TempDir dir;
     writeDiskFile(dir / "a", "A");
     writeDiskFile(dir / "b", "B");
-    Platform& os = platform();
+    Platform& os = systemPlatform();
     const SystemResult<> refused = os.renameNoReplace(dir / "a", dir / "b");
     EXPECT_FALSE(refused);
     EXPECT_EQ(refused.error, SystemError{EEXIST});
@@ -81,25 +81,25 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
     } openers[] = {
         {"read",
          [](const std::string& path) {
-             return platform().openFile(path, FileAccess::Read, FileCreation::OpenExisting);
+             return systemPlatform().openFile(path, FileAccess::Read, FileCreation::OpenExisting);
          }},
         {"read-write",
          [](const std::string& path) {
-             return platform().openFile(path, FileAccess::ReadWrite, FileCreation::OpenAlways);
+             return systemPlatform().openFile(path, FileAccess::ReadWrite, FileCreation::OpenAlways);
          }},
         {"read stream",
          [&](const std::string& path) {
-             stream = openReadFileStream(path);
+             stream = openReadFileStream(systemPlatform(), path);
              return SystemResult<FileHandle>{getHandle(*stream), streamError(*stream)};
          }},
         {"write stream",
          [&](const std::string& path) {
-             stream = createWriteFileStream(path);
+             stream = createWriteFileStream(systemPlatform(), path);
              return SystemResult<FileHandle>{getHandle(*stream), streamError(*stream)};
          }},
         {"lock",
          [](const std::string& path) {
-             const FileLock lock = platform().lockFile(path, FileCreation::OpenAlways);
+             const FileLock lock = systemPlatform().lockFile(path, FileCreation::OpenAlways);
              return SystemResult<FileHandle>{lock.handle, lock.error};
          }},
     };
@@ -176,7 +176,7 @@ TEST(PosixRename, NeverReplacesNorLeavesTwoNamesWithoutTheAtomicForm) {
 TEST(PosixPlatform, LastWriteTimeKeepsTicks) {
     TempDir dir;
     writeDiskFile(dir / "f", "x");
-    Platform& os = platform();
+    Platform& os = systemPlatform();
     const FileHandle handle =
         os.openFile(dir / "f", FileAccess::ReadWrite, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
@@ -191,7 +191,7 @@ TEST(PosixPlatform, LastWriteTimeKeepsTicks) {
 
 TEST(PosixPlatform, FailuresComeWithTheirError) {
     TempDir dir;
-    Platform& os = platform();
+    Platform& os = systemPlatform();
     const SystemResult<FileHandle> opened =
         os.openFile(dir / "missing", FileAccess::Read, FileCreation::OpenExisting);
     EXPECT_EQ(opened.value, InvalidFileHandle);
@@ -209,31 +209,29 @@ TEST(FaultPlatform, RefusesOpenEvenForRoot) {
     writeDiskFile(dir / "locked.txt", "x");
     FaultPlatform faults;
     faults.failCall(Call::OpenFile, "locked");
-    ScopedPlatform use(faults);
     const SystemResult<FileHandle> locked =
-        platform().openFile(dir / "locked.txt", FileAccess::Read, FileCreation::OpenExisting);
+        faults.openFile(dir / "locked.txt", FileAccess::Read, FileCreation::OpenExisting);
     EXPECT_EQ(locked.value, InvalidFileHandle);
     EXPECT_EQ(locked.error, SystemError{EACCES});
     const FileHandle other =
-        platform().openFile(dir / "free.txt", FileAccess::Write, FileCreation::CreateAlways).value;
+        faults.openFile(dir / "free.txt", FileAccess::Write, FileCreation::CreateAlways).value;
     EXPECT_NE(other, InvalidFileHandle);
-    EXPECT_TRUE(platform().closeFile(other));
+    EXPECT_TRUE(faults.closeFile(other));
 }
 
 TEST(FaultPlatform, WritesComeUpShortWhenTheMediumIsFull) {
     TempDir dir;
     FaultPlatform faults;
     faults.failWritesAfter(10, "medium");
-    ScopedPlatform use(faults);
     const FileHandle handle =
-        platform().openFile(dir / "medium.bin", FileAccess::Write, FileCreation::CreateAlways).value;
+        faults.openFile(dir / "medium.bin", FileAccess::Write, FileCreation::CreateAlways).value;
     ASSERT_NE(handle, InvalidFileHandle);
-    EXPECT_EQ(platform().writeFile(handle, "123456", 6).value, 6);
-    EXPECT_EQ(platform().writeFile(handle, "789012", 6).value, 4);
-    const SystemResult<std::int64_t> full = platform().writeFile(handle, "x", 1);
+    EXPECT_EQ(faults.writeFile(handle, "123456", 6).value, 6);
+    EXPECT_EQ(faults.writeFile(handle, "789012", 6).value, 4);
+    const SystemResult<std::int64_t> full = faults.writeFile(handle, "x", 1);
     EXPECT_EQ(full.value, -1);
     EXPECT_EQ(errorKind(full.error), ErrorKind::LackOfRoom);
-    EXPECT_TRUE(platform().closeFile(handle));
+    EXPECT_TRUE(faults.closeFile(handle));
     EXPECT_EQ(readDiskFile(dir / "medium.bin"), "1234567890");
 }
 
@@ -244,8 +242,7 @@ TEST(FaultPlatform, RefusesChangesEvenForRoot) {
     ASSERT_EQ(chmod((dir / "a").c_str(), 0700), 0);
     ASSERT_EQ(chmod((dir / "b").c_str(), 0600), 0);
     FaultPlatform faults;
-    ScopedPlatform use(faults);
-    Platform& os = platform();
+    Platform& os = faults;
     const FileHandle handle =
         os.openFile(dir / "b", FileAccess::Write, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
@@ -279,7 +276,7 @@ TEST(PosixPlatform, ReplacingRenameFlushesAndPermissions) {
     writeDiskFile(dir / "script.new", "#!/bin/sh\n");
     writeDiskFile(dir / "script", "old");
     ASSERT_EQ(chmod((dir / "script").c_str(), 04751), 0);
-    Platform& os = platform();
+    Platform& os = systemPlatform();
     const FileHandle handle =
         os.openFile(dir / "script.new", FileAccess::ReadWrite, FileCreation::OpenExisting).value;
     ASSERT_NE(handle, InvalidFileHandle);
@@ -297,16 +294,6 @@ TEST(PosixPlatform, ReplacingRenameFlushesAndPermissions) {
     EXPECT_EQ(errorKind(os.flushFolder(dir / "missing").error), ErrorKind::NotFound);
     EXPECT_EQ(errorKind(os.copyPermissions(dir / "missing", dir / "script").error),
               ErrorKind::NotFound);
-}
-
-TEST(ScopedPlatform, RestoresThePreviousPlatform) {
-    Platform* before = &platform();
-    {
-        FaultPlatform faults;
-        ScopedPlatform use(faults);
-        EXPECT_EQ(&platform(), &faults);
-    }
-    EXPECT_EQ(&platform(), before);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(RemovableMedia, MountPointsOfRemovableDisksAndTheirPartitions) {
                "short line\n"
                "45 22 8:1 /home /srv/home rw shared:35 - ext4 /dev/sda1 rw");
     EXPECT_EQ(
-        removableMountPoints(tree.root.path()),
+        removableMountPoints(systemPlatform(), tree.root.path()),
         (std::vector<std::string>{"/media/ann/STICK/", "/media/ann/My Work\\x/", "/mnt/card/"}))
         << "the system disk, pseudo file systems, a device without sys entry and a second "
            "mount of the same folder are left out; escapes are read";
@@ -68,7 +68,7 @@ TEST(RemovableMedia, MountPointsOfRemovableDisksAndTheirPartitions) {
 
 TEST(RemovableMedia, NothingWithoutAMountTable) {
     testkit::TempDir empty;
-    EXPECT_TRUE(removableMountPoints(empty.path()).empty());
+    EXPECT_TRUE(removableMountPoints(systemPlatform(), empty.path()).empty());
 }
 
 }  // namespace

@@ -147,8 +147,7 @@ TEST(WithholdingPlatform, ShowsEveryChangeOfASynchronizationAndLeavesTheDiskAlon
     EXPECT_EQ(listThrough(preview, work + "src"), Entries{});
     EXPECT_EQ(listThrough(preview, work + "new"), (Entries{{"deep", EntryKind::Folder}}));
     {
-        ScopedPlatform use(preview);
-        const FolderListing listing = listFolder(work + "new/deep", "*.pas", FileAttributeNormal);
+        const FolderListing listing = listFolder(preview, work + "new/deep", "*.pas", FileAttributeNormal);
         ASSERT_EQ(listing.count(), 1);
         EXPECT_EQ(listing.name(0), "d.pas");
         EXPECT_NE(listing.identity(), FolderListing().identity());
@@ -269,8 +268,7 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
     beneath.failFolderReadingAfter(1, "broken");
     WithholdingPlatform preview(beneath);
     EXPECT_FALSE(opens(preview, "broken/new", FileAccess::Write, FileCreation::CreateNew).failed());
-    ScopedPlatform use(preview);
-    const FolderListing listing = listFolder(dir / "broken", "", FileAttributeNormal);
+    const FolderListing listing = listFolder(preview, dir / "broken", "", FileAttributeNormal);
     EXPECT_EQ(listing.failure().error, SystemError{EIO});
     for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_NE(listing.name(i), "new");
 

@@ -86,12 +86,12 @@ TEST(RegistryStorePath, FollowsTheXdgConfigHome) {
 TEST(RegistryStore, IsCreatedOnlyByTheFirstOpenForWriting) {
     const TempConfigHome home;
     EXPECT_EQ(openKeyForRead(User, KeyPath), NoKey);
-    EXPECT_FALSE(folderExists(home.dir() / "ferryman")) << "reading creates nothing";
+    EXPECT_FALSE(folderExists(systemPlatform(), home.dir() / "ferryman")) << "reading creates nothing";
 
     const RegistryKey written = openKeyForWrite(User, KeyPath);
     EXPECT_NE(written, NoKey);
     closeKey(written);
-    EXPECT_TRUE(fileExists(home.storePath()));
+    EXPECT_TRUE(fileExists(systemPlatform(), home.storePath()));
     const RegistryKey read = openKeyForRead(User, KeyPath);
     EXPECT_NE(read, NoKey) << "an empty key exists once created";
     closeKey(read);
@@ -243,12 +243,10 @@ TEST(RegistryStoreFaults, ReadOnlyStoreReadsButRefusesWrites) {
 
 TEST(RegistryStoreFaults, UnwritableConfigFolder) {
     {
-        const TempConfigHome home;
-        testkit::FaultPlatform faults;
-        faults.failCall(testkit::Call::MakeFolder, "ferryman");
-        const ScopedPlatform use(faults);
+        // No folder can be made there, not even by root.
+        const testkit::ScopedConfigHome home(testkit::UnwritableConfigHome);
         expectStoreGivesDefaults();
-        EXPECT_FALSE(fileExists(home.storePath()));
+        EXPECT_FALSE(fileExists(systemPlatform(), testkit::UnwritableConfigHome));
     }
     {
         const TempConfigHome home("file/config");
@@ -257,7 +255,7 @@ TEST(RegistryStoreFaults, UnwritableConfigFolder) {
     }
     {
         const TempConfigHome home;
-        ASSERT_TRUE(forceFolders(home.storePath()));
+        ASSERT_TRUE(forceFolders(systemPlatform(), home.storePath()));
         expectStoreGivesDefaults();
     }
 }

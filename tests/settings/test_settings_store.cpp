@@ -68,7 +68,7 @@ TEST(SettingsStore, FirstStartGivesDefaultsAndTheCloseCreatesTheKey) {
     EXPECT_EQ(loaded.directoryFolder, "");
     EXPECT_EQ(loaded.mediumText, "");
     EXPECT_EQ(loaded.catalogue.count(), 0);
-    EXPECT_FALSE(fileExists(home.storePath())) << "loading writes nothing";
+    EXPECT_FALSE(fileExists(systemPlatform(), home.storePath())) << "loading writes nothing";
 
     saveMediumSettings(KindRemovable, "/media/ann/STICK/");
     const auto sql = settingsSql(home);
@@ -365,18 +365,17 @@ TEST(SettingsStore, LastSyncSurvivesRepeatedLoadAndSave) {
 }
 
 TEST(SettingsStore, RefusingStoreChangesNothingAndStopsNothing) {
-    const TempConfigHome home;
-    testkit::FaultPlatform faults;
-    faults.failCall(testkit::Call::MakeFolder, "ferryman");
     {
-        const ScopedPlatform use(faults);
+        // No folder can be made there, not even by root.
+        const testkit::ScopedConfigHome unwritable(testkit::UnwritableConfigHome);
         saveMediumSettings(KindDirectory, "/data/");
         Catalogue catalogue;
         catalogue.add("p");
         saveProjects(catalogue, nullptr);
         EXPECT_EQ(loadSettings().kindIndex, KindRemovable);
+        EXPECT_FALSE(fileExists(systemPlatform(), testkit::UnwritableConfigHome));
     }
-    EXPECT_FALSE(fileExists(home.storePath()));
+    const TempConfigHome home;
 
     testkit::writeDiskFile(home.storePath(), "not a database");
     saveMediumSettings(KindDirectory, "/data/");

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "archive/media_archive.h"
-#include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/plain_ucl.h"
 
@@ -104,8 +103,8 @@ ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
     inputs.includeSubfolders = project.includeSubfolders;
     inputs.existingArchivePath = archivePathOf(mediumRoot, project);
     inputs.localDir = localDir;
-    const ScopedConfigHome settings(machine.settings.path());
-    return synchronizeProject(inputs, machine.lastSync, machine.counters, machine.prompt, options);
+    return synchronizeProject(machine.context(), inputs, machine.lastSync, machine.counters,
+                              machine.prompt, options);
 }
 
 std::string linesOfText(std::size_t size, char tag) {
@@ -118,7 +117,7 @@ std::string linesOfText(std::size_t size, char tag) {
 
 DateTime localDateTime(FileTime time) {
     DateTime value = 0;
-    fileTimeToDateTime(time, value);
+    fileTimeToDateTime(systemPlatform(), time, value);
     return value;
 }
 

@@ -12,6 +12,7 @@
 
 #include "sync/user_prompt.h"
 #include "sync/synchronize_project.h"
+#include "platform/platform.h"
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry::testkit {
@@ -70,10 +71,13 @@ std::optional<ArchiveContent> readArchiveFile(const std::string& path);
 // One machine: its own folder, its own settings folder and its own memory of the project.
 struct Machine {
     TempDir folder;
-    TempDir settings;  // XDG_CONFIG_HOME while it synchronizes
+    TempDir settings;  // its config home: the state folder is settings/ferryman/
     DateTime lastSync = 0;
     SyncCounters counters;
     ScriptedPrompt prompt;
+    Platform* platform = &systemPlatform();  // a test may put a failing one here
+
+    RunContext context() const { return {*platform, settings / "ferryman/"}; }
 };
 
 struct ProjectSpec {

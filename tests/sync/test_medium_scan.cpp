@@ -54,13 +54,13 @@ TEST(MediumFolderOf, AnExistingFolderEndingInItsSeparator) {
         {root / "file", ""},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(mediumFolderOf(c.text), c.folder) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(mediumFolderOf(systemPlatform(), c.text), c.folder) << c.text;
 }
 
 TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
     const TempDir medium;
     const std::string ferry = medium / "Ferry/";
-    const DateTime past = now() - 1;
+    const DateTime past = now(systemPlatform()) - 1;
     writeDiskFile(ferry + "b.move", archiveBytes(" /home/ann/proj/,*.pas", past));
     writeDiskFile(ferry + "c.move", archiveBytes(" /home/ann/proj/,*.pas", past));
     writeDiskFile(ferry + "d.move", archiveBytes("+ C:\\Work\\Proj\\ ", past));
@@ -77,7 +77,7 @@ TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
     writeDiskFile(medium / "top.move", archiveBytes(" /home/ann/top/,*", past));
 
     testkit::ScriptedPrompt prompt;
-    const MediumScan scan = scanMedium(medium.path(), prompt);
+    const MediumScan scan = scanMedium(systemPlatform(), medium.path(), prompt);
     EXPECT_FALSE(scan.clockRefused);
     EXPECT_TRUE(prompt.messages.empty());
     const auto listed = byKey(scan.projects);
@@ -91,14 +91,14 @@ TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
 TEST(MediumScan, NoMediumOrNoFerryFolderListsNothing) {
     const TempDir medium;
     testkit::ScriptedPrompt prompt;
-    EXPECT_TRUE(scanMedium(medium.path(), prompt).projects.empty());
+    EXPECT_TRUE(scanMedium(systemPlatform(), medium.path(), prompt).projects.empty());
 
     // The current folder is no medium: with none chosen, its "Ferry/" is not read.
     const TempDir current;
-    writeDiskFile(current / "Ferry/a.move", archiveBytes(" /home/ann/a/,*", now() - 1));
+    writeDiskFile(current / "Ferry/a.move", archiveBytes(" /home/ann/a/,*", now(systemPlatform()) - 1));
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(current.path());
-    const MediumScan scan = scanMedium("", prompt);
+    const MediumScan scan = scanMedium(systemPlatform(), "", prompt);
     std::filesystem::current_path(previous);
     EXPECT_TRUE(scan.projects.empty());
     EXPECT_TRUE(prompt.messages.empty());
@@ -107,8 +107,7 @@ TEST(MediumScan, NoMediumOrNoFerryFolderListsNothing) {
 TEST(MediumScan, ClockMustBeLaterThanEveryWriteStamp) {
     testkit::FaultPlatform fixedClock;
     fixedClock.setClock(testkit::utcFileTime(2024, 5, 17, 18, 30, 15));
-    const ScopedPlatform scoped(fixedClock);
-    const DateTime current = now();
+    const DateTime current = now(fixedClock);
     const TempDir medium;
     const std::string ferry = medium / "Ferry/";
     writeDiskFile(ferry + "ahead.move", archiveBytes(" /home/ann/ahead/,*", current + OneSecond));
@@ -117,7 +116,7 @@ TEST(MediumScan, ClockMustBeLaterThanEveryWriteStamp) {
                   archiveBytes(" /home/ann/before/,*", current - OneSecond / 1000));
 
     testkit::ScriptedPrompt prompt;
-    const MediumScan scan = scanMedium(medium.path(), prompt);
+    const MediumScan scan = scanMedium(fixedClock, medium.path(), prompt);
     EXPECT_TRUE(scan.clockRefused);
     EXPECT_EQ(scan.projects.size(), 3u) << "the scan goes on";
     const std::string tail = "but current time\r\non this machine is " + dateTimeToText(current) +
@@ -134,7 +133,7 @@ TEST(MediumScan, ClockMustBeLaterThanEveryWriteStamp) {
     std::filesystem::remove(ferry + "ahead.move");
     std::filesystem::remove(ferry + "same.move");
     testkit::ScriptedPrompt calm;
-    EXPECT_FALSE(scanMedium(medium.path(), calm).clockRefused);
+    EXPECT_FALSE(scanMedium(fixedClock, medium.path(), calm).clockRefused);
     EXPECT_TRUE(calm.messages.empty()) << "an archive written a moment ago passes";
 }
 

@@ -22,7 +22,7 @@ using testkit::writeDiskFile;
 std::vector<std::string> gathered(const std::string& folder, const std::string& masks,
                                   bool subfolders) {
     StringList list = newStringListWithData();
-    EXPECT_FALSE(gatherProjectFiles(list, folder, masks, subfolders).error.failed());
+    EXPECT_FALSE(gatherProjectFiles(systemPlatform(), list, folder, masks, subfolders).error.failed());
     std::vector<std::string> paths;
     for (std::int32_t i = 0; i < list.count(); ++i) {
         EXPECT_EQ(list.data(i), 0u) << "items start unmarked";
@@ -122,7 +122,7 @@ TEST_F(ProjectFileSetTest, FolderWithOrWithoutTrailingSeparator) {
 TEST_F(ProjectFileSetTest, AppendsToWhatTheListHolds) {
     StringList list = newStringListWithData();
     list.add("earlier");
-    EXPECT_FALSE(gatherProjectFiles(list, root.path(), "a.pas", false).error.failed());
+    EXPECT_FALSE(gatherProjectFiles(systemPlatform(), list, root.path(), "a.pas", false).error.failed());
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.item(0), "earlier");
     EXPECT_EQ(list.item(1), root / "a.pas");
@@ -150,9 +150,8 @@ TEST_F(ProjectFileSetTest, UnreadableSubfolderStopsTheWalkAndIsNamed) {
     for (const auto& c : cases) {
         FaultPlatform faults;
         c.stage(faults);
-        ScopedPlatform use(faults);
         StringList list = newStringListWithData();
-        const ListingFailure failure = gatherProjectFiles(list, root.path(), "", true);
+        const ListingFailure failure = gatherProjectFiles(faults, list, root.path(), "", true);
         EXPECT_EQ(failure.error, SystemError{c.error}) << c.situation;
         EXPECT_EQ(failure.path, c.folder) << c.situation;
         EXPECT_LT(list.count(), 9) << c.situation;

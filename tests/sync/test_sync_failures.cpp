@@ -106,8 +106,13 @@ class FailureTest : public ::testing::Test {
 
     std::string archive() const { return testkit::archivePathOf(medium.path(), project); }
     std::string temporary() const { return archive() + ".new"; }
-    ProjectResult sync() {
-        return testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path());
+    // A run of ann's on `system`.
+    ProjectResult sync(Platform& system = systemPlatform()) {
+        ann.platform = &system;
+        const ProjectResult result =
+            testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path());
+        ann.platform = &systemPlatform();
+        return result;
     }
 
     void SetUp() override { stage(); }
@@ -139,8 +144,7 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
     // The old archive takes about 150 kB, the new one about 200 kB.
     {
         LimitedMedium stick(medium.path(), 170000);
-        ScopedPlatform scoped(stick);
-        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        EXPECT_EQ(sync(stick).end, ProjectEnd::Stopped);
     }
     EXPECT_EQ(ann.prompt.messages,
               std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
@@ -150,8 +154,7 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
     ann.prompt.clear();
     {
         LimitedMedium stick(medium.path(), 260000);
-        ScopedPlatform scoped(stick);
-        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+        EXPECT_EQ(sync(stick).end, ProjectEnd::Synchronized);
     }
     EXPECT_TRUE(ann.prompt.messages.empty());
     const auto content = testkit::readArchiveFile(archive());
@@ -168,8 +171,7 @@ TEST_F(FailureTest, FailingMediumKeepsTheOldArchive) {
         ann.prompt.clear();
         FaultPlatform faults;
         faults.failWritesAfter(5000, "Ferry/", error);
-        ScopedPlatform scoped(faults);
-        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         EXPECT_EQ(ann.prompt.messages,
                   std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
         expectArchiveAsBefore();
@@ -201,8 +203,7 @@ TEST_F(FailureTest, CrashBetweenAnyTwoStepsLeavesAWholeArchive) {
             FaultPlatform faults;
             faults.failCall(row.call, row.pathPart, EIO);
             faults.failCall(Call::RemoveFile, ".move.new", EIO);
-            ScopedPlatform scoped(faults);
-            EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+            EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         }
         expectArchiveAsBefore();
         const auto content = testkit::readArchiveFile(archive());
@@ -227,13 +228,11 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
                          false, oldArchive,    ann.folder.path()};
     const std::string newArchive =
         testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
-    const testkit::ScopedConfigHome settings(ann.settings.path());
     {
         FaultPlatform faults;
         faults.failCall(Call::RemoveFile, oldArchive, EIO);
-        ScopedPlatform scoped(faults);
         const ProjectResult result =
-            synchronizeProject(inputs, ann.lastSync, ann.counters, ann.prompt, {});
+            synchronizeProject({faults, ann.settings / "ferryman/"}, inputs, ann.lastSync, ann.counters, ann.prompt, {});
         EXPECT_EQ(result.end, ProjectEnd::Stopped);
         EXPECT_EQ(result.archivePath, newArchive);
     }
@@ -250,7 +249,7 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
     setDiskFileTime(ann.folder / "a.txt", M);
     ann.prompt.clear();
     const ProjectResult result =
-        synchronizeProject(inputs, ann.lastSync, ann.counters, ann.prompt, {});
+        synchronizeProject(ann.context(), inputs, ann.lastSync, ann.counters, ann.prompt, {});
     EXPECT_EQ(result.end, ProjectEnd::Synchronized);
     EXPECT_EQ(result.archivePath, newArchive);
     EXPECT_FALSE(exists(oldArchive));
@@ -266,8 +265,7 @@ TEST_F(FailureTest, FullDiskKeepsThePreviousVersion) {
     {
         FaultPlatform faults;
         faults.failWritesAfter(3, ".ferry-new", ENOSPC);
-        ScopedPlatform scoped(faults);
-        EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+        EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
     }
     EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{cannotWriteFileMessage(
                                        ann.folder / "a.txt", errorText(ENOSPC))});
@@ -348,8 +346,7 @@ TEST_F(FailureTest, LocalFailuresStopWithAMessage) {
         {
             FaultPlatform faults;
             row.stage(t, faults);
-            ScopedPlatform scoped(faults);
-            EXPECT_EQ(sync().end, ProjectEnd::Stopped);
+            EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         }
         EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{row.message(t)});
         EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "the same bytes";
@@ -364,8 +361,7 @@ TEST_F(FailureTest, FileAsOldAsItsRecordIsNotOpened) {
     {
         FaultPlatform faults;
         faults.failCall(Call::OpenFile, ann.folder / "a.txt", EACCES);
-        ScopedPlatform scoped(faults);
-        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+        EXPECT_EQ(sync(faults).end, ProjectEnd::Synchronized);
     }
     EXPECT_TRUE(ann.prompt.messages.empty());
     EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "nothing to write";
@@ -377,8 +373,7 @@ TEST_F(FailureTest, VanishedFileIsNotFound) {
     {
         FaultPlatform faults;
         faults.failCall(Call::OpenFile, "gone.txt", ENOENT);
-        ScopedPlatform scoped(faults);
-        EXPECT_EQ(sync().end, ProjectEnd::Synchronized);
+        EXPECT_EQ(sync(faults).end, ProjectEnd::Synchronized);
     }
     EXPECT_TRUE(ann.prompt.messages.empty());
     const auto content = testkit::readArchiveFile(archive());

@@ -16,6 +16,7 @@
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
+#include "settings/registry.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
@@ -52,7 +53,7 @@ void writeFileAt(const std::string& path, const std::string& content, FileTime t
 
 DateTime fileDateTime(const std::string& path) {
     DateTime value = 0;
-    fileTimeToDateTime(testkit::diskFileTime(path), value);
+    fileTimeToDateTime(systemPlatform(), testkit::diskFileTime(path), value);
     return value;
 }
 
@@ -100,8 +101,8 @@ class SyncRunTest : public ::testing::Test {
     // A Synchronize click after a start: the settings loaded, the medium scanned, the run.
     RunResult synchronize(ScriptedPrompt& prompt) const {
         LoadedSettings settings = loadSettings();
-        MediumScan scan = scanMedium(medium, prompt);
-        return runSynchronization(medium, scan.projects, settings.catalogue, prompt, {});
+        MediumScan scan = scanMedium(systemPlatform(), medium, prompt);
+        return runSynchronization(context(), medium, scan.projects, settings.catalogue, prompt, {});
     }
     // A preview of a run, then the run. The preview changes nothing on disk, on the medium,
     // in the store, in the program's catalogue or in its list, and reports the decisions,
@@ -113,7 +114,7 @@ class SyncRunTest : public ::testing::Test {
         const std::string disksBefore = diskTreeSnapshot(root.path());
         const std::string storeBefore = diskTreeSnapshot(home.dir().path());
         ScriptedPrompt preview;
-        const RunResult seen = runSynchronization(medium, previewList, settings.catalogue, preview,
+        const RunResult seen = runSynchronization(context(), medium, previewList, settings.catalogue, preview,
                                                   SyncOptions{true, ConflictAnswer::No});
         EXPECT_EQ(diskTreeSnapshot(root.path()), disksBefore) << "disk and medium";
         EXPECT_EQ(diskTreeSnapshot(home.dir().path()), storeBefore) << "settings store";
@@ -140,9 +141,15 @@ class SyncRunTest : public ::testing::Test {
         return done;
     }
     RunResult run(std::vector<ListedProject>& listed, ScriptedPrompt& prompt,
-                  const SyncOptions& options = {}) const {
+                  const SyncOptions& options = {}, Platform& system = systemPlatform()) const {
         LoadedSettings settings = loadSettings();
-        return runSynchronization(medium, listed, settings.catalogue, prompt, options);
+        return runSynchronization(context(system), medium, listed, settings.catalogue, prompt,
+                                  options);
+    }
+    // What the front ends hand the engine: the system and the settings folder of the
+    // config home in force.
+    static RunContext context(Platform& system = systemPlatform()) {
+        return {system, settingsFolder()};
     }
 
     testkit::TempConfigHome home;  // this machine's settings store
@@ -176,11 +183,11 @@ TEST_F(SyncRunTest, AProjectTravelsToAMachineThatNeverHadIt) {
                   ")\r\n0 - Replaced on Media\r\n0 - Replaced in projects\r\n"
                   "0 - Added to projects\r\n3 - Added new files to prjects\r\n"
                   "0 - Removed from Media");
-    ASSERT_TRUE(fileExists(key));
+    ASSERT_TRUE(fileExists(systemPlatform(), key));
     expectStored({key}, key, "", fileDateTime(key));
 
     // The next scan lists it under the same key; nothing changed since.
-    const MediumScan scan = scanMedium(medium, prompt);
+    const MediumScan scan = scanMedium(systemPlatform(), medium, prompt);
     ASSERT_EQ(scan.projects.size(), 1u) << "the lock file is no archive";
     EXPECT_EQ(scan.projects[0].key, key);
     EXPECT_EQ(scan.projects[0].path, proj);
@@ -200,7 +207,7 @@ TEST_F(SyncRunTest, AProjectTravelsToAMachineThatNeverHadIt) {
     EXPECT_EQ(readDiskFile(proj + "a.pas"), "program a;");
     EXPECT_EQ(readDiskFile(proj + "notes.txt"), "notes");
     EXPECT_EQ(readDiskFile(proj + "src/b.pas"), "unit b;");
-    EXPECT_FALSE(fileExists(proj + "skip.bak"));
+    EXPECT_FALSE(fileExists(systemPlatform(), proj + "skip.bak"));
     EXPECT_EQ(readDiskFile(key), archiveBytes) << "only its time changes";
     expectStored({key}, key, "", fileDateTime(key));
 }
@@ -214,15 +221,14 @@ TEST_F(SyncRunTest, AProjectThatStopsEndsTheRunWithoutAReport) {
     std::vector<ListedProject> listed = added(projects);
     testkit::FaultPlatform faults;
     faults.failCall(testkit::Call::OpenFile, project("two") + "f.txt");
-    const ScopedPlatform scoped(faults);
     ScriptedPrompt prompt;
-    const RunResult result = run(listed, prompt);
+    const RunResult result = run(listed, prompt, {}, faults);
     EXPECT_EQ(result.end, RunEnd::Stopped);
     EXPECT_EQ(prompt.messages,
               std::vector<std::string>{"Can not open file " + project("two") + "f.txt"});
-    EXPECT_TRUE(fileExists(listed[0].key));
-    EXPECT_FALSE(fileExists(listed[1].key));
-    EXPECT_FALSE(fileExists(listed[2].key)) << "the third project is not taken";
+    EXPECT_TRUE(fileExists(systemPlatform(), listed[0].key));
+    EXPECT_FALSE(fileExists(systemPlatform(), listed[1].key));
+    EXPECT_FALSE(fileExists(systemPlatform(), listed[2].key)) << "the third project is not taken";
     expectStored({listed[0].key}, listed[0].key, "", fileDateTime(listed[0].key));
 }
 
@@ -266,7 +272,7 @@ TEST_F(SyncRunTest, WithoutAMediumNothingIsMadeAndTheReportSaysSo) {
     addListedProject(listed, "", {project("one"), "*", false, ""});
     Catalogue catalogue;
     ScriptedPrompt prompt;
-    const RunResult result = runSynchronization("", listed, catalogue, prompt, {});
+    const RunResult result = runSynchronization(context(), "", listed, catalogue, prompt, {});
     std::filesystem::current_path(previous);
     EXPECT_EQ(result.end, RunEnd::Completed);
     EXPECT_EQ(result.refusedProjects, 1);
@@ -356,18 +362,18 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     settings.catalogue.findOrCreateRecord(listed[0].key).workDir = work;
     saveProjects(settings.catalogue, nullptr);
     ScriptedPrompt prompt;
-    ASSERT_EQ(runSynchronization(medium, listed, settings.catalogue, prompt, {}).end,
+    ASSERT_EQ(runSynchronization(context(), medium, listed, settings.catalogue, prompt, {}).end,
               RunEnd::Completed);
     const std::string oldKey = listed[0].key;
 
     // Edit Project Mask: the archive takes a new name, and the record goes with it.
     listed[0].mask = "*.pas;*.txt";
     const std::string newKey = archiveOf(carried, "*.pas;*.txt", false);
-    const RunResult edited = runSynchronization(medium, listed, settings.catalogue, prompt, {});
+    const RunResult edited = runSynchronization(context(), medium, listed, settings.catalogue, prompt, {});
     EXPECT_EQ(edited.end, RunEnd::Completed);
     expectCounts(edited.counters, 0, 0, 0, 1, 0);
     EXPECT_EQ(listed[0].key, newKey);
-    EXPECT_FALSE(fileExists(oldKey));
+    EXPECT_FALSE(fileExists(systemPlatform(), oldKey));
     EXPECT_EQ(settings.catalogue.count(), 1);
     EXPECT_EQ(settings.catalogue.key(0), newKey);
     expectStored({newKey}, newKey, work, fileDateTime(newKey));
@@ -377,11 +383,11 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     std::filesystem::rename(medium, remounted);
     const std::string movedKey = remounted + "Ferry/" + fileNameOf(newKey);
     LoadedSettings restarted = loadSettings();
-    MediumScan scan = scanMedium(remounted, prompt);
+    MediumScan scan = scanMedium(systemPlatform(), remounted, prompt);
     ASSERT_EQ(scan.projects.size(), 1u);
     ASSERT_EQ(scan.projects[0].key, movedKey);
     const RunResult there =
-        runSynchronization(remounted, scan.projects, restarted.catalogue, prompt, {});
+        runSynchronization(context(), remounted, scan.projects, restarted.catalogue, prompt, {});
     EXPECT_EQ(there.end, RunEnd::Completed);
     expectCounts(there.counters, 0, 0, 0, 0, 0);
     EXPECT_FALSE(std::filesystem::exists(root / "elsewhere")) << "the work directory was used";
@@ -394,8 +400,8 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     std::filesystem::copy(remounted, copy, std::filesystem::copy_options::recursive);
     const std::string copyKey = copy + "Ferry/" + fileNameOf(newKey);
     LoadedSettings again = loadSettings();
-    scan = scanMedium(copy, prompt);
-    const RunResult onCopy = runSynchronization(copy, scan.projects, again.catalogue, prompt, {});
+    scan = scanMedium(systemPlatform(), copy, prompt);
+    const RunResult onCopy = runSynchronization(context(), copy, scan.projects, again.catalogue, prompt, {});
     EXPECT_EQ(onCopy.end, RunEnd::Completed);
     expectCounts(onCopy.counters, 0, 0, 2, 0, 0);
     expectStored({movedKey, copyKey}, movedKey, work, fileDateTime(movedKey));
@@ -412,7 +418,7 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     if (child == 0) {
-        const RunLock lock = acquireRunLock(medium);
+        const RunLock lock = acquireRunLock(context(), medium);
         const char held = lock.held() ? 'y' : 'n';
         if (::write(ready[1], &held, 1) != 1) _exit(1);
         pause();
@@ -431,13 +437,13 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
                                                             "progress; try again when it has "
                                                             "ended"});
         EXPECT_TRUE(prompt.decisions.empty());
-        EXPECT_FALSE(fileExists(listed[0].key));
+        EXPECT_FALSE(fileExists(systemPlatform(), listed[0].key));
     }
-    EXPECT_FALSE(acquireRunLock(otherMedium).held()) << "this user's lock";
+    EXPECT_FALSE(acquireRunLock(context(), otherMedium).held()) << "this user's lock";
     {
         const testkit::TempConfigHome otherUser;
-        EXPECT_FALSE(acquireRunLock(medium).held()) << "this medium's lock";
-        EXPECT_TRUE(acquireRunLock(otherMedium).held());
+        EXPECT_FALSE(acquireRunLock(context(), medium).held()) << "this medium's lock";
+        EXPECT_TRUE(acquireRunLock(context(), otherMedium).held());
     }
 
     // The system drops a dead run's locks.
@@ -447,14 +453,13 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     close(ready[1]);
     ScriptedPrompt prompt;
     EXPECT_EQ(run(listed, prompt).end, RunEnd::Completed);
-    EXPECT_TRUE(fileExists(listed[0].key));
+    EXPECT_TRUE(fileExists(systemPlatform(), listed[0].key));
 
     // A lock that cannot be taken at all (a read-only medium, a file system without
     // locks) keeps no run from starting.
     testkit::FaultPlatform noLocks;
     noLocks.failCall(testkit::Call::LockFile, "", EROFS);
-    const ScopedPlatform scoped(noLocks);
-    EXPECT_TRUE(acquireRunLock(medium).held());
+    EXPECT_TRUE(acquireRunLock(context(noLocks), medium).held());
 }
 
 }  // namespace

@@ -512,9 +512,10 @@ TEST_F(SyncTest, PreviewDecidesAsTheRunAndChangesNothing) {
 
     ProjectResult preview;
     {
-        WithholdingPlatform withholding(platform());
-        ScopedPlatform scoped(withholding);
+        WithholdingPlatform withholding(systemPlatform());
+        ann.platform = &withholding;
         preview = syncAnn({true, ConflictAnswer::YesToAll});
+        ann.platform = &systemPlatform();
     }
     EXPECT_EQ(preview.end, ProjectEnd::Synchronized);
     EXPECT_TRUE(ann.prompt.questions.empty());

@@ -20,6 +20,10 @@ class ScopedConfigHome {
     std::optional<std::string> previous_;
 };
 
+// A config home in which no folder can be made, not even by root (the kernel's process
+// file system takes no new folders).
+inline constexpr const char* UnwritableConfigHome = "/proc/ferryman-no-config";
+
 // Points XDG_CONFIG_HOME at a fresh temporary folder (or a path inside it) for its
 // lifetime, so the registry store a test writes lives there and goes with it.
 class TempConfigHome {

@@ -23,6 +23,7 @@
 #include "archive/media_archive.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
 #include "tests/testkit/store_sql.h"
 #include "tests/testkit/temp_dir.h"
 #include "tests/window/window_test_kit.h"
@@ -59,7 +60,8 @@ class MainWindowTest : public WindowTest {
     // The main window as the program builds it (settings loaded), not yet shown.
     MainWindow& build() {
         window = &MainWindow::build(*app, {[this] { return removable; },
-                                           [this](const std::string& f) { opened.push_back(f); }});
+                                           [this](const std::string& f) { opened.push_back(f); },
+                                           &system});
         return *window;
     }
     // Built and shown, as the run loop shows it; showing scans the medium.
@@ -190,6 +192,8 @@ class MainWindowTest : public WindowTest {
     // What the desktop reports as removable media, and the folders it was asked to open.
     std::vector<std::string> removable;
     std::vector<std::string> opened;
+    // The system the window works on: the real one until a test stages a fault.
+    testkit::FaultPlatform system;
     MainWindow* window = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTextEdit>
 
+#include "settings/registry.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/testkit/fault_platform.h"
@@ -106,13 +107,10 @@ TEST_F(SyncFromWindow, RunsOverTheListWithProgressThenReportsAndRestores) {
 
 TEST_F(SyncFromWindow, AFailingProjectEndsTheRunWithoutReport) {
     startWithProject({"a.txt"});
-    testkit::FaultPlatform faults;
-    faults.failCall(testkit::Call::WriteFile, "Ferry/", ENOSPC);
+    system.failCall(testkit::Call::WriteFile, "Ferry/", ENOSPC);
     for (int i = 0; i < 4; ++i) dialog_script::answerNextMessage();
-    {
-        ScopedPlatform failing(faults);
-        clickSynchronize();
-    }
+    clickSynchronize();
+    system.heal();
     ASSERT_FALSE(dialog_script::shownMessages().empty());
     EXPECT_NE(dialog_script::shownMessages()[0].find("Could not"), std::string::npos)
         << dialog_script::shownMessages()[0];
@@ -124,7 +122,7 @@ TEST_F(SyncFromWindow, AFailingProjectEndsTheRunWithoutReport) {
 
 TEST_F(SyncFromWindow, AnotherRunInProgressMeansNoRunAndNoReport) {
     startWithProject({"a.txt"});
-    const RunLock other = acquireRunLock(medium.path());
+    const RunLock other = acquireRunLock({system, settingsFolder()}, medium.path());
     ASSERT_TRUE(other.held());
     dialog_script::answerNextMessage();
     clickSynchronize();
@@ -143,7 +141,7 @@ TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
     // Changed here and, since this machine's last run, the archive was written elsewhere.
     const std::string file = project + "/a.txt";
     writeDiskFile(file, "changed here");
-    const FileTime later{platform().currentTime().ticks + 3600 * FileTicksPerSecond};
+    const FileTime later{systemPlatform().currentTime().ticks + 3600 * FileTicksPerSecond};
     testkit::setDiskFileTime(file, later);
     testkit::setDiskFileTime(key(), FileTime{later.ticks + FileTicksPerSecond});
 
@@ -180,7 +178,7 @@ TEST_F(SyncFromWindow, ACloseRequestStopsTheRunThenClosesTheWindow) {
 }
 
 TEST_F(SyncFromWindow, ClockBehindTheMediumEndsTheProgramWithoutSaving) {
-    putArchive("/home/ann/proj/", "*.txt", false, now() + 1.0);
+    putArchive("/home/ann/proj/", "*.txt", false, now(systemPlatform()) + 1.0);
     removable = {medium.path()};
     storeMedium(0, medium / "Work/", "/data/ferry/");
     dialog_script::answerNextMessage();

@@ -1,4 +1,4 @@
-#include "cli/terminal.h"
+#include "platform/terminal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <csignal>
 
-namespace ferry::cli {
+namespace ferry {
 
 namespace {
 
@@ -64,4 +64,4 @@ LineRead readInputLine(std::string& line) {
     }
 }
 
-}  // namespace ferry::cli
+}  // namespace ferry

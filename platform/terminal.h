@@ -1,11 +1,11 @@
 #pragma once
 
-// The few operating-system calls of the command line: whether the standard streams are
+// The terminal the command line talks through: whether the standard streams are
 // a terminal, its width, Ctrl-C, and reading an answer typed there.
 
 #include <string>
 
-namespace ferry::cli {
+namespace ferry {
 
 bool inputIsTerminal();
 bool errorIsTerminal();
@@ -22,4 +22,4 @@ enum class LineRead { Line, End, Interrupted };
 // Interrupted: Ctrl-C was pressed while waiting.
 LineRead readInputLine(std::string& line);
 
-}  // namespace ferry::cli
+}  // namespace ferry

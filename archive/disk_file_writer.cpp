@@ -1,4 +1,4 @@
-#include "sync/disk_file_writer.h"
+#include "archive/disk_file_writer.h"
 
 #include "compress/file_stream.h"
 #include "platform/files.h"
@@ -11,11 +11,10 @@ constexpr std::string_view BackupSuffix = ".old";
 
 // Writes the temporary file whole, with its time when given. On any failure the
 // temporary file is gone again.
-Outcome writeTemporary(const std::string& localPath, const std::string& temporary,
+Outcome writeTemporary(Platform& system, const std::string& localPath, const std::string& temporary,
                        Stream& content, std::uint32_t size, FileTime time,
                        ProjectProgress& progress) {
-    Platform& system = platform();
-    StreamPtr file = createWriteFileStream(temporary);
+    StreamPtr file = createWriteFileStream(system, temporary);
     if (getHandle(*file) == InvalidFileHandle) return systemFailure(localPath, streamError(*file));
     const Moved copied = copyWithProgress(*file, content, size, progress);
     Outcome outcome = copied.outcome.stopped() ? stopped() : done();
@@ -33,12 +32,11 @@ Outcome writeTemporary(const std::string& localPath, const std::string& temporar
 
 }  // namespace
 
-Outcome replaceFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
                               FileTime time, ProjectProgress& progress) {
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written = writeTemporary(localPath, temporary, content, size, time, progress);
+    const Outcome written = writeTemporary(system, localPath, temporary, content, size, time, progress);
     if (!written.done()) return written;
-    Platform& system = platform();
     // Best effort: a file system without permission bits still takes the file.
     (void)system.copyPermissions(localPath, temporary);
     const std::string backup = localPath + std::string(BackupSuffix);
@@ -54,13 +52,12 @@ Outcome replaceFileFromMedium(const std::string& localPath, Stream& content, std
     return done();
 }
 
-Outcome createFileFromMedium(const std::string& localPath, Stream& content, std::uint32_t size,
+Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
                              FileTime time, ProjectProgress& progress) {
-    Platform& system = platform();
-    if (const SystemResult<> made = forceFolders(folderOf(localPath)); !made)
+    if (const SystemResult<> made = forceFolders(system, folderOf(localPath)); !made)
         return systemFailure(localPath, made.error);
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written = writeTemporary(localPath, temporary, content, size, time, progress);
+    const Outcome written = writeTemporary(system, localPath, temporary, content, size, time, progress);
     if (!written.done()) return written;
     if (const SystemResult<> placed = system.renameNoReplace(temporary, localPath); !placed) {
         (void)system.removeFile(temporary);
