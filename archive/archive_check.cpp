@@ -3,11 +3,11 @@
 #include <string>
 #include <unordered_set>
 
-#include "compress/compressed_stream.h"
-#include "compress/memory_stream.h"
 #include "archive/checked_payloads.h"
 #include "archive/media_archive.h"
 #include "archive/record_transfer.h"
+#include "compress/compressed_stream.h"
+#include "compress/memory_stream.h"
 
 namespace ferry {
 namespace {
@@ -146,8 +146,7 @@ PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string&
     // Another machine's run rewrote it from some block on: only the rest is decoded.
     PayloadSurvey survey =
         checkFrom(payload, names, progress, recalled ? knownStart(*recalled) : CheckStart{});
-    if (survey.outcome.done())
-        rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
+    if (survey.outcome.done()) rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
     return survey;
 }
 

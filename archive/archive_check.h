@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/outcome.h"
-#include "compress/stream.h"
-#include "support/keyed_digest.h"
 #include "archive/media_archive.h"
+#include "archive/outcome.h"
 #include "archive/project_progress.h"
 #include "archive/record_names.h"
 #include "archive/run_context.h"
+#include "compress/stream.h"
+#include "support/keyed_digest.h"
 
 namespace ferry {
 

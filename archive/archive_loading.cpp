@@ -1,9 +1,9 @@
 #include "archive/archive_loading.h"
 
+#include "archive/media_archive.h"
 #include "compress/file_stream.h"
 #include "compress/memory_stream.h"
 #include "platform/files.h"
-#include "archive/media_archive.h"
 
 namespace ferry {
 
@@ -51,9 +51,9 @@ LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProg
     }
     if (copied.value != payloadSize) {
         // A payload that memory cannot hold fails with the memory stream, not the file.
-        const SystemError error = streamError(*file).failed()      ? streamError(*file)
+        const SystemError error = streamError(*file).failed()               ? streamError(*file)
                                   : getSize(*archive.payload) < payloadSize ? outOfMemory()
-                                                                             : deviceFailure();
+                                                                            : deviceFailure();
         archive.outcome = systemFailure(path, error);
         return archive;
     }

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "archive/outcome.h"
+#include "archive/project_progress.h"
 #include "compress/stream.h"
 #include "platform/date_time.h"
 #include "platform/file_time.h"
-#include "archive/project_progress.h"
 
 namespace ferry {
 

@@ -35,9 +35,10 @@ Outcome copyPayload(Stream& file, const std::string& path, Stream& payload, std:
 // its last-write time once written. A payload still being made goes in two steps: its
 // ready bytes, started towards the medium while the rest is made, then the rest. A rest
 // that cannot be made fails as too large.
-Made<FileTime> writeArchiveFile(Platform& system, const std::string& path, std::string_view headerText,
-                                DateTime stamp, Stream& payload, ProjectProgress& progress,
-                                StopRequests stops, const PayloadRest& rest = {}) {
+Made<FileTime> writeArchiveFile(Platform& system, const std::string& path,
+                                std::string_view headerText, DateTime stamp, Stream& payload,
+                                ProjectProgress& progress, StopRequests stops,
+                                const PayloadRest& rest = {}) {
     Made<FileTime> result;
     StreamPtr file = createWriteFileStream(system, path);
     const FileHandle handle = getHandle(*file);
@@ -101,8 +102,8 @@ Outcome removeArchive(Platform& system, const std::string& path) {
 
 // The old way, for a medium without room for two archives: delete, write, and when that
 // fails too, write the old payload back with its old time.
-Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldArchive& old, DateTime stamp,
-                         const ArchiveTroubles& report, ProjectProgress& progress,
+Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldArchive& old,
+                         DateTime stamp, const ArchiveTroubles& report, ProjectProgress& progress,
                          DateTime& lastSync) {
     if (!old.path.empty() && fileExists(system, old.path)) {
         const Outcome removed = removeArchive(system, old.path);
@@ -111,9 +112,9 @@ Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldA
             return removed;
         }
     }
-    const Made<FileTime> written = writeArchiveFile(system, archive.path, archive.headerText, stamp,
-                                                    *archive.payload, progress,
-                                                    StopRequests::Ignore);
+    const Made<FileTime> written =
+        writeArchiveFile(system, archive.path, archive.headerText, stamp, *archive.payload,
+                         progress, StopRequests::Ignore);
     if (written.outcome.done()) {
         (void)flushArchiveFolder(system, archive.path);
         takeArchiveTime(system, written.value, lastSync);

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "archive/outcome.h"
+#include "archive/project_progress.h"
 #include "compress/stream.h"
 #include "platform/date_time.h"
-#include "archive/project_progress.h"
 
 namespace ferry {
 

@@ -246,8 +246,7 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
 void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
                             const PayloadBytes& payload, PayloadSurvey survey) {
     const std::string folder = memoryFolder(context);
-    if (folder.empty() || !survey.outcome.done() ||
-        !blocksCover(survey.blocks, payload.size()))
+    if (folder.empty() || !survey.outcome.done() || !blocksCover(survey.blocks, payload.size()))
         return;
     std::optional<DigestKey> key = keyIn(context.platform, folder);
     if (!key) key = makeKeyIn(context.platform, folder);

@@ -32,10 +32,11 @@ Outcome writeTemporary(Platform& system, const std::string& localPath, const std
 
 }  // namespace
 
-Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
-                              FileTime time, ProjectProgress& progress) {
+Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
+                              std::uint32_t size, FileTime time, ProjectProgress& progress) {
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written = writeTemporary(system, localPath, temporary, content, size, time, progress);
+    const Outcome written =
+        writeTemporary(system, localPath, temporary, content, size, time, progress);
     if (!written.done()) return written;
     // Best effort: a file system without permission bits still takes the file.
     (void)system.copyPermissions(localPath, temporary);
@@ -52,12 +53,13 @@ Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, St
     return done();
 }
 
-Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
-                             FileTime time, ProjectProgress& progress) {
+Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
+                             std::uint32_t size, FileTime time, ProjectProgress& progress) {
     if (const SystemResult<> made = forceFolders(system, folderOf(localPath)); !made)
         return systemFailure(localPath, made.error);
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written = writeTemporary(system, localPath, temporary, content, size, time, progress);
+    const Outcome written =
+        writeTemporary(system, localPath, temporary, content, size, time, progress);
     if (!written.done()) return written;
     if (const SystemResult<> placed = system.renameNoReplace(temporary, localPath); !placed) {
         (void)system.removeFile(temporary);

@@ -17,14 +17,14 @@ namespace ferry {
 // becomes `time`. The previous version becomes localPath + ".old" (an older one goes)
 // and its permission bits pass to the new file. Stopped or failed (the failure tells of
 // `localPath`): the disk is as it was.
-Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
-                              FileTime time, ProjectProgress& progress);
+Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
+                              std::uint32_t size, FileTime time, ProjectProgress& progress);
 
 // Creates the file at `localPath`, and its folders, with `size` bytes of `content` and
 // the last-write time `time`. Anything already at that path (a folder, a pipe, a dead
 // link) is left alone and fails the writing as an existing name.
-Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content, std::uint32_t size,
-                             FileTime time, ProjectProgress& progress);
+Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
+                             std::uint32_t size, FileTime time, ProjectProgress& progress);
 
 // The suffix of the temporary file beside a target.
 inline constexpr std::string_view DiskTemporarySuffix = ".ferry-new";

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "compress/compressed_stream.h"
-#include "compress/memory_stream.h"
-#include "support/little_endian.h"
 #include "archive/checked_payloads.h"
 #include "archive/joined_payload.h"
 #include "archive/old_payload_reader.h"
+#include "compress/compressed_stream.h"
+#include "compress/memory_stream.h"
+#include "support/little_endian.h"
 
 namespace ferry {
 namespace {

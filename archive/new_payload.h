@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "compress/stream.h"
 #include "archive/archive_check.h"
 #include "archive/media_archive.h"
 #include "archive/project_progress.h"
 #include "archive/record_transfer.h"
+#include "compress/stream.h"
 
 namespace ferry {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <new>
 
+#include "archive/media_archive.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
-#include "archive/media_archive.h"
 
 namespace ferry {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "compress/stream.h"
 #include "archive/archive_check.h"
+#include "compress/stream.h"
 
 namespace ferry {
 

@@ -44,8 +44,8 @@ Moved moveWithProgress(std::uint64_t count, ProjectProgress& progress, StopReque
                        const Stream& a, const Stream& b, Move move) {
     Moved moved;
     while (moved.value < count) {
-        const auto chunk = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(count - moved.value, ProgressChunk));
+        const auto chunk =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(count - moved.value, ProgressChunk));
         const std::uint32_t step = move(chunk);
         if (step == StreamFailure) {
             const SystemError error = streamError(a).failed() ? streamError(a) : streamError(b);
@@ -63,21 +63,20 @@ Moved moveWithProgress(std::uint64_t count, ProjectProgress& progress, StopReque
 
 Moved copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
                        ProjectProgress& progress, StopRequests stops) {
-    return moveWithProgress(count, progress, stops, source, destination,
-                            [&](std::uint32_t chunk) {
+    return moveWithProgress(count, progress, stops, source, destination, [&](std::uint32_t chunk) {
         return copyStream(destination, source, chunk);
     });
 }
 
 Moved skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress) {
-    return moveWithProgress(count, progress, StopRequests::End, source, source,
-                            [&](std::uint32_t chunk) {
-        const std::uint32_t from = position(source);
-        if (from == StreamFailure) return StreamFailure;
-        const std::uint32_t to =
-            seek(source, static_cast<std::int32_t>(chunk), SeekOrigin::fromCurrent);
-        return to == StreamFailure ? StreamFailure : to - from;
-    });
+    return moveWithProgress(
+        count, progress, StopRequests::End, source, source, [&](std::uint32_t chunk) {
+            const std::uint32_t from = position(source);
+            if (from == StreamFailure) return StreamFailure;
+            const std::uint32_t to =
+                seek(source, static_cast<std::int32_t>(chunk), SeekOrigin::fromCurrent);
+            return to == StreamFailure ? StreamFailure : to - from;
+        });
 }
 
 }  // namespace ferry

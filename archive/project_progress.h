@@ -69,7 +69,7 @@ enum class StopRequests { End, Ignore };
 // early at a short or failed copy, and at a stop request unless told to ignore it (a
 // step that must not be left half done).
 Moved copyWithProgress(Stream& destination, Stream& source, std::uint64_t count,
-                        ProjectProgress& progress, StopRequests stops = StopRequests::End);
+                       ProjectProgress& progress, StopRequests stops = StopRequests::End);
 // Passes over up to `count` bytes of `source` as copyWithProgress would copy them: the
 // same progress and the same stops, with nothing written.
 Moved skipWithProgress(Stream& source, std::uint64_t count, ProjectProgress& progress);

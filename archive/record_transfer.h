@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/outcome.h"
-#include "compress/stream.h"
 #include "archive/media_archive.h"
+#include "archive/outcome.h"
 #include "archive/project_progress.h"
+#include "compress/stream.h"
 
 namespace ferry {
 

@@ -63,9 +63,8 @@ int main() {
     for (int run = 0; run < Runs; ++run) {
         auto start = Clock::now();
         ferry::StringList list = ferry::newStringListWithData();
-        const ferry::ListingFailure failure =
-            ferry::gatherProjectFiles(ferry::systemPlatform(), list, root.string(), "*.c;*.h;^*.o",
-                                     true);
+        const ferry::ListingFailure failure = ferry::gatherProjectFiles(
+            ferry::systemPlatform(), list, root.string(), "*.c;*.h;^*.o", true);
         ours.push_back(secondsSince(start));
         if (failure.error.failed()) return 1;
         listed = list.count();

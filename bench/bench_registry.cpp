@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "settings/mask_history.h"
+#include "settings/registry.h"
 #include "settings/settings_key.h"
 #include "settings/settings_store.h"
-#include "settings/registry.h"
 
 namespace {
 

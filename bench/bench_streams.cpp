@@ -17,12 +17,12 @@
 
 #include <ucl/ucl.h>
 
+#include "archive/media_archive.h"
 #include "bench/source_text.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
 #include "platform/cpu.h"
 #include "support/keyed_digest.h"
-#include "archive/media_archive.h"
 
 namespace {
 

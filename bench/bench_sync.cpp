@@ -42,11 +42,11 @@
 
 #include <ucl/ucl.h>
 
+#include "archive/media_archive.h"
 #include "bench/source_text.h"
+#include "platform/cpu.h"
 #include "settings/registry.h"
 #include "settings/settings_store.h"
-#include "platform/cpu.h"
-#include "archive/media_archive.h"
 #include "sync/new_project.h"
 #include "sync/sync_run.h"
 

@@ -3,8 +3,8 @@
 #include "cli/command_support.h"
 #include "cli/project_commands.h"
 #include "cli/sync_commands.h"
-#include "platform/terminal.h"
 #include "cli/terminal_prompt.h"
+#include "platform/terminal.h"
 
 namespace ferry::cli {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "settings/project_catalogue.h"
-#include "sync/user_prompt.h"
 #include "sync/sync_run.h"
+#include "sync/user_prompt.h"
 
 namespace ferry::cli {
 

@@ -2,8 +2,8 @@
 
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
-#include "settings/settings_store.h"
 #include "platform/files.h"
+#include "settings/settings_store.h"
 #include "support/paths.h"
 
 namespace ferry::cli {
@@ -35,7 +35,8 @@ int listProjects(const Arguments& arguments, UserPrompt& prompt) {
     const LoadedSettings settings = loadSettings();
     std::string lines;
     for (const ListedProject& project : *projects) {
-        const std::int32_t entry = catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
+        const std::int32_t entry =
+            catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
         lines += listLine(project, settings.catalogue.record(entry)) + "\n";
     }
     printOutput(lines);

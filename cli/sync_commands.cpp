@@ -2,11 +2,11 @@
 
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 #include "settings/mask_history.h"
 #include "settings/registry.h"
 #include "settings/settings_store.h"
-#include "platform/files.h"
 #include "support/paths.h"
 #include "sync/new_project.h"
 #include "sync/sync_messages.h"

@@ -82,7 +82,8 @@ std::uint32_t fileWrite(Stream& stream, const void* source, std::uint32_t count)
 std::uint32_t fileWriteAndCut(Stream& stream, const void* source, std::uint32_t count) {
     const std::uint32_t written = fileWrite(stream, source, count);
     if (isOpen(stream)) {
-        const std::int64_t end = kept(stream, stream.platform->seekFile(stream.handle, 0, FromCurrent));
+        const std::int64_t end =
+            kept(stream, stream.platform->seekFile(stream.handle, 0, FromCurrent));
         if (end >= 0) kept(stream, stream.platform->truncateFile(stream.handle, end));
     }
     return written;
@@ -118,7 +119,8 @@ StreamPtr openFileStream(Platform& system, std::string_view fileName, const Stre
                          FileAccess access, FileCreation creation) {
     StreamPtr stream = newStreamWithOps(ops);
     stream->platform = &system;
-    const SystemResult<FileHandle> opened = system.openFile(std::string(fileName), access, creation);
+    const SystemResult<FileHandle> opened =
+        system.openFile(std::string(fileName), access, creation);
     stream->handle = opened.value;
     stream->error = opened.error;
     return stream;
@@ -127,11 +129,13 @@ StreamPtr openFileStream(Platform& system, std::string_view fileName, const Stre
 }  // namespace
 
 StreamPtr openReadFileStream(Platform& system, std::string_view fileName) {
-    return openFileStream(system, fileName, ReadFileOps, FileAccess::Read, FileCreation::OpenExisting);
+    return openFileStream(system, fileName, ReadFileOps, FileAccess::Read,
+                          FileCreation::OpenExisting);
 }
 
 StreamPtr createWriteFileStream(Platform& system, std::string_view fileName) {
-    return openFileStream(system, fileName, WriteFileOps, FileAccess::Write, FileCreation::CreateAlways);
+    return openFileStream(system, fileName, WriteFileOps, FileAccess::Write,
+                          FileCreation::CreateAlways);
 }
 
 StreamPtr openReadWriteFileStream(Platform& system, std::string_view fileName) {

@@ -13,9 +13,9 @@
 
 #include <ucl/ucl.h>
 
+#include "archive/media_archive.h"
 #include "compress/compressed_stream.h"
 #include "compress/memory_stream.h"
-#include "archive/media_archive.h"
 
 namespace {
 

@@ -53,8 +53,8 @@ bool FolderListing::isFolder(std::int32_t index) const {
     return index >= 0 && index < count() && entries_[static_cast<std::size_t>(index)].isFolder;
 }
 
-FolderListing scanFolder(Platform& system, std::string_view path, const std::vector<std::string>& masks,
-                         std::uint32_t filter) {
+FolderListing scanFolder(Platform& system, std::string_view path,
+                         const std::vector<std::string>& masks, std::uint32_t filter) {
     FolderListing listing;
     if (path.empty()) return listing;
     listing.path_ = withTrailingSeparator(path);

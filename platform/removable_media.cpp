@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "support/paths.h"
 #include "platform/platform.h"
+#include "support/paths.h"
 #include "support/text.h"
 
 namespace ferry {
@@ -68,14 +68,16 @@ bool marksRemovable(Platform& system, const std::string& path) {
 bool isRemovableDevice(Platform& system, std::string_view systemRoot, std::string_view device) {
     const std::string folder = std::string(systemRoot) + "sys/dev/block/" + std::string(device);
     // A partition has no mark of its own; its folder lies inside its disk's.
-    return marksRemovable(system, folder + "/removable") || marksRemovable(system, folder + "/../removable");
+    return marksRemovable(system, folder + "/removable") ||
+           marksRemovable(system, folder + "/../removable");
 }
 
 }  // namespace
 
 std::vector<std::string> removableMountPoints(Platform& system, std::string_view systemRoot) {
     std::vector<std::string> mountPoints;
-    const std::string table = readSystemFile(system, std::string(systemRoot) + "proc/self/mountinfo");
+    const std::string table =
+        readSystemFile(system, std::string(systemRoot) + "proc/self/mountinfo");
     std::string_view rest = table;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());

@@ -112,14 +112,14 @@ bool WithholdingPlatform::insideNewFolder(const std::string& key) const {
 
 WithholdingPlatform::Found WithholdingPlatform::look(const std::string& key) {
     if (const WithheldNode* node = tree_.find(key)) {
-        return Found{node->kind, node->file,
-                     SystemError{node->kind == WithheldKind::Gone ? ENOENT : 0}, {}};
+        return Found{
+            node->kind, node->file, SystemError{node->kind == WithheldKind::Gone ? ENOENT : 0}, {}};
     }
     if (insideNewFolder(key)) return Found{WithheldKind::Gone, nullptr, SystemError{ENOENT}, {}};
     const PathInfo info = base_.pathInfo(key);
     if (!info.exists) return Found{WithheldKind::Gone, nullptr, info.error, {}};
-    return Found{info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, {},
-                 info.lastWrite};
+    return Found{
+        info.isFolder ? WithheldKind::Folder : WithheldKind::File, nullptr, {}, info.lastWrite};
 }
 
 SystemError WithholdingPlatform::folderProblem(const std::string& key) {
@@ -174,8 +174,7 @@ void WithholdingPlatform::changed(WithheldFile& file) {
     file.time = base_.currentTime();
 }
 
-SystemResult<FileHandle> WithholdingPlatform::openFile(const std::string& path,
-                                                       FileAccess access,
+SystemResult<FileHandle> WithholdingPlatform::openFile(const std::string& path, FileAccess access,
                                                        FileCreation creation) {
     const std::string key = WithheldTree::keyOf(path);
     OpenFile open;
@@ -395,8 +394,7 @@ SystemResult<> WithholdingPlatform::renameNoReplace(const std::string& from,
     return moveFile(from, to, false);
 }
 
-SystemResult<> WithholdingPlatform::renameReplace(const std::string& from,
-                                                  const std::string& to) {
+SystemResult<> WithholdingPlatform::renameReplace(const std::string& from, const std::string& to) {
     return moveFile(from, to, true);
 }
 

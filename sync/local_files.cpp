@@ -1,8 +1,8 @@
 #include "sync/local_files.h"
 
+#include "archive/media_archive.h"
 #include "platform/folder_listing.h"
 #include "support/paths.h"
-#include "archive/media_archive.h"
 #include "sync/project_file_set.h"
 
 namespace ferry {
@@ -15,9 +15,8 @@ LocalFiles::LocalFiles(const ProjectInputs& inputs, const RecordNames& names)
 
 Outcome LocalFiles::list(Platform& system) {
     StringList gathered = newStringList();
-    const ListingFailure failure =
-        gatherProjectFiles(system, gathered, inputs_.localDir, inputs_.mask,
-                           inputs_.includeSubfolders);
+    const ListingFailure failure = gatherProjectFiles(system, gathered, inputs_.localDir,
+                                                      inputs_.mask, inputs_.includeSubfolders);
     if (failure.error.failed()) return systemFailure(failure.path, failure.error);
     for (std::int32_t i = 0; i < gathered.count(); ++i) {
         const std::string& path = gathered.item(i);

@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "archive/outcome.h"
-#include "support/string_list.h"
 #include "archive/record_names.h"
+#include "support/string_list.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {

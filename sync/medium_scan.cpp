@@ -3,16 +3,17 @@
 #include <optional>
 #include <string>
 
+#include "archive/media_archive.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
 #include "support/paths.h"
-#include "archive/media_archive.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {
 
 std::string mediumFolderOf(Platform& system, std::string_view text) {
-    return !text.empty() && folderExists(system, text) ? withTrailingSeparator(text) : std::string();
+    return !text.empty() && folderExists(system, text) ? withTrailingSeparator(text)
+                                                       : std::string();
 }
 
 MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPrompt& prompt) {
@@ -20,7 +21,7 @@ MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPromp
     // Without a medium there is nothing to list (the current folder is no medium).
     if (mediumFolder.empty()) return scan;
     const FolderListing listing = listFolderWithMask(
-        system,         withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
+        system, withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
         std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         if (listing.isFolder(i)) continue;

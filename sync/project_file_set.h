@@ -18,8 +18,8 @@ namespace ferry {
 // Returns the first folder that could not be read whole, where the walk stopped (error 0:
 // the list is complete). A folder that does not exist adds nothing and is no failure.
 [[nodiscard]] ListingFailure gatherProjectFiles(Platform& system, StringList& list,
-                                                std::string_view folder,
-                                                std::string_view maskList, bool includeSubfolders);
+                                                std::string_view folder, std::string_view maskList,
+                                                bool includeSubfolders);
 
 // True when any ";"-piece of the mask list (trimmed, "^" and empty pieces taken as plain
 // masks) matches the file name. False for every name under an empty list. Whether a

@@ -3,9 +3,9 @@
 #include <string>
 #include <utility>
 
+#include "archive/media_archive.h"
 #include "platform/files.h"
 #include "support/paths.h"
-#include "archive/media_archive.h"
 
 namespace ferry {
 
@@ -58,8 +58,8 @@ RunLock acquireRunLock(const RunContext& context, std::string_view mediumFolder,
     Platform& system = context.platform;
     RunLock lock;
     lock.platform_ = &system;
-    bool free = context.stateFolder.empty() ||
-                lockIn(system, context.stateFolder, use, lock.handles_);
+    bool free =
+        context.stateFolder.empty() || lockIn(system, context.stateFolder, use, lock.handles_);
     if (free && !mediumFolder.empty() && folderExists(system, mediumFolder)) {
         const std::string ferry =
             withTrailingSeparator(mediumFolder) + std::string(MediaFolderName);

@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "settings/settings_store.h"
-#include "platform/files.h"
-#include "support/paths.h"
-#include "platform/withholding_platform.h"
 #include "archive/media_archive.h"
+#include "platform/files.h"
+#include "platform/withholding_platform.h"
+#include "settings/settings_store.h"
+#include "support/paths.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 

@@ -4,20 +4,20 @@
 #include <utility>
 #include <vector>
 
-#include "platform/files.h"
-#include "support/paths.h"
-#include "platform/system_error.h"
 #include "archive/archive_check.h"
 #include "archive/archive_loading.h"
 #include "archive/archive_replacement.h"
 #include "archive/disk_file_writer.h"
-#include "sync/local_files.h"
 #include "archive/media_archive.h"
 #include "archive/new_payload.h"
 #include "archive/old_payload_reader.h"
 #include "archive/record_names.h"
-#include "sync/record_times.h"
 #include "archive/record_transfer.h"
+#include "platform/files.h"
+#include "platform/system_error.h"
+#include "support/paths.h"
+#include "sync/local_files.h"
+#include "sync/record_times.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {
@@ -38,7 +38,6 @@ ProjectInputs withLocalDirEnding(ProjectInputs inputs) {
     if (!inputs.localDir.empty()) inputs.localDir = withTrailingSeparator(inputs.localDir);
     return inputs;
 }
-
 
 class ProjectSync {
   public:
@@ -150,7 +149,8 @@ Outcome ProjectSync::prepare() {
 Outcome ProjectSync::loadOldArchive() {
     // A damaged or hostile archive is refused before anything changes.
     old_ = loadArchive(system_, in_.existingArchivePath, progress_);
-    if (old_.outcome.fault == Fault::Damaged) return refuse(unsafeArchiveMessage(old_.outcome.path));
+    if (old_.outcome.fault == Fault::Damaged)
+        return refuse(unsafeArchiveMessage(old_.outcome.path));
     if (!old_.outcome.done()) return stopForRead(old_.outcome);
     if (!old_.found) return done();
     hasOldArchive_ = true;
@@ -255,7 +255,7 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
 }
 
 Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
-                                  const std::string& diskPath) {
+                                     const std::string& diskPath) {
     const Made<DiskFile> disk = openDiskFile(system_, diskPath);
     if (!disk.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
     if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;

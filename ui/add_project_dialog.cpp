@@ -4,8 +4,8 @@
 
 #include <QIcon>
 
-#include "settings/mask_history.h"
 #include "platform/files.h"
+#include "settings/mask_history.h"
 #include "window/folder_dialog.h"
 #include "window/window.h"
 

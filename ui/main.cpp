@@ -3,8 +3,8 @@
 
 #include <QApplication>
 
-#include "window/window.h"
 #include "ui/main_window.h"
+#include "window/window.h"
 
 int main(int argc, char* argv[]) {
     QApplication qt(argc, argv);

@@ -4,15 +4,15 @@
 
 #include <memory>
 
-#include "settings/registry.h"
-#include "settings/settings_store.h"
 #include "platform/date_time.h"
 #include "platform/removable_media.h"
+#include "settings/registry.h"
+#include "settings/settings_store.h"
+#include "sync/sync_messages.h"
 #include "window/file_manager.h"
 #include "window/folder_dialog.h"
 #include "window/message_box.h"
 #include "window/window.h"
-#include "sync/sync_messages.h"
 
 namespace ferry {
 namespace {
@@ -276,8 +276,7 @@ void MainWindow::synchronize() {
     setRunning(true);
     const std::string medium = mediumFolder();
     const RunContext context{*services_.platform, settingsFolder()};
-    const RunResult result =
-        runSynchronization(context, medium, listed_, catalogue_, prompt_, {});
+    const RunResult result = runSynchronization(context, medium, listed_, catalogue_, prompt_, {});
     // A window asked to close has no one left to read the report.
     if (result.end == RunEnd::Completed && !closeHeld_) {
         showMessage(syncReportText(medium, result.counters));

@@ -2,12 +2,12 @@
 
 #include "settings/settings_store.h"
 #include "support/paths.h"
-#include "window/folder_dialog.h"
-#include "window/message_box.h"
-#include "window/window.h"
 #include "sync/new_project.h"
 #include "ui/add_project_dialog.h"
 #include "ui/main_window.h"
+#include "window/folder_dialog.h"
+#include "window/message_box.h"
+#include "window/window.h"
 
 namespace ferry {
 

@@ -10,11 +10,11 @@
 #include <random>
 #include <sstream>
 
+#include "archive/media_archive.h"
+#include "platform/platform.h"
 #include "settings/registry.h"
 #include "settings/settings_key.h"
 #include "support/little_endian.h"
-#include "platform/platform.h"
-#include "archive/media_archive.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/cli/cli_runner.h"

@@ -159,7 +159,8 @@ TEST(FileTimes, OutOfRangeFails) {
     EXPECT_EQ(v, 0.0);
     FileTime untouched{77};
     EXPECT_FALSE(dateTimeToFileTime(systemPlatform(), 0.0, untouched));
-    EXPECT_FALSE(dateTimeToFileTime(systemPlatform(), 1.5, untouched)) << "year 1 is before file times begin";
+    EXPECT_FALSE(dateTimeToFileTime(systemPlatform(), 1.5, untouched))
+        << "year 1 is before file times begin";
     EXPECT_EQ(untouched.ticks, 77u);
 }
 

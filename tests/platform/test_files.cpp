@@ -83,19 +83,25 @@ TEST(OpenFile, WhatEachCreationDoesToANewAndAnExistingFile) {
                  {FileCreation::CreateNew, true, false, true},
                  {FileCreation::OpenAlways, true, true, true},
                  {FileCreation::TruncateExisting, false, true, false}};
+    // The error kind of a refused open, or nothing for a file that opened (and is closed).
+    const auto refusal = [&](const std::string& path, FileCreation creation) {
+        const SystemResult<FileHandle> opened = os.openFile(path, FileAccess::Write, creation);
+        if (opened) {
+            EXPECT_TRUE(os.closeFile(opened.value));
+        }
+        return errorKind(opened.error);
+    };
     int number = 0;
     for (const auto& c : cases) {
         const std::string missing = dir / ("missing" + std::to_string(number));
         const std::string existing = dir / ("existing" + std::to_string(number++));
         writeDiskFile(existing, "hello");
-        const SystemResult<FileHandle> created = os.openFile(missing, FileAccess::Write, c.creation);
-        EXPECT_EQ(bool(created), c.opensMissing) << number;
-        if (created) EXPECT_TRUE(os.closeFile(created.value));
-        if (!created) EXPECT_EQ(errorKind(created.error), ErrorKind::NotFound) << number;
-        const SystemResult<FileHandle> opened = os.openFile(existing, FileAccess::Write, c.creation);
-        EXPECT_EQ(bool(opened), c.opensExisting) << number;
-        if (opened) EXPECT_TRUE(os.closeFile(opened.value));
-        if (!opened) EXPECT_EQ(errorKind(opened.error), ErrorKind::Exists) << number;
+        EXPECT_EQ(refusal(missing, c.creation),
+                  c.opensMissing ? ErrorKind::None : ErrorKind::NotFound)
+            << number;
+        EXPECT_EQ(refusal(existing, c.creation),
+                  c.opensExisting ? ErrorKind::None : ErrorKind::Exists)
+            << number;
         EXPECT_EQ(readDiskFile(existing), c.keepsContent ? "hello" : "") << number;
     }
     const SystemResult<FileHandle> folder =

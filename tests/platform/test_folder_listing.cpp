@@ -37,10 +37,12 @@ class FolderListingTest : public ::testing::Test {
 };
 
 TEST_F(FolderListingTest, FirstMatchingMaskDecides) {
-    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*.pas", FileAttributeNormal)),
-              (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
-    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), "^test*.pas;*.pas", FileAttributeNormal)),
-              (std::set<std::string>{"main.pas", "obj.pas"}));
+    EXPECT_EQ(
+        namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*.pas", FileAttributeNormal)),
+        (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
+    EXPECT_EQ(
+        namesOf(listFolder(systemPlatform(), dir.path(), "^test*.pas;*.pas", FileAttributeNormal)),
+        (std::set<std::string>{"main.pas", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, ExclusionsOnlyAcceptTheRest) {
@@ -57,19 +59,21 @@ TEST_F(FolderListingTest, EmptyListAcceptsAllButDotNames) {
 }
 
 TEST_F(FolderListingTest, BlanksAndEmptyPiecesAreIgnored) {
-    EXPECT_EQ(namesOf(listFolder(systemPlatform(), dir.path(), " *.pas ;; ^test* ", FileAttributeNormal)),
-              namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*", FileAttributeNormal)));
+    EXPECT_EQ(
+        namesOf(listFolder(systemPlatform(), dir.path(), " *.pas ;; ^test* ", FileAttributeNormal)),
+        namesOf(listFolder(systemPlatform(), dir.path(), "*.pas;^test*", FileAttributeNormal)));
 }
 
 TEST_F(FolderListingTest, DirectoryFilterAcceptsEveryFolder) {
-    const FolderListing listing =
-        listFolder(systemPlatform(), dir.path(), "*.txt", FileAttributeNormal | FileAttributeDirectory);
+    const FolderListing listing = listFolder(systemPlatform(), dir.path(), "*.txt",
+                                             FileAttributeNormal | FileAttributeDirectory);
     EXPECT_EQ(namesOf(listing), (std::set<std::string>{"sub", "obj.pas"}));
     for (std::int32_t i = 0; i < listing.count(); ++i) EXPECT_TRUE(listing.isFolder(i));
 }
 
 TEST_F(FolderListingTest, FoldersWithoutDirectoryFilterNeedAMatchingMask) {
-    const FolderListing listing = listFolder(systemPlatform(), dir.path(), "*.pas", FileAttributeNormal);
+    const FolderListing listing =
+        listFolder(systemPlatform(), dir.path(), "*.pas", FileAttributeNormal);
     const auto names = namesOf(listing);
     EXPECT_EQ(names.count("sub"), 0u);
     EXPECT_EQ(names.count("obj.pas"), 1u);
@@ -81,10 +85,13 @@ TEST_F(FolderListingTest, OnlyFoldersWhenDirectoryAttributeIsRequired) {
 }
 
 TEST_F(FolderListingTest, SingleMask) {
-    EXPECT_EQ(namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.*", FileAttributeNormal)).size(), 7u)
+    EXPECT_EQ(namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.*", FileAttributeNormal))
+                  .size(),
+              7u)
         << "*.* stands for every name";
-    EXPECT_EQ(namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.PAS", FileAttributeNormal)),
-              (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
+    EXPECT_EQ(
+        namesOf(listFolderWithMask(systemPlatform(), dir.path(), "*.PAS", FileAttributeNormal)),
+        (std::set<std::string>{"test1.pas", "main.pas", "obj.pas"}));
 }
 
 TEST_F(FolderListingTest, PathEndsWithSeparator) {

@@ -85,7 +85,8 @@ TEST(PosixPlatform, OpensOnlyRegularFilesAndNeverWaits) {
          }},
         {"read-write",
          [](const std::string& path) {
-             return systemPlatform().openFile(path, FileAccess::ReadWrite, FileCreation::OpenAlways);
+             return systemPlatform().openFile(path, FileAccess::ReadWrite,
+                                              FileCreation::OpenAlways);
          }},
         {"read stream",
          [&](const std::string& path) {

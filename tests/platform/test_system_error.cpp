@@ -32,11 +32,17 @@ TEST(ErrorKind, TheSystemCodesTheEngineActsOn) {
     const struct {
         int code;
         ErrorKind kind;
-    } cases[] = {{0, ErrorKind::None},           {ENOENT, ErrorKind::NotFound},   {EEXIST, ErrorKind::Exists},
-                 {ENOSPC, ErrorKind::LackOfRoom}, {EDQUOT, ErrorKind::LackOfRoom},
-                 {EFBIG, ErrorKind::LackOfRoom},  {EIO, ErrorKind::DeviceGone},
-                 {ENODEV, ErrorKind::DeviceGone}, {ENOTSUP, ErrorKind::NotSupported},
-                 {EINVAL, ErrorKind::NotSupported}, {EACCES, ErrorKind::Other},
+    } cases[] = {{0, ErrorKind::None},
+                 {ENOENT, ErrorKind::NotFound},
+                 {EEXIST, ErrorKind::Exists},
+                 {ENOSPC, ErrorKind::LackOfRoom},
+                 {EDQUOT, ErrorKind::LackOfRoom},
+                 {EFBIG, ErrorKind::LackOfRoom},
+                 {EIO, ErrorKind::DeviceGone},
+                 {ENODEV, ErrorKind::DeviceGone},
+                 {ENOTSUP, ErrorKind::NotSupported},
+                 {EINVAL, ErrorKind::NotSupported},
+                 {EACCES, ErrorKind::Other},
                  {EROFS, ErrorKind::Other}};
     for (const auto& c : cases) EXPECT_EQ(errorKind({c.code}), c.kind) << "code " << c.code;
 }

@@ -147,7 +147,8 @@ TEST(WithholdingPlatform, ShowsEveryChangeOfASynchronizationAndLeavesTheDiskAlon
     EXPECT_EQ(listThrough(preview, work + "src"), Entries{});
     EXPECT_EQ(listThrough(preview, work + "new"), (Entries{{"deep", EntryKind::Folder}}));
     {
-        const FolderListing listing = listFolder(preview, work + "new/deep", "*.pas", FileAttributeNormal);
+        const FolderListing listing =
+            listFolder(preview, work + "new/deep", "*.pas", FileAttributeNormal);
         ASSERT_EQ(listing.count(), 1);
         EXPECT_EQ(listing.name(0), "d.pas");
         EXPECT_NE(listing.identity(), FolderListing().identity());
@@ -251,8 +252,8 @@ TEST(WithholdingPlatform, RefusesWhatTheDiskWouldRefuse) {
              return opens(os, "locked", FileAccess::ReadWrite, FileCreation::OpenExisting);
          },
          EACCES},
-        {"list refused beneath",
-         [&](Platform& os) { return os.openFolder(dir / "folder").error; }, EACCES},
+        {"list refused beneath", [&](Platform& os) { return os.openFolder(dir / "folder").error; },
+         EACCES},
     };
     for (const Case& c : cases) {
         testkit::FaultPlatform beneath;

@@ -86,7 +86,8 @@ TEST(RegistryStorePath, FollowsTheXdgConfigHome) {
 TEST(RegistryStore, IsCreatedOnlyByTheFirstOpenForWriting) {
     const TempConfigHome home;
     EXPECT_EQ(openKeyForRead(User, KeyPath), NoKey);
-    EXPECT_FALSE(folderExists(systemPlatform(), home.dir() / "ferryman")) << "reading creates nothing";
+    EXPECT_FALSE(folderExists(systemPlatform(), home.dir() / "ferryman"))
+        << "reading creates nothing";
 
     const RegistryKey written = openKeyForWrite(User, KeyPath);
     EXPECT_NE(written, NoKey);

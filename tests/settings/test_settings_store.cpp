@@ -4,8 +4,8 @@
 
 #include <limits>
 
-#include "settings/settings_key.h"
 #include "platform/files.h"
+#include "settings/settings_key.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"

@@ -4,7 +4,6 @@
 
 #include <climits>
 
-
 namespace ferry {
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sync/user_prompt.h"
-#include "sync/synchronize_project.h"
 #include "platform/platform.h"
+#include "sync/synchronize_project.h"
+#include "sync/user_prompt.h"
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry::testkit {

@@ -54,7 +54,8 @@ TEST(MediumFolderOf, AnExistingFolderEndingInItsSeparator) {
         {root / "file", ""},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(mediumFolderOf(systemPlatform(), c.text), c.folder) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(mediumFolderOf(systemPlatform(), c.text), c.folder) << c.text;
 }
 
 TEST(MediumScan, ListsEveryArchiveThatNamesAProjectAndNothingElse) {
@@ -95,7 +96,8 @@ TEST(MediumScan, NoMediumOrNoFerryFolderListsNothing) {
 
     // The current folder is no medium: with none chosen, its "Ferry/" is not read.
     const TempDir current;
-    writeDiskFile(current / "Ferry/a.move", archiveBytes(" /home/ann/a/,*", now(systemPlatform()) - 1));
+    writeDiskFile(current / "Ferry/a.move",
+                  archiveBytes(" /home/ann/a/,*", now(systemPlatform()) - 1));
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(current.path());
     const MediumScan scan = scanMedium(systemPlatform(), "", prompt);

@@ -22,7 +22,8 @@ using testkit::writeDiskFile;
 std::vector<std::string> gathered(const std::string& folder, const std::string& masks,
                                   bool subfolders) {
     StringList list = newStringListWithData();
-    EXPECT_FALSE(gatherProjectFiles(systemPlatform(), list, folder, masks, subfolders).error.failed());
+    EXPECT_FALSE(
+        gatherProjectFiles(systemPlatform(), list, folder, masks, subfolders).error.failed());
     std::vector<std::string> paths;
     for (std::int32_t i = 0; i < list.count(); ++i) {
         EXPECT_EQ(list.data(i), 0u) << "items start unmarked";
@@ -122,7 +123,8 @@ TEST_F(ProjectFileSetTest, FolderWithOrWithoutTrailingSeparator) {
 TEST_F(ProjectFileSetTest, AppendsToWhatTheListHolds) {
     StringList list = newStringListWithData();
     list.add("earlier");
-    EXPECT_FALSE(gatherProjectFiles(systemPlatform(), list, root.path(), "a.pas", false).error.failed());
+    EXPECT_FALSE(
+        gatherProjectFiles(systemPlatform(), list, root.path(), "a.pas", false).error.failed());
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.item(0), "earlier");
     EXPECT_EQ(list.item(1), root / "a.pas");

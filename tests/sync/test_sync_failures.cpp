@@ -11,8 +11,8 @@
 #include <functional>
 #include <map>
 
-#include "platform/system_error.h"
 #include "archive/media_archive.h"
+#include "platform/system_error.h"
 #include "sync/sync_messages.h"
 #include "sync/synchronize_project.h"
 #include "tests/sync/sync_testkit.h"
@@ -232,7 +232,8 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
         FaultPlatform faults;
         faults.failCall(Call::RemoveFile, oldArchive, EIO);
         const ProjectResult result =
-            synchronizeProject({faults, ann.settings / "ferryman/"}, inputs, ann.lastSync, ann.counters, ann.prompt, {});
+            synchronizeProject({faults, ann.settings / "ferryman/"}, inputs, ann.lastSync,
+                               ann.counters, ann.prompt, {});
         EXPECT_EQ(result.end, ProjectEnd::Stopped);
         EXPECT_EQ(result.archivePath, newArchive);
     }

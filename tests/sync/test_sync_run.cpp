@@ -8,15 +8,15 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "settings/settings_store.h"
-#include "platform/files.h"
-#include "support/paths.h"
 #include "archive/media_archive.h"
+#include "platform/files.h"
+#include "settings/registry.h"
+#include "settings/settings_store.h"
+#include "support/paths.h"
 #include "sync/new_project.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
-#include "settings/registry.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
@@ -114,8 +114,9 @@ class SyncRunTest : public ::testing::Test {
         const std::string disksBefore = diskTreeSnapshot(root.path());
         const std::string storeBefore = diskTreeSnapshot(home.dir().path());
         ScriptedPrompt preview;
-        const RunResult seen = runSynchronization(context(), medium, previewList, settings.catalogue, preview,
-                                                  SyncOptions{true, ConflictAnswer::No});
+        const RunResult seen =
+            runSynchronization(context(), medium, previewList, settings.catalogue, preview,
+                               SyncOptions{true, ConflictAnswer::No});
         EXPECT_EQ(diskTreeSnapshot(root.path()), disksBefore) << "disk and medium";
         EXPECT_EQ(diskTreeSnapshot(home.dir().path()), storeBefore) << "settings store";
         const LoadedSettings stored = loadSettings();
@@ -369,7 +370,8 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     // Edit Project Mask: the archive takes a new name, and the record goes with it.
     listed[0].mask = "*.pas;*.txt";
     const std::string newKey = archiveOf(carried, "*.pas;*.txt", false);
-    const RunResult edited = runSynchronization(context(), medium, listed, settings.catalogue, prompt, {});
+    const RunResult edited =
+        runSynchronization(context(), medium, listed, settings.catalogue, prompt, {});
     EXPECT_EQ(edited.end, RunEnd::Completed);
     expectCounts(edited.counters, 0, 0, 0, 1, 0);
     EXPECT_EQ(listed[0].key, newKey);
@@ -401,7 +403,8 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     const std::string copyKey = copy + "Ferry/" + fileNameOf(newKey);
     LoadedSettings again = loadSettings();
     scan = scanMedium(systemPlatform(), copy, prompt);
-    const RunResult onCopy = runSynchronization(context(), copy, scan.projects, again.catalogue, prompt, {});
+    const RunResult onCopy =
+        runSynchronization(context(), copy, scan.projects, again.catalogue, prompt, {});
     EXPECT_EQ(onCopy.end, RunEnd::Completed);
     expectCounts(onCopy.counters, 0, 0, 2, 0, 0);
     expectStored({movedKey, copyKey}, movedKey, work, fileDateTime(movedKey));

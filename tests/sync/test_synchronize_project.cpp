@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/withholding_platform.h"
 #include "archive/media_archive.h"
+#include "platform/withholding_platform.h"
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"

@@ -139,8 +139,7 @@ SystemResult<FileTime> FaultPlatform::lastWriteTime(FileHandle handle) {
 }
 
 SystemResult<> FaultPlatform::setLastWriteTime(FileHandle handle, FileTime time) {
-    if (const SystemError error = faulted(Call::SetLastWriteTime, pathOf(handle));
-        error.failed())
+    if (const SystemError error = faulted(Call::SetLastWriteTime, pathOf(handle)); error.failed())
         return failedWith(error);
     return real_.setLastWriteTime(handle, time);
 }

@@ -41,25 +41,17 @@ class PassThroughPlatform : public Platform {
         return real_.setLastWriteTime(handle, time);
     }
     SystemResult<> flushFile(FileHandle handle) override { return real_.flushFile(handle); }
-    SystemResult<> startFlushing(FileHandle handle) override {
-        return real_.startFlushing(handle);
-    }
+    SystemResult<> startFlushing(FileHandle handle) override { return real_.startFlushing(handle); }
     PathInfo pathInfo(const std::string& path) override { return real_.pathInfo(path); }
-    SystemResult<> makeFolder(const std::string& path) override {
-        return real_.makeFolder(path);
-    }
-    SystemResult<> removeFile(const std::string& path) override {
-        return real_.removeFile(path);
-    }
+    SystemResult<> makeFolder(const std::string& path) override { return real_.makeFolder(path); }
+    SystemResult<> removeFile(const std::string& path) override { return real_.removeFile(path); }
     SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override {
         return real_.renameNoReplace(from, to);
     }
     SystemResult<> renameReplace(const std::string& from, const std::string& to) override {
         return real_.renameReplace(from, to);
     }
-    SystemResult<> flushFolder(const std::string& path) override {
-        return real_.flushFolder(path);
-    }
+    SystemResult<> flushFolder(const std::string& path) override { return real_.flushFolder(path); }
     SystemResult<> copyPermissions(const std::string& from, const std::string& to) override {
         return real_.copyPermissions(from, to);
     }

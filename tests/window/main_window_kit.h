@@ -17,10 +17,10 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "settings/settings_key.h"
-#include "platform/date_time.h"
-#include "support/paths.h"
 #include "archive/media_archive.h"
+#include "platform/date_time.h"
+#include "settings/settings_key.h"
+#include "support/paths.h"
 #include "tests/testkit/config_home.h"
 #include "tests/testkit/disk_files.h"
 #include "tests/testkit/fault_platform.h"
@@ -59,9 +59,9 @@ class MainWindowTest : public WindowTest {
   protected:
     // The main window as the program builds it (settings loaded), not yet shown.
     MainWindow& build() {
-        window = &MainWindow::build(*app, {[this] { return removable; },
-                                           [this](const std::string& f) { opened.push_back(f); },
-                                           &system});
+        window = &MainWindow::build(
+            *app, {[this] { return removable; },
+                   [this](const std::string& f) { opened.push_back(f); }, &system});
         return *window;
     }
     // Built and shown, as the run loop shows it; showing scans the medium.

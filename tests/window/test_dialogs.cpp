@@ -9,13 +9,13 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#include "tests/testkit/temp_dir.h"
+#include "tests/window/window_test_kit.h"
+#include "ui/qt_user_prompt.h"
 #include "window/file_manager.h"
 #include "window/folder_dialog.h"
 #include "window/message_box.h"
-#include "ui/qt_user_prompt.h"
 #include "window/question_dialog.h"
-#include "tests/testkit/temp_dir.h"
-#include "tests/window/window_test_kit.h"
 
 namespace ferry {
 namespace {
