@@ -182,7 +182,7 @@ TEST(ReadWriteFileStream, NeverEmptiesAFileThatAppearedAfterTheCheck) {
     TempDir dir;
     writeDiskFile(dir / "rw", "made meanwhile");
     FaultPlatform faults;
-    faults.failCall(Call::PathInfo, "rw", ENOENT);  // any look beforehand sees no file
+    faults.failCall(Call::PathInfo, "rw", testkit::NoSuchFile);  // any look beforehand sees no file
     StreamPtr stream = openReadWriteFileStream(faults, dir / "rw");
     ASSERT_NE(getHandle(*stream), InvalidFileHandle);
     release(stream);

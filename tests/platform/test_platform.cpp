@@ -259,7 +259,7 @@ TEST(FaultPlatform, RefusesChangesEvenForRoot) {
         {Call::FlushFolder, [&] { return os.flushFolder(dir.path()); }},
     };
     for (const auto& c : changes) {
-        faults.failCall(c.call, "", EBUSY);
+        faults.failCall(c.call, "", SystemError{EBUSY});
         EXPECT_EQ(c.change().error, SystemError{EBUSY}) << static_cast<int>(c.call);
         faults.heal();
     }

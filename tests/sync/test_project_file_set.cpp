@@ -137,24 +137,30 @@ TEST_F(ProjectFileSetTest, UnreadableSubfolderStopsTheWalkAndIsNamed) {
         const char* situation;
         std::function<void(FaultPlatform&)> stage;
         std::string folder;
-        int error;
+        SystemError error;
     } cases[] = {
         {"subfolder refused",
-         [](FaultPlatform& faults) { faults.failCall(Call::OpenFolder, "obj/deep", EACCES); },
-         root / "obj/deep/", EACCES},
+         [](FaultPlatform& faults) {
+             faults.failCall(Call::OpenFolder, "obj/deep", testkit::AccessDenied);
+         },
+         root / "obj/deep/", testkit::AccessDenied},
         {"subfolder reading breaks off",
-         [](FaultPlatform& faults) { faults.failFolderReadingAfter(3, "src", EIO); }, root / "src/",
-         EIO},
+         [](FaultPlatform& faults) {
+             faults.failFolderReadingAfter(3, "src", testkit::DeviceFailure);
+         },
+         root / "src/", testkit::DeviceFailure},
         {"top folder refused",
-         [](FaultPlatform& faults) { faults.failCall(Call::OpenFolder, "", EACCES); }, root.path(),
-         EACCES},
+         [](FaultPlatform& faults) {
+             faults.failCall(Call::OpenFolder, "", testkit::AccessDenied);
+         },
+         root.path(), testkit::AccessDenied},
     };
     for (const auto& c : cases) {
         FaultPlatform faults;
         c.stage(faults);
         StringList list = newStringListWithData();
         const ListingFailure failure = gatherProjectFiles(faults, list, root.path(), "", true);
-        EXPECT_EQ(failure.error, SystemError{c.error}) << c.situation;
+        EXPECT_EQ(failure.error, c.error) << c.situation;
         EXPECT_EQ(failure.path, c.folder) << c.situation;
         EXPECT_LT(list.count(), 9) << c.situation;
     }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -48,8 +47,8 @@ bool exists(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
-std::string errorText(int error) {
-    return systemErrorText(SystemError{error});
+std::string errorText(SystemError error) {
+    return systemErrorText(error);
 }
 
 // A medium of a fixed size: a write to it takes only what still fits beside the files
@@ -75,7 +74,7 @@ class LimitedMedium final : public testkit::PassThroughPlatform {
         if (path == paths_.end() || !path->second.starts_with(folder_))
             return real_.writeFile(handle, source, count);
         const std::uint64_t room = capacity_ - std::min(capacity_, used());
-        if (room == 0) return {-1, SystemError{ENOSPC}};
+        if (room == 0) return {-1, testkit::NoRoom};
         return real_.writeFile(handle, source, std::min<std::uint64_t>(count, room));
     }
 
@@ -166,8 +165,8 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
 
 // A medium that fails (removed, broken) is never overwritten: the old archive stays.
 TEST_F(FailureTest, FailingMediumKeepsTheOldArchive) {
-    for (const int error : {EIO, ENODEV}) {
-        SCOPED_TRACE(error);
+    for (const SystemError error : {testkit::DeviceFailure, testkit::DeviceGone}) {
+        SCOPED_TRACE(systemErrorText(error));
         ann.prompt.clear();
         FaultPlatform faults;
         faults.failWritesAfter(5000, "Ferry/", error);
@@ -201,8 +200,8 @@ TEST_F(FailureTest, CrashBetweenAnyTwoStepsLeavesAWholeArchive) {
         ann.prompt.clear();
         {
             FaultPlatform faults;
-            faults.failCall(row.call, row.pathPart, EIO);
-            faults.failCall(Call::RemoveFile, ".move.new", EIO);
+            faults.failCall(row.call, row.pathPart, testkit::DeviceFailure);
+            faults.failCall(Call::RemoveFile, ".move.new", testkit::DeviceFailure);
             EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         }
         expectArchiveAsBefore();
@@ -230,15 +229,15 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
         testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
     {
         FaultPlatform faults;
-        faults.failCall(Call::RemoveFile, oldArchive, EIO);
+        faults.failCall(Call::RemoveFile, oldArchive, testkit::DeviceFailure);
         const ProjectResult result =
             synchronizeProject({faults, ann.settings / "ferryman/"}, inputs, ann.lastSync,
                                ann.counters, ann.prompt, {});
         EXPECT_EQ(result.end, ProjectEnd::Stopped);
         EXPECT_EQ(result.archivePath, newArchive);
     }
-    EXPECT_EQ(ann.prompt.messages,
-              std::vector<std::string>{oldArchiveNotDeletedMessage(oldArchive, 1, errorText(EIO))});
+    EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{oldArchiveNotDeletedMessage(
+                                       oldArchive, 1, errorText(testkit::DeviceFailure))});
     EXPECT_TRUE(readDiskFile(oldArchive) == archiveBefore) << "still whole";
     ASSERT_TRUE(testkit::readArchiveFile(newArchive));
     EXPECT_EQ(testkit::readArchiveFile(newArchive)->headerText, " " + project.path + ",*.txt;*.md");
@@ -265,11 +264,11 @@ TEST_F(FailureTest, FullDiskKeepsThePreviousVersion) {
     writeDiskFile(ann.folder / "a.txt.old", "older backup");
     {
         FaultPlatform faults;
-        faults.failWritesAfter(3, ".ferry-new", ENOSPC);
+        faults.failWritesAfter(3, ".ferry-new", testkit::NoRoom);
         EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
     }
     EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{cannotWriteFileMessage(
-                                       ann.folder / "a.txt", errorText(ENOSPC))});
+                                       ann.folder / "a.txt", errorText(testkit::NoRoom))});
     EXPECT_TRUE(readDiskFile(ann.folder / "a.txt") == previous);
     EXPECT_EQ(diskFileTime(ann.folder / "a.txt"), Older);
     EXPECT_EQ(readDiskFile(ann.folder / "a.txt.old"), "older backup");
@@ -311,17 +310,18 @@ TEST_F(FailureTest, LocalFailuresStopWithAMessage) {
          [](FailureTest& t) { return cannotOpenFileMessage(t.ann.folder / "new.txt"); }},
         {"a file that fails while it is read",
          [](FailureTest& t, FaultPlatform& f) {
-             f.failCall(Call::ReadFile, t.ann.folder / "a.txt", EIO);
+             f.failCall(Call::ReadFile, t.ann.folder / "a.txt", testkit::DeviceFailure);
          },
          [](FailureTest& t) {
-             return cannotReadFileMessage(t.ann.folder / "a.txt", errorText(EIO));
+             return cannotReadFileMessage(t.ann.folder / "a.txt",
+                                          errorText(testkit::DeviceFailure));
          }},
         {"a folder that cannot be listed",
          [](FailureTest& t, FaultPlatform& f) {
-             f.failCall(Call::OpenFolder, t.ann.folder.path(), EACCES);
+             f.failCall(Call::OpenFolder, t.ann.folder.path(), testkit::AccessDenied);
          },
          [](FailureTest& t) {
-             return listingFailedMessage(t.ann.folder.path(), errorText(EACCES));
+             return listingFailedMessage(t.ann.folder.path(), errorText(testkit::AccessDenied));
          }},
         {"something else where a file from the medium goes",
          [](FailureTest& t, FaultPlatform&) {
@@ -361,7 +361,7 @@ TEST_F(FailureTest, FileAsOldAsItsRecordIsNotOpened) {
     setDiskFileTime(ann.folder / "a.txt", M);
     {
         FaultPlatform faults;
-        faults.failCall(Call::OpenFile, ann.folder / "a.txt", EACCES);
+        faults.failCall(Call::OpenFile, ann.folder / "a.txt", testkit::AccessDenied);
         EXPECT_EQ(sync(faults).end, ProjectEnd::Synchronized);
     }
     EXPECT_TRUE(ann.prompt.messages.empty());
@@ -373,7 +373,7 @@ TEST_F(FailureTest, VanishedFileIsNotFound) {
     writeDiskFile(ann.folder / "gone.txt", "g");
     {
         FaultPlatform faults;
-        faults.failCall(Call::OpenFile, "gone.txt", ENOENT);
+        faults.failCall(Call::OpenFile, "gone.txt", testkit::NoSuchFile);
         EXPECT_EQ(sync(faults).end, ProjectEnd::Synchronized);
     }
     EXPECT_TRUE(ann.prompt.messages.empty());

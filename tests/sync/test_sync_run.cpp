@@ -461,7 +461,7 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     // A lock that cannot be taken at all (a read-only medium, a file system without
     // locks) keeps no run from starting.
     testkit::FaultPlatform noLocks;
-    noLocks.failCall(testkit::Call::LockFile, "", EROFS);
+    noLocks.failCall(testkit::Call::LockFile, "", testkit::ReadOnlyMedium);
     EXPECT_TRUE(acquireRunLock(context(noLocks), medium).held());
 }
 

@@ -9,7 +9,7 @@ namespace {
 // Passes entries on until its allowance is spent, then fails.
 class FailingFolderReader final : public FolderReader {
   public:
-    FailingFolderReader(std::unique_ptr<FolderReader> real, int entries, int error)
+    FailingFolderReader(std::unique_ptr<FolderReader> real, int entries, SystemError error)
         : real_(std::move(real)), entries_(entries), error_(error) {}
 
     FolderIdentity identity() const override { return real_->identity(); }
@@ -21,26 +21,26 @@ class FailingFolderReader final : public FolderReader {
         --entries_;
         return real_->next(entry);
     }
-    SystemError error() const override { return failed_ ? SystemError{error_} : real_->error(); }
+    SystemError error() const override { return failed_ ? error_ : real_->error(); }
 
   private:
     std::unique_ptr<FolderReader> real_;
     int entries_;
-    int error_;
+    SystemError error_;
     bool failed_ = false;
 };
 
 }  // namespace
 
-void FaultPlatform::failCall(Call call, std::string pathPart, int error) {
+void FaultPlatform::failCall(Call call, std::string pathPart, SystemError error) {
     faults_.push_back({call, std::move(pathPart), error});
 }
 
-void FaultPlatform::failWritesAfter(std::int64_t bytes, std::string pathPart, int error) {
+void FaultPlatform::failWritesAfter(std::int64_t bytes, std::string pathPart, SystemError error) {
     writeLimit_ = WriteLimit{std::move(pathPart), bytes, error};
 }
 
-void FaultPlatform::failFolderReadingAfter(int entries, std::string pathPart, int error) {
+void FaultPlatform::failFolderReadingAfter(int entries, std::string pathPart, SystemError error) {
     readingLimit_ = ReadingLimit{std::move(pathPart), entries, error};
 }
 
@@ -53,7 +53,7 @@ void FaultPlatform::heal() {
 SystemError FaultPlatform::faulted(Call call, const std::string& path) const {
     for (const Fault& fault : faults_) {
         if (fault.call == call && path.find(fault.pathPart) != std::string::npos) {
-            return SystemError{fault.error};
+            return fault.error;
         }
     }
     return {};
@@ -103,7 +103,7 @@ SystemResult<std::int64_t> FaultPlatform::writeFile(FileHandle handle, const voi
     if (const SystemError error = faulted(Call::WriteFile, path); error.failed())
         return {-1, error};
     if (writeLimit_ && path.find(writeLimit_->pathPart) != std::string::npos) {
-        if (writeLimit_->remaining <= 0) return {-1, SystemError{writeLimit_->error}};
+        if (writeLimit_->remaining <= 0) return {-1, writeLimit_->error};
         count = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(count), writeLimit_->remaining));
         const SystemResult<std::int64_t> written = real_.writeFile(handle, source, count);

@@ -15,6 +15,15 @@
 
 namespace ferry::testkit {
 
+// System errors a test stages, named by what they mean: only the platform's own tests
+// spell system codes.
+inline const SystemError AccessDenied{EACCES};
+inline const SystemError NoRoom{ENOSPC};
+inline const SystemError DeviceFailure{EIO};
+inline const SystemError DeviceGone{ENODEV};
+inline const SystemError NoSuchFile{ENOENT};
+inline const SystemError ReadOnlyMedium{EROFS};
+
 enum class Call {
     OpenFile,
     CloseFile,
@@ -40,13 +49,14 @@ enum class Call {
 class FaultPlatform final : public PassThroughPlatform {
   public:
     // Every later `call` on a path containing `pathPart` ("" matches all) fails with `error`.
-    void failCall(Call call, std::string pathPart = {}, int error = EACCES);
+    void failCall(Call call, std::string pathPart = {}, SystemError error = AccessDenied);
     // Writes to files whose path contains `pathPart` stop after `bytes` bytes in all; the
     // write that crosses the limit comes up short, later ones fail with `error`.
-    void failWritesAfter(std::int64_t bytes, std::string pathPart = {}, int error = ENOSPC);
+    void failWritesAfter(std::int64_t bytes, std::string pathPart = {}, SystemError error = NoRoom);
     // Readers of folders whose path contains `pathPart` give `entries` entries ("." and
     // ".." count), then fail with `error` as a broken disk would.
-    void failFolderReadingAfter(int entries, std::string pathPart = {}, int error = EIO);
+    void failFolderReadingAfter(int entries, std::string pathPart = {},
+                                SystemError error = DeviceFailure);
     // Every fault removed.
     void heal();
     // currentTime() gives `time` from now on.
@@ -81,17 +91,17 @@ class FaultPlatform final : public PassThroughPlatform {
     struct Fault {
         Call call;
         std::string pathPart;
-        int error;
+        SystemError error;
     };
     struct ReadingLimit {
         std::string pathPart;
         int entries;
-        int error;
+        SystemError error;
     };
     struct WriteLimit {
         std::string pathPart;
         std::int64_t remaining;
-        int error;
+        SystemError error;
     };
     // The error of a fault that applies to this call and path; none when none does.
     SystemError faulted(Call call, const std::string& path) const;

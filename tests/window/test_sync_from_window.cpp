@@ -107,7 +107,7 @@ TEST_F(SyncFromWindow, RunsOverTheListWithProgressThenReportsAndRestores) {
 
 TEST_F(SyncFromWindow, AFailingProjectEndsTheRunWithoutReport) {
     startWithProject({"a.txt"});
-    system.failCall(testkit::Call::WriteFile, "Ferry/", ENOSPC);
+    system.failCall(testkit::Call::WriteFile, "Ferry/", testkit::NoRoom);
     for (int i = 0; i < 4; ++i) dialog_script::answerNextMessage();
     clickSynchronize();
     system.heal();
