@@ -1,8 +1,8 @@
 #pragma once
 
-// Streams over files, opened through the platform they are given, which every later
-// call on the stream goes to. Opening never fails visibly: a file
-// that cannot be opened still gives a stream, whose getHandle is InvalidFileHandle and on
+// Streams over files, opened through the platform they are given, which every later call
+// on the stream goes to. Opening never fails visibly: a file that cannot be opened still
+// gives a stream, whose getHandle is InvalidFileHandle (streamError tells why) and on
 // which read, write and getSize give 0 and seek gives StreamFailure. A caller that must
 // know tests getHandle after opening.
 //
@@ -17,8 +17,7 @@
 
 namespace ferry {
 
-// An existing file, for reading; write gives 0, setSize does nothing. A stream whose file
-// could not be opened tells why through streamError.
+// An existing file, for reading; write gives 0, setSize does nothing.
 StreamPtr openReadFileStream(Platform& system, std::string_view fileName);
 // A new or emptied file, for writing; read gives 0. After every write the file ends at
 // the last byte written.

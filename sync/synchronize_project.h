@@ -59,9 +59,8 @@ struct SyncOptions {
 };
 
 // Runs the synchronization of one project, every system call going to the context's
-// platform. `lastSync` is this machine's time of last
-// synchronization of the project, updated on success. Messages, questions, progress and
-// decisions go through `prompt`.
+// platform. `lastSync` is this machine's time of last synchronization of the project,
+// updated on success. Messages, questions, progress and decisions go through `prompt`.
 ProjectResult synchronizeProject(const RunContext& context, const ProjectInputs& inputs,
                                  DateTime& lastSync, SyncCounters& counters, UserPrompt& prompt,
                                  const SyncOptions& options);
