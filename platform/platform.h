@@ -1,9 +1,10 @@
 #pragma once
 
-// The one door to the operating system. The engine and the support code reach files,
-// folders, file times and the clock only through the current Platform, so another
-// system can be added with a new implementation, and tests can put one in front of the
-// real one that fails chosen calls ("medium full", "file locked") even when run as root.
+// The one door to the operating system. The engine reaches files, folders, file times
+// and the clock only through the Platform it is handed (by the front end, in a run's
+// context), so another system can be added with a new implementation, a preview can put
+// one in front that keeps every change in memory, and tests can hand it one that fails
+// chosen calls ("medium full", "file locked") even when run as root.
 //
 // Every call that can fail gives the system's error with its result (SystemResult, or an
 // `error` member); there is no error state left behind between calls.

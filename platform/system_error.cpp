@@ -39,8 +39,7 @@ ErrorKind errorKind(SystemError error) {
         case ENODEV:
         case ENXIO: return ErrorKind::DeviceGone;
         case EINVAL:
-        case ENOTSUP:
-        case ENOSYS: return ErrorKind::NotSupported;
+        case ENOTSUP: return ErrorKind::NotSupported;
         default: return ErrorKind::Other;
     }
 }
