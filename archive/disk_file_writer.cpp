@@ -9,12 +9,26 @@ namespace {
 
 constexpr std::string_view BackupSuffix = ".old";
 
+// A temporary file left by a run that was cut off goes. Anything else at that name stays
+// and fails the writing: a folder, or a link that would lead the write out of the
+// project.
+Outcome clearTemporaryName(Platform& system, const std::string& temporary) {
+    const PathInfo stale = system.linkInfo(temporary);
+    if (!stale.exists) return done();
+    if (stale.isLink || stale.isFolder) return failure(Fault::LinkInWay, temporary);
+    const SystemResult<> removed = system.removeFile(temporary);
+    return removed ? done() : systemFailure(temporary, removed.error);
+}
+
 // Writes the temporary file whole, with its time when given. On any failure the
 // temporary file is gone again.
 Outcome writeTemporary(Platform& system, const std::string& localPath, const std::string& temporary,
                        Stream& content, std::uint32_t size, FileTime time,
                        ProjectProgress& progress) {
-    StreamPtr file = createWriteFileStream(system, temporary);
+    if (const Outcome cleared = clearTemporaryName(system, temporary); !cleared.done())
+        return cleared;
+    // Created new, so that a link planted at the name meanwhile is not followed either.
+    StreamPtr file = createNewFileStream(system, temporary);
     if (getHandle(*file) == InvalidFileHandle) return systemFailure(localPath, streamError(*file));
     const Moved copied = copyWithProgress(*file, content, size, progress);
     Outcome outcome = copied.outcome.stopped() ? stopped() : done();

@@ -21,6 +21,7 @@ enum class Fault {
     Damaged,      // an archive that is damaged, cut short, or names files outside its project
     TooLarge,     // past what the archive's 32-bit sizes carry, or more than memory holds
     Uncarriable,  // a file whose name an archive cannot carry beside the project's others
+    LinkInWay,    // a link (or a folder) stands where a file is to be written: `path`
 };
 
 struct Outcome {

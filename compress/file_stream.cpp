@@ -138,6 +138,11 @@ StreamPtr createWriteFileStream(Platform& system, std::string_view fileName) {
                           FileCreation::CreateAlways);
 }
 
+StreamPtr createNewFileStream(Platform& system, std::string_view fileName) {
+    return openFileStream(system, fileName, WriteFileOps, FileAccess::Write,
+                          FileCreation::CreateNew);
+}
+
 StreamPtr openReadWriteFileStream(Platform& system, std::string_view fileName) {
     // One call that creates or keeps: checking first and then creating could empty a file
     // made in between.

@@ -22,6 +22,8 @@ StreamPtr openReadFileStream(Platform& system, std::string_view fileName);
 // A new or emptied file, for writing; read gives 0. After every write the file ends at
 // the last byte written.
 StreamPtr createWriteFileStream(Platform& system, std::string_view fileName);
+// The same for a name that must be free: nothing is there, not even a link.
+StreamPtr createNewFileStream(Platform& system, std::string_view fileName);
 // The file for reading and writing, created empty when missing; an existing file is
 // never emptied. Writes leave the bytes after them in place. The third file kind, for
 // callers that change a file in place; a synchronization never does (it replaces files

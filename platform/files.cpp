@@ -27,6 +27,19 @@ SystemResult<> forceFolders(Platform& system, std::string_view path) {
     return made || folderExists(system, folder) ? succeeded() : made;
 }
 
+std::string linkOnTheWay(Platform& system, std::string_view folder, std::string_view path) {
+    if (!path.starts_with(folder)) return {};
+    for (std::size_t end = path.find(PathSeparator, folder.size()); end != std::string_view::npos;
+         end = path.find(PathSeparator, end + 1)) {
+        const std::string name(path.substr(0, end));
+        const PathInfo info = system.linkInfo(name);
+        if (info.isLink) return name;
+        // What is not there yet is made as a plain folder.
+        if (!info.exists) break;
+    }
+    return {};
+}
+
 SystemResult<> setFileTime(Platform& system, const std::string& path, FileTime time) {
     const SystemResult<FileHandle> opened =
         system.openFile(path, FileAccess::ReadWrite, FileCreation::OpenExisting);

@@ -19,6 +19,11 @@ bool folderExists(Platform& system, std::string_view name);
 // it stay).
 SystemResult<> forceFolders(Platform& system, std::string_view path);
 
+// The first name on the way from `folder` (ending in a separator) to the folder of
+// `path`, a path inside it, that is a symbolic link; "" when none is. A file written
+// there would land wherever the link leads.
+std::string linkOnTheWay(Platform& system, std::string_view folder, std::string_view path);
+
 // Opens an existing file for reading and writing just long enough to set its last-write
 // time.
 SystemResult<> setFileTime(Platform& system, const std::string& path, FileTime time);

@@ -33,7 +33,7 @@ class FolderListing {
     // The scanned folder, ending in "/" ("" for an empty request).
     const std::string& path() const { return path_; }
     // Which folder was read; meaningful when the folder could be opened.
-    FolderIdentity identity() const { return identity_; }
+    FileIdentity identity() const { return identity_; }
     // No error when every entry was read. A folder that does not exist is no failure: it
     // holds nothing.
     const ListingFailure& failure() const { return failure_; }
@@ -46,7 +46,7 @@ class FolderListing {
         bool isFolder = false;
     };
     std::string path_;
-    FolderIdentity identity_;
+    FileIdentity identity_;
     std::vector<Entry> entries_;
     ListingFailure failure_;
 };

@@ -26,7 +26,7 @@ enum class FileAccess { Read, Write, ReadWrite };
 enum class FileCreation {
     OpenExisting,     // fail when missing
     CreateAlways,     // create, or empty an existing file
-    CreateNew,        // fail when it exists
+    CreateNew,        // fail when it exists, even as a link leading nowhere
     OpenAlways,       // create when missing, keep the contents otherwise
     TruncateExisting  // fail when missing, empty it otherwise
 };
@@ -40,11 +40,12 @@ struct FolderEntry {
     EntryKind kind = EntryKind::Other;
 };
 
-// Identity of a folder on its file system (device and inode on POSIX).
-struct FolderIdentity {
+// Identity of a file or folder on its file system (device and inode on POSIX): one
+// file reached by two paths (a link, a second mount) has one identity.
+struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t node = 0;
-    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
 // An open folder being enumerated. Entries come in the file system's own order; "." and
@@ -52,7 +53,7 @@ struct FolderIdentity {
 class FolderReader {
   public:
     virtual ~FolderReader() = default;
-    virtual FolderIdentity identity() const = 0;
+    virtual FileIdentity identity() const = 0;
     // Fills `entry` with the next entry; false at the end or on an error.
     virtual bool next(FolderEntry& entry) = 0;
     // Why next() gave false: none after a clean end. An entry that vanished or a link
@@ -75,7 +76,9 @@ inline FileLock failedLock(SystemError error, bool heldElsewhere = false) {
 struct PathInfo {
     bool exists = false;
     bool isFolder = false;
+    bool isLink = false;  // only from linkInfo: the name is a symbolic link
     FileTime lastWrite;
+    FileIdentity identity;
     SystemError error;  // why it does not exist
 };
 
@@ -114,8 +117,10 @@ class Platform {
     // so that a later flushFile waits less. Fails when the system cannot; nothing is lost.
     virtual SystemResult<> startFlushing(FileHandle handle) = 0;
 
-    // Names. pathInfo follows links.
+    // Names. pathInfo follows links; linkInfo tells of the name itself, so a link is a
+    // link (isLink) whether or not it leads anywhere.
     virtual PathInfo pathInfo(const std::string& path) = 0;
+    virtual PathInfo linkInfo(const std::string& path) = 0;
     virtual SystemResult<> makeFolder(const std::string& path) = 0;
     virtual SystemResult<> removeFile(const std::string& path) = 0;
     // Fails when `to` exists.

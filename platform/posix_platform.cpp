@@ -32,6 +32,16 @@ FileTime toFileTime(const timespec& ts) {
     return fromUnixTime(ts.tv_sec, ts.tv_nsec / 100);
 }
 
+PathInfo infoOf(const struct stat& st) {
+    PathInfo info;
+    info.exists = true;
+    info.isFolder = S_ISDIR(st.st_mode);
+    info.isLink = S_ISLNK(st.st_mode);
+    info.lastWrite = toFileTime(st.st_mtim);
+    info.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return info;
+}
+
 timespec toTimespec(FileTime time) {
     const UnixTime unix = toUnixTime(time);
     timespec ts{};
@@ -42,12 +52,12 @@ timespec toTimespec(FileTime time) {
 
 class PosixFolderReader final : public FolderReader {
   public:
-    PosixFolderReader(DIR* dir, FolderIdentity identity) : dir_(dir), identity_(identity) {}
+    PosixFolderReader(DIR* dir, FileIdentity identity) : dir_(dir), identity_(identity) {}
     ~PosixFolderReader() override { closedir(dir_); }
     PosixFolderReader(const PosixFolderReader&) = delete;
     PosixFolderReader& operator=(const PosixFolderReader&) = delete;
 
-    FolderIdentity identity() const override { return identity_; }
+    FileIdentity identity() const override { return identity_; }
 
     bool next(FolderEntry& entry) override {
         if (error_.failed()) return false;
@@ -88,7 +98,7 @@ class PosixFolderReader final : public FolderReader {
     }
 
     DIR* dir_;
-    FolderIdentity identity_;
+    FileIdentity identity_;
     SystemError error_;
 };
 
@@ -137,7 +147,7 @@ class PosixPlatform final : public Platform {
         switch (creation) {
             case FileCreation::OpenExisting: break;
             case FileCreation::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
-            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;
+            case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL | O_NOFOLLOW; break;
             case FileCreation::OpenAlways: flags |= O_CREAT; break;
             case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
         }
@@ -220,7 +230,14 @@ class PosixPlatform final : public Platform {
         struct stat st {};
         if (path.empty()) return missingPath(SystemError{ENOENT});
         if (::stat(path.c_str(), &st) != 0) return missingPath(failed().error);
-        return PathInfo{true, S_ISDIR(st.st_mode), toFileTime(st.st_mtim), {}};
+        return infoOf(st);
+    }
+
+    PathInfo linkInfo(const std::string& path) override {
+        struct stat st {};
+        if (path.empty()) return missingPath(SystemError{ENOENT});
+        if (::lstat(path.c_str(), &st) != 0) return missingPath(failed().error);
+        return infoOf(st);
     }
 
     SystemResult<> makeFolder(const std::string& path) override {
@@ -268,8 +285,8 @@ class PosixPlatform final : public Platform {
             return result;
         }
         return {std::make_unique<PosixFolderReader>(
-                    dir, FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
-                                        static_cast<std::uint64_t>(st.st_ino)}),
+                    dir, FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                      static_cast<std::uint64_t>(st.st_ino)}),
                 {}};
     }
 

@@ -36,7 +36,7 @@ enum class WithheldKind { Gone, File, Folder };
 struct WithheldNode {
     WithheldKind kind = WithheldKind::Gone;
     std::shared_ptr<WithheldFile> file;  // for File
-    FolderIdentity identity;             // for Folder: made up, never a disk folder's
+    FileIdentity identity;               // for Folder: made up, never a disk folder's
 };
 
 class WithheldTree {

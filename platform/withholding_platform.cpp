@@ -42,7 +42,7 @@ bool isDotName(std::string_view name) {
 // has no disk entries.
 class WithheldFolderReader final : public FolderReader {
   public:
-    WithheldFolderReader(std::unique_ptr<FolderReader> disk, FolderIdentity identity,
+    WithheldFolderReader(std::unique_ptr<FolderReader> disk, FileIdentity identity,
                          const WithheldTree& tree, std::string key)
         : disk_(std::move(disk)), identity_(identity), tree_(tree), key_(std::move(key)) {
         if (!disk_) {
@@ -53,7 +53,7 @@ class WithheldFolderReader final : public FolderReader {
         }
     }
 
-    FolderIdentity identity() const override { return identity_; }
+    FileIdentity identity() const override { return identity_; }
     SystemError error() const override { return error_; }
 
     bool next(FolderEntry& entry) override {
@@ -89,7 +89,7 @@ class WithheldFolderReader final : public FolderReader {
     }
 
     std::unique_ptr<FolderReader> disk_;
-    FolderIdentity identity_;
+    FileIdentity identity_;
     const WithheldTree& tree_;
     std::string key_;
     std::set<std::string> seen_;
@@ -337,13 +337,23 @@ PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     if (path.empty()) return missingPath(SystemError{ENOENT});
     const Found found = look(WithheldTree::keyOf(path));
     if (found.kind == WithheldKind::Gone) return missingPath(found.error);
-    PathInfo info{true, found.kind == WithheldKind::Folder, found.diskTime, {}};
+    PathInfo info;
+    info.exists = true;
+    info.isFolder = found.kind == WithheldKind::Folder;
+    info.lastWrite = found.diskTime;
     if (found.file && found.file->time) {
         info.lastWrite = *found.file->time;
     } else if (found.file && !found.file->diskPath.empty()) {
         info.lastWrite = base_.pathInfo(found.file->diskPath).lastWrite;
     }
     return info;
+}
+
+// What this layer made or removed is no link; the rest is as the disk has it.
+PathInfo WithholdingPlatform::linkInfo(const std::string& path) {
+    const std::string key = WithheldTree::keyOf(path);
+    if (path.empty() || tree_.find(key) != nullptr || insideNewFolder(key)) return pathInfo(path);
+    return base_.linkInfo(path);
 }
 
 SystemResult<> WithholdingPlatform::makeFolder(const std::string& path) {
@@ -432,7 +442,7 @@ SystemResult<std::unique_ptr<FolderReader>> WithholdingPlatform::openFolder(
     }
     SystemResult<Reader> disk = base_.openFolder(key);
     if (!disk) return disk;
-    const FolderIdentity identity = disk.value->identity();
+    const FileIdentity identity = disk.value->identity();
     return done<Reader>(
         std::make_unique<WithheldFolderReader>(std::move(disk.value), identity, tree_, key));
 }

@@ -46,6 +46,7 @@ class WithholdingPlatform final : public Platform {
     SystemResult<> flushFile(FileHandle handle) override;
     SystemResult<> startFlushing(FileHandle handle) override;
     PathInfo pathInfo(const std::string& path) override;
+    PathInfo linkInfo(const std::string& path) override;
     SystemResult<> makeFolder(const std::string& path) override;
     SystemResult<> removeFile(const std::string& path) override;
     SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override;

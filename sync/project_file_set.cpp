@@ -13,7 +13,7 @@ namespace {
 
 ListingFailure gatherInto(Platform& system, StringList& list, std::string_view folder,
                           std::string_view maskList, bool includeSubfolders,
-                          std::vector<FolderIdentity>& walkPath) {
+                          std::vector<FileIdentity>& walkPath) {
     const FolderListing scan =
         listFolder(system, folder, maskList, FileAttributeNormal | FileAttributeDirectory);
     if (scan.failure().error.failed()) return scan.failure();
@@ -39,7 +39,7 @@ ListingFailure gatherInto(Platform& system, StringList& list, std::string_view f
 
 ListingFailure gatherProjectFiles(Platform& system, StringList& list, std::string_view folder,
                                   std::string_view maskList, bool includeSubfolders) {
-    std::vector<FolderIdentity> walkPath;
+    std::vector<FileIdentity> walkPath;
     return gatherInto(system, list, folder, maskList, includeSubfolders, walkPath);
 }
 

@@ -81,6 +81,12 @@ std::string pathTakenMessage(std::string_view path) {
            ": something that is no listed file is already there";
 }
 
+std::string linkInWayMessage(std::string_view path, std::string_view link) {
+    return "Could not write file " + std::string(path) + ": " + std::string(link) +
+           " is a link, and files from the medium are never written through links; the "
+           "project was not synchronized";
+}
+
 std::string listingFailedMessage(std::string_view folder, std::string_view errorText) {
     return "Could not list folder " + std::string(folder) + " (" + std::string(errorText) + ")";
 }

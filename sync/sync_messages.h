@@ -37,6 +37,9 @@ std::string unsafeArchiveMessage(std::string_view archivePath);
 std::string cannotReadFileMessage(std::string_view path, std::string_view errorText);
 std::string cannotWriteFileMessage(std::string_view path, std::string_view errorText);
 std::string pathTakenMessage(std::string_view path);
+// A file from the medium would be written through a link (a folder link on its way, or a
+// link at the temporary name beside it).
+std::string linkInWayMessage(std::string_view path, std::string_view link);
 std::string listingFailedMessage(std::string_view folder, std::string_view errorText);
 std::string caseTwinsMessage(std::string_view first, std::string_view second);
 std::string uncarriableNameMessage(std::string_view path);

@@ -63,6 +63,9 @@ class ProjectSync {
     Outcome prepare();
     Outcome loadOldArchive();
     Outcome openPayloads();
+    Outcome checkLinks();
+    bool mayReachDisk(const RecordHead& head, const std::string& localPath);
+    bool mayAskConflict() const;
     Outcome phaseOne();
     Outcome handleRecord(const RecordHead& head);
     Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
@@ -119,7 +122,8 @@ class ProjectSync {
 ProjectResult ProjectSync::run() {
     for (Outcome (ProjectSync::*step)() :
          {&ProjectSync::prepare, &ProjectSync::loadOldArchive, &ProjectSync::openPayloads,
-          &ProjectSync::phaseOne, &ProjectSync::phaseTwo, &ProjectSync::finishPayload}) {
+          &ProjectSync::checkLinks, &ProjectSync::phaseOne, &ProjectSync::phaseTwo,
+          &ProjectSync::finishPayload}) {
         if (const Outcome outcome = (this->*step)(); !outcome.done()) {
             // The archive read at the start still carries the project.
             const ProjectEnd end = refused_ ? ProjectEnd::Refused : ProjectEnd::Stopped;
@@ -186,6 +190,34 @@ Outcome ProjectSync::openPayloads() {
     return done();
 }
 
+// No file from the medium is written through a link (a crafted archive could name
+// "linked/evil" to write wherever the link leads): a record that may be written and has a
+// link on its way refuses the project before anything changed. Reading still follows
+// links, as the listing does.
+Outcome ProjectSync::checkLinks() {
+    for (const RecordHead& head : oldRecords_) {
+        const std::string localPath = *names_.localPathOf(head.name);
+        if (!mayReachDisk(head, localPath)) continue;
+        const std::string link = linkOnTheWay(system_, in_.localDir, localPath);
+        if (!link.empty()) return refuse(linkInWayMessage(localPath, link));
+    }
+    return done();
+}
+
+// Whether phase one could put the record on disk: the disk has no such file, or an older
+// one, or a newer one the conflict question may give up.
+bool ProjectSync::mayReachDisk(const RecordHead& head, const std::string& localPath) {
+    const std::int32_t index = files_.find(localPath);
+    const PathInfo disk = system_.pathInfo(index < 0 ? localPath : files_.path(index));
+    if (index < 0 || !disk.exists || disk.isFolder) return files_.wouldList(localPath);
+    const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
+    return order < 0 || (order > 0 && mayAskConflict());
+}
+
+bool ProjectSync::mayAskConflict() const {
+    return hasOldArchive_ && mediumWrittenSince(mediaSync_, lastSync_);
+}
+
 // The records as the check read them; a record's content is decoded only when it is
 // needed.
 Outcome ProjectSync::phaseOne() {
@@ -220,7 +252,7 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string&
     const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
     bool diskNewer = order > 0;
     bool mediumNewer = order < 0;
-    if (diskNewer && hasOldArchive_ && mediumWrittenSince(mediaSync_, lastSync_)) {
+    if (diskNewer && mayAskConflict()) {
         diskNewer = false;
         const std::optional<ConflictAnswer> answer = answerConflict(diskPath);
         note(FileDecision::Question, diskPath, head.name, answer.value_or(ConflictAnswer::Cancel));
@@ -279,6 +311,9 @@ Outcome ProjectSync::takeMediumVersion(const RecordHead& head, const std::string
 
 // The disk gets the record's content, and the record goes on to the new payload as it was.
 Outcome ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target) {
+    // Links may have been made since the check.
+    if (const std::string link = linkOnTheWay(system_, in_.localDir, path); !link.empty())
+        return stop(linkInWayMessage(path, link));
     progress_.expect(2 * std::uint64_t{head.size});
     Made<StreamPtr> content = readRecordBytes(*reader_, head.size, progress_);
     if (!content.outcome.done()) {
@@ -290,6 +325,7 @@ Outcome ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, 
             ? replaceFileFromMedium(system_, path, *content.value, head.size, head.time, progress_)
             : createFileFromMedium(system_, path, *content.value, head.size, head.time, progress_);
     if (written.stopped()) return written;
+    if (written.fault == Fault::LinkInWay) return stop(linkInWayMessage(path, written.path));
     if (written.failed()) {
         if (target == DiskTarget::Create && errorKind(written.error) == ErrorKind::Exists)
             return stop(pathTakenMessage(path));
@@ -448,6 +484,7 @@ Outcome ProjectSync::stopForRead(const Outcome& outcome) {
         case Fault::TooLarge: return stop(fileTooLargeMessage(outcome.path));
         case Fault::Damaged: return stop(unsafeArchiveMessage(outcome.path));
         case Fault::Uncarriable: return stop(uncarriableNameMessage(outcome.path));
+        case Fault::LinkInWay: return stop(linkInWayMessage(outcome.path, outcome.path));
         case Fault::System: break;
     }
     return stop(cannotReadFileMessage(outcome.path, errorText(outcome)));

@@ -12,7 +12,7 @@ class FailingFolderReader final : public FolderReader {
     FailingFolderReader(std::unique_ptr<FolderReader> real, int entries, SystemError error)
         : real_(std::move(real)), entries_(entries), error_(error) {}
 
-    FolderIdentity identity() const override { return real_->identity(); }
+    FileIdentity identity() const override { return real_->identity(); }
     bool next(FolderEntry& entry) override {
         if (entries_ <= 0) {
             failed_ = true;

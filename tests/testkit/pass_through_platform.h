@@ -43,6 +43,7 @@ class PassThroughPlatform : public Platform {
     SystemResult<> flushFile(FileHandle handle) override { return real_.flushFile(handle); }
     SystemResult<> startFlushing(FileHandle handle) override { return real_.startFlushing(handle); }
     PathInfo pathInfo(const std::string& path) override { return real_.pathInfo(path); }
+    PathInfo linkInfo(const std::string& path) override { return real_.linkInfo(path); }
     SystemResult<> makeFolder(const std::string& path) override { return real_.makeFolder(path); }
     SystemResult<> removeFile(const std::string& path) override { return real_.removeFile(path); }
     SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override {
