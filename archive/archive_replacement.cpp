@@ -100,12 +100,29 @@ Outcome removeArchive(Platform& system, const std::string& path) {
     return removed ? done() : systemFailure(path, removed.error);
 }
 
+// Keeps a copy of the old archive at old.safetyCopy, flushed, before the medium's goes.
+Outcome keepSafetyCopy(Platform& system, const OldArchive& old) {
+    if (old.safetyCopy.empty()) return systemFailure(old.path, {});
+    if (const SystemResult<> made = forceFolders(system, folderOf(old.safetyCopy)); !made)
+        return systemFailure(old.safetyCopy, made.error);
+    const Outcome kept = writeArchiveAsItWas(system, old.safetyCopy, old);
+    if (!kept.done()) (void)system.removeFile(old.safetyCopy);
+    return kept;
+}
+
 // The old way, for a medium without room for two archives: delete, write, and when that
 // fails too, write the old payload back with its old time.
 Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldArchive& old,
                          DateTime stamp, const ArchiveTroubles& report, ProjectProgress& progress,
                          DateTime& lastSync) {
-    if (!old.path.empty() && fileExists(system, old.path)) {
+    const bool hadOld = !old.path.empty() && fileExists(system, old.path);
+    if (hadOld) {
+        // The last complete copy of the project is never deleted without another one kept.
+        const Outcome kept = keepSafetyCopy(system, old);
+        if (!kept.done()) {
+            report(ArchiveTrouble::NotWritten, about(archive.path, kept));
+            return kept;
+        }
         const Outcome removed = removeArchive(system, old.path);
         if (!removed.done()) {
             report(ArchiveTrouble::OldNotDeleted, removed);
@@ -117,6 +134,7 @@ Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldA
                          progress, StopRequests::Ignore);
     if (written.outcome.done()) {
         (void)flushArchiveFolder(system, archive.path);
+        if (hadOld) (void)system.removeFile(old.safetyCopy);
         takeArchiveTime(system, written.value, lastSync);
         return done();
     }
@@ -128,19 +146,27 @@ Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldA
     if (old.path.empty()) return written.outcome;
     // The old archive comes back as it was, to the byte and with its time: to this
     // machine and to others the medium is as before, so lastSync stays as it was too.
-    Outcome restored = writeArchiveFile(system, old.path, old.headerText, old.stamp, *old.payload,
-                                        progress, StopRequests::Ignore)
-                           .outcome;
-    if (restored.done()) {
-        const SystemResult<> timed = setFileTime(system, old.path, old.time);
-        if (!timed) restored = systemFailure(old.path, timed.error);
-    }
+    const Outcome restored = writeArchiveAsItWas(system, old.path, old);
     if (!restored.done()) report(ArchiveTrouble::NotRestored, restored);
-    (void)flushArchiveFolder(system, old.path);
+    // A copy of a project the medium lacks stays for the next run to put back.
+    if (restored.done()) (void)system.removeFile(old.safetyCopy);
     return written.outcome;
 }
 
 }  // namespace
+
+Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old) {
+    ProgressReceiver quiet;
+    ProjectProgress unseen(quiet, {});
+    Outcome written = writeArchiveFile(system, path, old.headerText, old.stamp, *old.payload,
+                                       unseen, StopRequests::Ignore)
+                          .outcome;
+    if (written.done()) {
+        const SystemResult<> timed = setFileTime(system, path, old.time);
+        if (!timed) written = systemFailure(path, timed.error);
+    }
+    return written.done() ? flushArchiveFolder(system, path) : written;
+}
 
 std::string temporaryArchivePath(std::string_view archivePath) {
     return std::string(archivePath) + std::string(TemporarySuffix);

@@ -35,6 +35,9 @@ struct OldArchive {
     DateTime stamp = 0;
     Stream* payload = nullptr;  // its compressed payload
     FileTime time;              // its last-write time
+    // Where a copy of it is kept while the medium holds no complete archive of the
+    // project (safety_copy.h); "" when this machine has no state folder.
+    std::string safetyCopy;
 };
 
 // What failed on the way, in the order met, for the engine to tell the user; each comes
@@ -49,8 +52,10 @@ using ArchiveTroubles = std::function<void(ArchiveTrouble, const Outcome&)>;
 // Puts the new archive in place, deleting the old one after when it had another name.
 // When the temporary copy fails for lack of room (and only then) the old archive is
 // deleted first and the new one written in its place, as a medium too small for both
-// still takes one; if that write fails as well, the old archive is written back as it
-// was, with its old time.
+// still takes one: but only once a copy of the old one is kept at old.safetyCopy and
+// flushed, so that a cut-off run leaves the project to be put back. If that write fails
+// as well, the old archive is written back as it was, with its old time. The copy goes
+// once the medium holds a complete archive again.
 // Done: the new archive is in place; lastSync is its last-write time. Stopped: the user
 // asked to stop; the medium is as it was. Failed: every trouble was reported to `report`
 // as met; lastSync is unchanged unless the new archive is in place and only the old one
@@ -59,6 +64,10 @@ using ArchiveTroubles = std::function<void(ArchiveTrouble, const Outcome&)>;
 Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArchive& old,
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync);
+
+// Writes the archive `old` describes at `path`, to the byte and with its time, flushed
+// with its folder: to this machine and to others it is the archive it was.
+Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old);
 
 // The temporary name of an archive being written: it does not end in ".move", so no
 // scan lists it.

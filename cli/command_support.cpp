@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "settings/registry.h"
+
 namespace ferry::cli {
 
 void printError(std::string_view text) {
@@ -32,6 +34,8 @@ std::string mediumFolderFor(std::string_view medium) {
 
 std::optional<std::vector<ListedProject>> projectsOnMedium(std::string_view mediumFolder,
                                                            UserPrompt& prompt) {
+    // An archive whose writing was cut off is put back before the medium is read.
+    putBackCutArchives({systemPlatform(), settingsFolder()}, mediumFolder, prompt);
     MediumScan scan = scanMedium(systemPlatform(), mediumFolder, prompt);
     if (scan.clockRefused) return std::nullopt;
     return std::move(scan.projects);

@@ -48,6 +48,18 @@ std::string projectPathUnfitMessage(std::string_view projectPath) {
            "(no * ? < > | \" or control characters, at most 255 bytes)";
 }
 
+std::string archivePutBackMessage(std::string_view archivePath) {
+    return "The archive " + std::string(archivePath) +
+           " was put back from this machine's copy: the run that wrote it was cut off";
+}
+
+std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_view errorText) {
+    return "The archive " + std::string(archivePath) +
+           " was cut off while it was written, and this machine's copy of it could not be "
+           "put back (" +
+           std::string(errorText) + "); the copy is kept for the next run";
+}
+
 std::string runInProgressMessage() {
     return "Another synchronization is in progress; try again when it has ended";
 }

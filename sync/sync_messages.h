@@ -27,6 +27,10 @@ std::string projectPathCommaMessage(std::string_view projectPath);
 std::string projectPathUnfitMessage(std::string_view projectPath);
 // Another synchronization holds the lock of this user or of this medium.
 std::string runInProgressMessage();
+// A run was cut off while it wrote an archive over the only other copy: this machine's
+// copy was put back, or could not be.
+std::string archivePutBackMessage(std::string_view archivePath);
+std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_view errorText);
 // The medium folder went away (unplugged, unmounted) while a run was going on.
 std::string mediumGoneMessage(std::string_view mediumFolder);
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "archive/media_archive.h"
+#include "archive/safety_copy.h"
 #include "platform/files.h"
 #include "platform/withholding_platform.h"
 #include "settings/settings_store.h"
@@ -101,6 +102,16 @@ class ProjectRun {
 
 }  // namespace
 
+void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
+                        UserPrompt& prompt) {
+    for (const PutBack& result : putBackSafetyCopies(context, mediumFolder)) {
+        prompt.showMessage(result.outcome.done()
+                               ? archivePutBackMessage(result.archivePath)
+                               : archiveNotPutBackMessage(result.archivePath,
+                                                          systemErrorText(result.outcome.error)));
+    }
+}
+
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key) {
     const std::int32_t entry = catalogue.indexOf(key);
@@ -134,6 +145,7 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
     if (!mediumGone(system, mediumFolder, ferryFolder, false)) {
         (void)forceFolders(system, ferryFolder);
         ferryMade = folderExists(system, ferryFolder);
+        putBackCutArchives(run, mediumFolder, prompt);
     }
     ProjectRun projectRun(run, mediumFolder, catalogue, prompt, options, result.counters);
     const std::size_t count = projects.size();

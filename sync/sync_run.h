@@ -23,6 +23,12 @@ namespace ferry {
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key);
 
+// Puts back the archives of `mediumFolder` whose writing over their only other copy was
+// cut off, from the copies this machine kept, telling the user of each. A run does it
+// first; a scan of the medium should too.
+void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
+                        UserPrompt& prompt);
+
 enum class RunEnd {
     Completed,  // every project was taken; the report is to be shown
     Stopped,    // a project stopped (its message shown, if any); no report

@@ -13,6 +13,7 @@
 #include "archive/old_payload_reader.h"
 #include "archive/record_names.h"
 #include "archive/record_transfer.h"
+#include "archive/safety_copy.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
 #include "support/paths.h"
@@ -412,8 +413,12 @@ ProjectResult ProjectSync::endWithNewArchive() {
                              buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
                              &newPayload_.compressed(), newPayload_.readyBytes(),
                              [this] { return newPayload_.finish(); }};
-    const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(), old_.headerText,
-                         old_.stamp, old_.payload.get(), old_.time};
+    const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(),
+                         old_.headerText,
+                         old_.stamp,
+                         old_.payload.get(),
+                         old_.time,
+                         safetyCopyPath(context_.stateFolder, in_.existingArchivePath)};
     const ArchiveTroubles tell = [this](ArchiveTrouble trouble, const Outcome& failed) {
         switch (trouble) {
             case ArchiveTrouble::OldNotDeleted:

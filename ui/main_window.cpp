@@ -207,6 +207,8 @@ void MainWindow::fillRemovableMedia() {
 void MainWindow::scanMedium() {
     projectList_->clearItems();
     listed_.clear();
+    // An archive whose writing was cut off is put back before the medium is read.
+    putBackCutArchives({*services_.platform, settingsFolder()}, mediumFolder(), prompt_);
     MediumScan scan = ::ferry::scanMedium(*services_.platform, mediumFolder(), prompt_);
     listed_ = std::move(scan.projects);
     for (std::size_t i = 0; i < listed_.size(); ++i) appendRow(listed_[i].path, i);

@@ -13,6 +13,7 @@
 #include "archive/media_archive.h"
 #include "platform/system_error.h"
 #include "sync/sync_messages.h"
+#include "sync/sync_run.h"
 #include "sync/synchronize_project.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/config_home.h"
@@ -217,6 +218,80 @@ TEST_F(FailureTest, CrashBetweenAnyTwoStepsLeavesAWholeArchive) {
     EXPECT_TRUE(testkit::readArchiveFile(archive())->records[0].content ==
                 readDiskFile(ann.folder / "a.txt"));
     EXPECT_NEAR(ann.lastSync, localDateTime(diskFileTime(archive())), 2e-8);
+}
+
+// A process that dies after `steps` more changes: every change after that fails and
+// changes nothing, clean-ups included.
+class CutOff final : public testkit::PassThroughPlatform {
+  public:
+    CutOff(Platform& base, int steps) : PassThroughPlatform(base), steps_(steps) {}
+    bool cut() const { return steps_ < 0; }
+
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override {
+        if (access != FileAccess::Read && !step()) return {InvalidFileHandle, testkit::DeviceGone};
+        return PassThroughPlatform::openFile(path, access, creation);
+    }
+    SystemResult<std::int64_t> writeFile(FileHandle handle, const void* source,
+                                         std::size_t count) override {
+        if (!step()) return {-1, testkit::DeviceGone};
+        return PassThroughPlatform::writeFile(handle, source, count);
+    }
+    SystemResult<> setLastWriteTime(FileHandle handle, FileTime time) override {
+        return step() ? PassThroughPlatform::setLastWriteTime(handle, time) : gone();
+    }
+    SystemResult<> flushFile(FileHandle handle) override {
+        return step() ? PassThroughPlatform::flushFile(handle) : gone();
+    }
+    SystemResult<> makeFolder(const std::string& path) override {
+        return step() ? PassThroughPlatform::makeFolder(path) : gone();
+    }
+    SystemResult<> removeFile(const std::string& path) override {
+        return step() ? PassThroughPlatform::removeFile(path) : gone();
+    }
+    SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override {
+        return step() ? PassThroughPlatform::renameNoReplace(from, to) : gone();
+    }
+    SystemResult<> renameReplace(const std::string& from, const std::string& to) override {
+        return step() ? PassThroughPlatform::renameReplace(from, to) : gone();
+    }
+    SystemResult<> flushFolder(const std::string& path) override {
+        return step() ? PassThroughPlatform::flushFolder(path) : gone();
+    }
+
+  private:
+    bool step() { return --steps_ >= 0; }
+    static SystemResult<> gone() { return failedWith(testkit::DeviceGone); }
+    int steps_;
+};
+
+// A medium with room for one archive only, and the run killed at every step of writing
+// the new archive where the old one was: once the next run (or scan) has started, the
+// medium holds the old archive or the new one, whole.
+TEST_F(FailureTest, KillInTheFullMediumPathNeverLosesTheProject) {
+    const std::string newContent = readDiskFile(ann.folder / "a.txt");
+    bool cutAtAll = true;
+    for (int steps = 0; cutAtAll; ++steps) {
+        SCOPED_TRACE("killed after " + std::to_string(steps) + " changes");
+        stage();
+        {
+            LimitedMedium stick(medium.path(), 260000);
+            CutOff dying(stick, steps);
+            sync(dying);
+            cutAtAll = dying.cut();
+        }
+        testkit::ScriptedPrompt nextRun;
+        putBackCutArchives(ann.context(), medium.path(), nextRun);
+        const auto content = testkit::readArchiveFile(archive());
+        ASSERT_TRUE(content) << "whole and listable";
+        ASSERT_EQ(content->records.size(), 1u);
+        const std::string& carried = content->records[0].content;
+        EXPECT_TRUE(carried == mediumA || carried == newContent);
+        if (carried == mediumA && readDiskFile(archive()) != archiveBefore)
+            ADD_FAILURE() << "the old archive must come back to the byte";
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(ann.settings / "ferryman/safety"))
+        << "no copy is kept once the medium holds the project whole";
 }
 
 // After the mask list changed the archive gets a new name: it is written whole first,
