@@ -182,7 +182,7 @@ Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArc
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync) {
     const std::string temporary = temporaryArchivePath(archive.path);
-    const DateTime stamp = now(system);
+    const DateTime stamp = archive.stamp;
     // The payload is made whole once: while its ready bytes go out, or before it is
     // written the other way.
     std::optional<bool> made;

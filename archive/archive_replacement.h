@@ -19,6 +19,7 @@ namespace ferry {
 struct NewArchive {
     std::string path;           // where the archive goes
     std::string headerText;     // flag, project path, ",", mask list
+    DateTime stamp = 0;         // when it is written, by this machine's clock
     Stream* payload = nullptr;  // the compressed payload, read from position 0
     // For a payload still being made: its first `readyBytes` bytes are final, and
     // `complete` makes the rest (false when it cannot). It is called once, after those

@@ -1,6 +1,8 @@
 #include "archive/checked_payloads.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <exception>
 #include <new>
@@ -23,6 +25,7 @@ namespace {
 constexpr std::string_view MemoryFolderName = "checked/";
 constexpr std::string_view KeyFileName = "key";
 constexpr std::string_view NewFileEnding = ".new";
+constexpr std::string_view SynchronizedEnding = ".synchronized";
 constexpr std::uint32_t EntryVersion = 1;
 // Far more than the record heads of a real project take; a larger entry is not read,
 // which costs only time.
@@ -270,6 +273,50 @@ void rememberCheckedPayload(const RunContext& context, const std::string& archiv
     const Digest seal = keyedDigestOf(*key, entry.bytes());
     entry.raw(seal);
     writeFileBytes(context.platform, entryPath(folder, *key, archivePath), entry.bytes());
+}
+
+namespace {
+
+Digest archiveDigest(const DigestKey& key, std::string_view headerText, DateTime stamp,
+                     const PayloadBytes& payload) {
+    KeyedDigest digest(key);
+    digest.add(std::as_bytes(std::span(headerText)));
+    const auto stampBits = std::bit_cast<std::array<std::byte, sizeof stamp>>(stamp);
+    digest.add(stampBits);
+    digest.add(payload.head);
+    digest.add(payload.rest);
+    return digest.finish();
+}
+
+}  // namespace
+
+SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
+                                              const std::string& archivePath,
+                                              std::string_view headerText, DateTime stamp,
+                                              const PayloadBytes& payload) {
+    const std::string folder = memoryFolder(context);
+    if (folder.empty()) return SynchronizedArchive::Unknown;
+    const std::optional<DigestKey> key = keyIn(context.platform, folder);
+    if (!key) return SynchronizedArchive::Unknown;
+    const auto bytes = readFileBytes(
+        context.platform, entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding));
+    if (!bytes || bytes->size() != Digest{}.size()) return SynchronizedArchive::Unknown;
+    return sameDigest(*bytes, archiveDigest(*key, headerText, stamp, payload))
+               ? SynchronizedArchive::Same
+               : SynchronizedArchive::Other;
+}
+
+void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
+                                 std::string_view headerText, DateTime stamp,
+                                 const PayloadBytes& payload) {
+    const std::string folder = memoryFolder(context);
+    if (folder.empty()) return;
+    std::optional<DigestKey> key = keyIn(context.platform, folder);
+    if (!key) key = makeKeyIn(context.platform, folder);
+    if (!key) return;
+    writeFileBytes(context.platform,
+                   entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding),
+                   archiveDigest(*key, headerText, stamp, payload));
 }
 
 }  // namespace ferry

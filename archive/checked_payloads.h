@@ -16,6 +16,7 @@
 
 #include "archive/archive_check.h"
 #include "archive/run_context.h"
+#include "platform/date_time.h"
 
 namespace ferry {
 
@@ -54,5 +55,22 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
 // next run checks the payload whole.
 void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
                             const PayloadBytes& payload, PayloadSurvey survey);
+
+// The archive this machine last finished synchronizing a project with, known by a keyed
+// digest of its header, stamp and payload: whether the medium was written since can then be
+// told exactly, whatever the clocks say.
+enum class SynchronizedArchive {
+    Unknown,  // nothing remembered for the path
+    Same,     // these are the bytes this machine last synchronized with
+    Other     // another run (another machine's, or one that did not finish) wrote them
+};
+SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
+                                              const std::string& archivePath,
+                                              std::string_view headerText, DateTime stamp,
+                                              const PayloadBytes& payload);
+// Nothing is said when it cannot be remembered: the next run goes by the clocks.
+void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
+                                 std::string_view headerText, DateTime stamp,
+                                 const PayloadBytes& payload);
 
 }  // namespace ferry

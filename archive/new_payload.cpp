@@ -65,10 +65,14 @@ Stream& NewPayload::compressed() {
     return *joined_;
 }
 
-void NewPayload::rememberAs(const RunContext& context, const std::string& archivePath) {
+PayloadBytes NewPayload::bytes() {
     setPosition(*old_, 0);
     setPosition(*payload_, 0);
-    const PayloadBytes bytes{memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
+    return {memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
+}
+
+void NewPayload::rememberAs(const RunContext& context, const std::string& archivePath) {
+    const PayloadBytes bytes = this->bytes();
     PayloadSurvey survey;
     survey.outcome = done();
     // Each block is its length field and that many bytes; every block but the last

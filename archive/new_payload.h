@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/archive_check.h"
+#include "archive/checked_payloads.h"
 #include "archive/media_archive.h"
 #include "archive/project_progress.h"
 #include "archive/record_transfer.h"
@@ -51,6 +52,8 @@ class NewPayload {
     // Once finished and written as the archive at `archivePath`: remembers it as checked
     // (checked_payloads.h), so the next run need not decode it to trust it.
     void rememberAs(const RunContext& context, const std::string& archivePath);
+    // The complete payload's bytes: the copied leading blocks, then the new ones.
+    PayloadBytes bytes();
 
   private:
     bool startWriting();

@@ -7,6 +7,7 @@
 #include "archive/archive_check.h"
 #include "archive/archive_loading.h"
 #include "archive/archive_replacement.h"
+#include "archive/checked_payloads.h"
 #include "archive/disk_file_writer.h"
 #include "archive/media_archive.h"
 #include "archive/new_payload.h"
@@ -14,6 +15,7 @@
 #include "archive/record_names.h"
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
+#include "compress/memory_stream.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
 #include "support/paths.h"
@@ -67,6 +69,7 @@ class ProjectSync {
     Outcome checkLinks();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
     bool mayAskConflict() const;
+    PayloadBytes oldPayloadBytes() const;
     Outcome phaseOne();
     Outcome handleRecord(const RecordHead& head);
     Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
@@ -110,6 +113,7 @@ class ProjectSync {
     LoadedArchive old_;
     bool hasOldArchive_ = false;
     DateTime mediaSync_ = 0;
+    SynchronizedArchive synchronized_ = SynchronizedArchive::Unknown;
     std::vector<BlockEnd> oldBlocks_;
     std::vector<RecordHead> oldRecords_;
     StreamPtr reader_;
@@ -160,6 +164,8 @@ Outcome ProjectSync::loadOldArchive() {
     if (!old_.found) return done();
     hasOldArchive_ = true;
     fileTimeToDateTime(system_, old_.time, mediaSync_);
+    synchronized_ = recallSynchronizedArchive(context_, in_.existingArchivePath, old_.headerText,
+                                              old_.stamp, oldPayloadBytes());
     PayloadSurvey survey =
         surveyArchivePayload(context_, in_.existingArchivePath, *old_.payload, names_, progress_);
     if (survey.outcome.fault == Fault::Damaged)
@@ -215,8 +221,18 @@ bool ProjectSync::mayReachDisk(const RecordHead& head, const std::string& localP
     return order < 0 || (order > 0 && mayAskConflict());
 }
 
+// The medium was written since this machine's last run: known exactly when this machine
+// remembers the archive it last synchronized with, else told by the clocks.
 bool ProjectSync::mayAskConflict() const {
-    return hasOldArchive_ && mediumWrittenSince(mediaSync_, lastSync_);
+    if (!hasOldArchive_) return false;
+    if (synchronized_ == SynchronizedArchive::Unknown)
+        return mediumWrittenSince(mediaSync_, lastSync_);
+    return synchronized_ == SynchronizedArchive::Other;
+}
+
+PayloadBytes ProjectSync::oldPayloadBytes() const {
+    setPosition(*old_.payload, 0);
+    return {memoryAhead(*old_.payload), {}};
 }
 
 // The records as the check read them; a record's content is decoded only when it is
@@ -401,6 +417,9 @@ Outcome ProjectSync::finishPayload() {
 ProjectResult ProjectSync::endWithoutChanges() {
     lastSync_ = now(system_);
     if (!hasOldArchive_) return {ProjectEnd::Synchronized, {}};
+    if (synchronized_ != SynchronizedArchive::Same)
+        rememberSynchronizedArchive(context_, in_.existingArchivePath, old_.headerText, old_.stamp,
+                                    oldPayloadBytes());
     // Only the archive's time changes: it says when the medium was last synchronized.
     FileTime stamp;
     if (dateTimeToFileTime(system_, lastSync_, stamp))
@@ -411,7 +430,9 @@ ProjectResult ProjectSync::endWithoutChanges() {
 ProjectResult ProjectSync::endWithNewArchive() {
     const NewArchive archive{archivePath_,
                              buildHeaderText({in_.includeSubfolders, in_.projectPath, in_.mask}),
-                             &newPayload_.compressed(), newPayload_.readyBytes(),
+                             now(system_),
+                             &newPayload_.compressed(),
+                             newPayload_.readyBytes(),
                              [this] { return newPayload_.finish(); }};
     const OldArchive old{hasOldArchive_ ? in_.existingArchivePath : std::string(),
                          old_.headerText,
@@ -436,6 +457,8 @@ ProjectResult ProjectSync::endWithNewArchive() {
     const Outcome replaced = replaceArchive(system_, archive, old, tell, progress_, lastSync_);
     if (replaced.done()) {
         newPayload_.rememberAs(context_, archivePath_);
+        rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,
+                                    newPayload_.bytes());
         return {ProjectEnd::Synchronized, archivePath_};
     }
     // A payload that could not be completed was told to nobody yet.

@@ -185,6 +185,8 @@ class PayloadReuseTest : public ::testing::Test {
         machine.lastSync = testkit::localDateTime(
             FileTime{ArchiveTime.ticks - std::uint64_t(row.lastSyncSecondsBefore) * 10000000});
         machine.counters = {};
+        // The staged archive is no run's of this machine: the clocks decide.
+        testkit::forgetSynchronizedArchives(machine);
         machine.prompt.clear();
         machine.prompt.answers = row.answers;
 

@@ -86,6 +86,14 @@ std::optional<ArchiveContent> readArchiveFile(const std::string& path) {
     }
 }
 
+void forgetSynchronizedArchives(const Machine& machine) {
+    std::error_code ignored;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(machine.settings.path(), ignored)) {
+        if (entry.path().extension() == ".synchronized") std::filesystem::remove(entry, ignored);
+    }
+}
+
 std::string archivePathOf(const std::string& mediumRoot, const ProjectSpec& project) {
     return mediaArchivePath(mediumRoot,
                             mediaFileName(project.path, project.mask, project.includeSubfolders));

@@ -86,6 +86,10 @@ struct ProjectSpec {
     bool includeSubfolders = false;
 };
 
+// Forgets which archives the machine last synchronized with, so that whether the medium
+// was written since is told by the clocks, as for a medium only other programs wrote.
+void forgetSynchronizedArchives(const Machine& machine);
+
 // The archive path of a project on a medium.
 std::string archivePathOf(const std::string& mediumRoot, const ProjectSpec& project);
 

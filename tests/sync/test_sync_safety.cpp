@@ -90,5 +90,44 @@ TEST_F(SafetyTest, NothingIsWrittenThroughALink) {
     }
 }
 
+// Whether the medium was written since this machine's last run does not hang on clocks:
+// an edit made within the same second as another machine's run is asked about, and a
+// stale time of the last run (a window left open while the command line ran) asks
+// nothing.
+TEST_F(SafetyTest, TheMediumWrittenSinceIsKnownExactly) {
+    Machine ann;
+    project.path = ann.folder.path();
+    const auto syncOn = [&](Machine& machine) {
+        machine.prompt.clear();
+        return testkit::synchronizeOn(machine, medium.path(), project, machine.folder.path()).end;
+    };
+    writeDiskFile(ann.folder / "a.txt", "ann 1");
+    ASSERT_EQ(syncOn(ann), ProjectEnd::Synchronized);
+    ASSERT_EQ(syncOn(bob), ProjectEnd::Synchronized);
+
+    const DateTime annBefore = ann.lastSync;
+    writeDiskFile(ann.folder / "a.txt", "ann 2");
+    ASSERT_EQ(syncOn(ann), ProjectEnd::Synchronized);
+    ann.lastSync = annBefore;  // what a window loaded before that run
+    writeDiskFile(ann.folder / "a.txt", "ann 3");
+    ASSERT_EQ(syncOn(ann), ProjectEnd::Synchronized);
+    EXPECT_TRUE(ann.prompt.questions.empty());
+    EXPECT_EQ(testkit::readArchiveFile(archive())->records[0].content, "ann 3");
+
+    // Bob's run takes ann 3; bob edits and runs; ann edits in the same second.
+    ASSERT_EQ(syncOn(bob), ProjectEnd::Synchronized);
+    writeDiskFile(bob.folder / "a.txt", "bob 4");
+    ASSERT_EQ(syncOn(bob), ProjectEnd::Synchronized);
+    writeDiskFile(ann.folder / "a.txt", "ann 4");
+    setDiskFileTime(ann.folder / "a.txt",
+                    FileTime{testkit::diskFileTime(bob.folder / "a.txt").ticks + 10000000});
+    ann.prompt.answers = {3};  // No: both versions stay where they are
+    ASSERT_EQ(syncOn(ann), ProjectEnd::Synchronized);
+    EXPECT_EQ(ann.prompt.questions,
+              std::vector<std::string>{conflictQuestion(ann.folder / "a.txt")});
+    EXPECT_EQ(testkit::readArchiveFile(archive())->records[0].content, "bob 4");
+    EXPECT_EQ(readDiskFile(ann.folder / "a.txt"), "ann 4");
+}
+
 }  // namespace
 }  // namespace ferry

@@ -380,12 +380,14 @@ TEST_F(SyncTest, TwoMachinesCarryAProjectBackAndForth) {
 
     // Both edit; bob synchronizes first, so ann is asked, and her answer Yes replaces her
     // edit, whose .old replaces the older .old.
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    EXPECT_TRUE(bob.prompt.questions.empty()) << "ann's run took bob's edit";
     writeDiskFile(bob.folder / "a.txt", "bob 3");
     setDiskFileTime(bob.folder / "a.txt", FileTime{Newer.ticks + TicksPerDay});
     ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
     writeDiskFile(ann.folder / "a.txt", "ann 3");
     setDiskFileTime(ann.folder / "a.txt", FileTime{Newer.ticks + 2 * TicksPerDay});
-    ann.lastSync -= 10.0 / 86400;  // bob's run lies more than 2 seconds after ann's
+    // Ann's clock says nothing: bob's run may lie within 2 seconds of hers.
     ann.prompt.answers = {1};
     ASSERT_EQ(syncAnn().end, ProjectEnd::Synchronized);
     ASSERT_EQ(ann.prompt.questions.size(), 1u);
@@ -453,8 +455,12 @@ TEST_F(SyncTest, TheFiveAnswers) {
             EXPECT_EQ(diskFileTime(archivePath), ArchiveTime) << "nothing written to the medium";
             continue;
         }
-        // The remembered answer lives for one run only: the next run asks again.
+        // The remembered answer lives for one run only: the next run asks again, once
+        // another machine has written the medium again.
         machine.lastSync = lastSyncBefore;
+        writeDiskFile(archivePath,
+                      testkit::archiveBytes(buildHeaderText({false, rowProject.path, "*.txt"}),
+                                            records, 739001.5));
         setDiskFileTime(archivePath, ArchiveTime);
         for (const std::string& name : names) setDiskFileTime(machine.folder / name, Newer);
         machine.prompt.clear();

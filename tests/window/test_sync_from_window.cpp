@@ -1,6 +1,7 @@
 // Synchronize from the window: progress, the report, failures, the conflict question,
 // a close request in the middle of a run, and the clock check at start-up.
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -143,6 +144,14 @@ TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
     writeDiskFile(file, "changed here");
     const FileTime later{systemPlatform().currentTime().ticks + 3600 * FileTicksPerSecond};
     testkit::setDiskFileTime(file, later);
+    // Another machine's run: the same records under its own stamp, written later.
+    std::string archive = readDiskFile(key());
+    const std::size_t stampAt = archive.find('\0') + 1;
+    double stamp = 0;
+    std::memcpy(&stamp, archive.data() + stampAt, sizeof stamp);
+    stamp += 1.0 / 24;
+    std::memcpy(archive.data() + stampAt, &stamp, sizeof stamp);
+    writeDiskFile(key(), archive);
     testkit::setDiskFileTime(key(), FileTime{later.ticks + FileTicksPerSecond});
 
     std::string question;
