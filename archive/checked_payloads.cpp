@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "compress/file_stream.h"
+#include "compress/memory_stream.h"
 #include "platform/cpu.h"
 #include "platform/files.h"
 #include "support/keyed_digest.h"
@@ -209,6 +210,11 @@ std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t en
     if (start >= head.size() && end <= size())
         return rest.subspan(start - head.size(), end - start);
     return {};
+}
+
+PayloadBytes memoryPayloadBytes(Stream& payload) {
+    setPosition(payload, 0);
+    return {memoryAhead(payload), {}};
 }
 
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,

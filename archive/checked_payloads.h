@@ -44,6 +44,9 @@ struct Recollection {
     bool whole = false;
 };
 
+// The bytes of a payload held whole in a memory stream.
+PayloadBytes memoryPayloadBytes(Stream& payload);
+
 // Nothing when nothing is remembered of the archive at `archivePath`.
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,
                                                  const std::string& archivePath,

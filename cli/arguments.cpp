@@ -15,7 +15,7 @@ struct CommandShape {
     std::string_view options;  // the options it takes, each between blanks
 };
 
-constexpr std::array<CommandShape, 4> Commands{{
+constexpr std::array<CommandShape, 5> Commands{{
     {"list", Command::List, 1, "list MEDIUM", ""},
     {"sync", Command::Sync, 1, "sync MEDIUM [--dry-run] [--answer yes|no|cancel]",
      " --dry-run --answer "},
@@ -23,6 +23,7 @@ constexpr std::array<CommandShape, 4> Commands{{
      "add MEDIUM PATH [--mask MASKS] [--subfolders] [--answer yes|no|cancel]",
      " --mask --subfolders --answer "},
     {"workdir", Command::WorkDir, 3, "workdir MEDIUM PROJECT DIR", ""},
+    {"accept", Command::Accept, 2, "accept MEDIUM PROJECT", ""},
 }};
 
 std::optional<ConflictAnswer> answerNamed(std::string_view name) {

@@ -10,12 +10,12 @@
 
 namespace ferry::cli {
 
-enum class Command { Help, Version, List, Sync, Add, WorkDir };
+enum class Command { Help, Version, List, Sync, Add, WorkDir, Accept };
 
 struct Arguments {
     Command command = Command::Help;
     std::string medium;
-    std::string project;  // add: the folder to add; workdir: a project key or listed path
+    std::string project;  // add: the folder to add; workdir, accept: a project key or listed path
     std::string workDir;  // workdir: the new work directory
     std::string mask;     // add: the mask list ("" means every file)
     bool includeSubfolders = false;

@@ -24,6 +24,7 @@ int runCommand(const Arguments& arguments) {
         case Command::Sync: return synchronizeMedium(arguments, prompt);
         case Command::Add: return addProject(arguments, prompt);
         case Command::WorkDir: return setWorkDir(arguments, prompt);
+        case Command::Accept: return acceptProject(arguments, prompt);
         default: return ExitUsage;
     }
 }

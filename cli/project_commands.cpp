@@ -43,14 +43,13 @@ int listProjects(const Arguments& arguments, UserPrompt& prompt) {
     return ExitDone;
 }
 
-int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
+namespace {
+
+// Gives the named project a record on this machine, with `workDir` ("" to keep it at its
+// own path, or to keep the one it has): the run then synchronizes it.
+int fileRecord(const Arguments& arguments, UserPrompt& prompt, const std::string& workDir) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
-    const std::string workDir = absolutePathOf(arguments.workDir);
-    if (!folderExists(systemPlatform(), workDir)) {
-        printError("no folder " + arguments.workDir);
-        return ExitUsage;
-    }
     const auto projects = projectsOnMedium(medium, prompt);
     if (!projects) return ExitClockRefused;
     const std::vector<const ListedProject*> named = projectsNamed(*projects, arguments.project);
@@ -75,9 +74,24 @@ int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
         entry = catalogue.count() - 1;
     }
     entry = catalogue.refile(entry, key);
-    catalogue.record(entry)->workDir = workDir;
+    if (!workDir.empty()) catalogue.record(entry)->workDir = workDir;
     saveProjects(catalogue, nullptr);
     return ExitDone;
+}
+
+}  // namespace
+
+int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
+    const std::string workDir = absolutePathOf(arguments.workDir);
+    if (!folderExists(systemPlatform(), workDir)) {
+        printError("no folder " + arguments.workDir);
+        return ExitUsage;
+    }
+    return fileRecord(arguments, prompt, workDir);
+}
+
+int acceptProject(const Arguments& arguments, UserPrompt& prompt) {
+    return fileRecord(arguments, prompt, {});
 }
 
 }  // namespace ferry::cli

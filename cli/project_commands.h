@@ -11,5 +11,7 @@ namespace ferry::cli {
 int listProjects(const Arguments& arguments, UserPrompt& prompt);
 // workdir MEDIUM PROJECT DIR: where the project lives on this machine.
 int setWorkDir(const Arguments& arguments, UserPrompt& prompt);
+// Gives a project new to this machine a record, so that runs synchronize it at its path.
+int acceptProject(const Arguments& arguments, UserPrompt& prompt);
 
 }  // namespace ferry::cli

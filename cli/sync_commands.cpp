@@ -17,10 +17,11 @@ namespace {
 
 // Runs the engine over `projects` and prints its report; the exit status.
 int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
-                 TerminalPrompt& prompt, bool preview) {
+                 TerminalPrompt& prompt, bool preview, NewProjects newProjects) {
     LoadedSettings settings = loadSettings();
     SyncOptions options;
     options.preview = preview;
+    options.newProjects = newProjects;
     options.previewAnswer = prompt.previewAnswer();
     const RunContext context{systemPlatform(), settingsFolder()};
     const RunResult result =
@@ -31,7 +32,7 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
         return ExitStopped;
     }
     printOutput(withUnixLineEnds(syncReportText(medium, result.counters)) + "\n");
-    return result.refusedProjects > 0 ? ExitStopped : ExitDone;
+    return result.refusedProjects + result.waitingProjects > 0 ? ExitStopped : ExitDone;
 }
 
 }  // namespace
@@ -41,7 +42,8 @@ int synchronizeMedium(const Arguments& arguments, TerminalPrompt& prompt) {
     if (medium.empty()) return ExitUsage;
     auto projects = projectsOnMedium(medium, prompt);
     if (!projects) return ExitClockRefused;
-    const int status = runAndReport(medium, *projects, prompt, arguments.dryRun);
+    // Nobody is asked here: a project new to this machine waits for "accept".
+    const int status = runAndReport(medium, *projects, prompt, arguments.dryRun, NewProjects::Skip);
     if (arguments.dryRun) printError("dry run: nothing was changed");
     return status;
 }
@@ -71,7 +73,8 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
     if (projects->size() == listedBefore) {
         printError("the project is on the medium already: " + added.front().key);
     }
-    const int status = runAndReport(medium, added, prompt, false);
+    // Naming the project accepts it where the medium carries it already.
+    const int status = runAndReport(medium, added, prompt, false, NewProjects::Accept);
     if (status == ExitDone && !fileExists(systemPlatform(), added.front().key)) {
         printError("no file of " + project.path + " is in the project: nothing was carried");
     }

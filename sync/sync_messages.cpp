@@ -64,6 +64,26 @@ std::string runInProgressMessage() {
     return "Another synchronization is in progress; try again when it has ended";
 }
 
+std::string newProjectQuestion(std::string_view projectPath) {
+    return "The medium carries the project " + std::string(projectPath) +
+           ", which is new to this machine. Create it in the folder " + std::string(projectPath) +
+           "? (No: it is skipped; set a work directory for it to keep it elsewhere)";
+}
+
+std::string newProjectWaitingMessage(std::string_view projectPath) {
+    return "The project " + std::string(projectPath) +
+           " on the medium is new to this machine and was not written anywhere: accept it, "
+           "or set a work directory for it, to synchronize it";
+}
+
+std::string foreignFilesMessage(std::string_view projectPath, std::string_view foreignFile) {
+    return "The project " + std::string(projectPath) +
+           " was not synchronized: its folder on this machine holds files the medium does not "
+           "carry (" +
+           std::string(foreignFile) +
+           "), which would be mixed into it; set an empty work directory for it, or move them";
+}
+
 std::string workDirNeededMessage(std::string_view projectPath) {
     return "The project " + std::string(projectPath) +
            " has no folder on this machine: set a work directory for it first";

@@ -34,8 +34,14 @@ std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_v
 // The medium folder went away (unplugged, unmounted) while a run was going on.
 std::string mediumGoneMessage(std::string_view mediumFolder);
 
+// A project on the medium that this machine has no record of.
+inline constexpr std::string_view NewProjectAnswers = "Yes/No";
+std::string newProjectQuestion(std::string_view projectPath);
+std::string newProjectWaitingMessage(std::string_view projectPath);
 // Refusals and stops of one project beyond the ones above.
 std::string workDirNeededMessage(std::string_view projectPath);
+// A first run with a project the medium carries, in a folder holding other files.
+std::string foreignFilesMessage(std::string_view projectPath, std::string_view foreignFile);
 std::string noMediumMessage(std::string_view projectPath);
 std::string unsafeArchiveMessage(std::string_view archivePath);
 std::string cannotReadFileMessage(std::string_view path, std::string_view errorText);

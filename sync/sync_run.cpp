@@ -44,6 +44,21 @@ class ProjectRun {
     // Synchronizes the project with its record. A real run keeps in the record what the
     // synchronization left there, and saves it when the project was synchronized; a
     // preview works on a copy and changes nothing in the catalogue.
+    // A project the medium carries that this machine has no record of, and that the user
+    // does not accept now: an archive could name any folder (~/.ssh/) as its path.
+    bool waitsForAcceptance(const ListedProject& project) {
+        if (options_.newProjects == NewProjects::Accept ||
+            catalogueEntryOf(context_.platform, catalogue_, mediumFolder_, project.key) >= 0 ||
+            !fileExists(context_.platform, project.key))
+            return false;
+        const std::string path = projectPathOf(project.path);
+        if (options_.newProjects == NewProjects::Ask && !options_.preview &&
+            prompt_.askChoice(newProjectQuestion(path), std::string(NewProjectAnswers)) == 1)
+            return false;
+        prompt_.showMessage(newProjectWaitingMessage(path));
+        return true;
+    }
+
     ProjectEnd run(std::int32_t number, ListedProject& project) {
         std::int32_t entry =
             catalogueEntryOf(context_.platform, catalogue_, mediumFolder_, project.key);
@@ -115,9 +130,17 @@ void putBackCutArchives(const RunContext& context, std::string_view mediumFolder
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key) {
     const std::int32_t entry = catalogue.indexOf(key);
-    if (entry >= 0 || mediumFolder.empty() || !fileExists(system, key)) return entry;
-    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(
-        PathSeparator + std::string(MediaFolderName) + fileNameOf(key));
+    if (entry >= 0 || mediumFolder.empty()) return entry;
+    const PathInfo archive = system.pathInfo(std::string(key));
+    if (!archive.exists) return entry;
+    // The same medium reached by another path (a link, a second mount): the same file.
+    const std::string tail = PathSeparator + std::string(MediaFolderName) + fileNameOf(key);
+    for (std::int32_t i = 0; i < catalogue.count(); ++i) {
+        if (!catalogue.key(i).ends_with(tail)) continue;
+        const PathInfo recorded = system.pathInfo(catalogue.key(i));
+        if (recorded.exists && recorded.identity == archive.identity) return i;
+    }
+    const std::int32_t moved = catalogue.indexOfOnlyKeyEndingIn(tail);
     return moved >= 0 && !fileExists(system, catalogue.key(moved)) ? moved : -1;
 }
 
@@ -154,6 +177,10 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
             prompt.showMessage(mediumGoneMessage(mediumFolder));
             result.end = RunEnd::Stopped;
             return result;
+        }
+        if (projectRun.waitsForAcceptance(projects[i])) {
+            ++result.waitingProjects;
+            continue;
         }
         const ProjectEnd end = projectRun.run(static_cast<std::int32_t>(i + 1), projects[i]);
         if (end == ProjectEnd::Stopped) {

@@ -19,7 +19,9 @@ namespace ferry {
 // has none. When no entry has the key, the medium may be mounted elsewhere today: the
 // only entry filed under the same archive name in a "Ferry/" folder is the project's, as
 // long as that entry's archive is gone from where it was (else it is another medium's
-// copy of the project). The front ends look records up the way the run does.
+// copy of the project). An entry whose archive is the very same file (the medium reached
+// through a link, or mounted twice) is the project's too. The front ends look records up
+// the way the run does.
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key);
 
@@ -40,6 +42,8 @@ struct RunResult {
     SyncCounters counters;
     // Projects refused for a damaged archive (the run went on past them).
     std::int32_t refusedProjects = 0;
+    // Projects new to this machine, not accepted: nothing of them was written.
+    std::int32_t waitingProjects = 0;
 };
 
 // Synchronizes every project in list order with its catalogue record, saving each

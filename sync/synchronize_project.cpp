@@ -15,7 +15,6 @@
 #include "archive/record_names.h"
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
-#include "compress/memory_stream.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
 #include "support/paths.h"
@@ -202,11 +201,22 @@ Outcome ProjectSync::openPayloads() {
 // link on its way refuses the project before anything changed. Reading still follows
 // links, as the listing does.
 Outcome ProjectSync::checkLinks() {
+    std::vector<bool> inArchive(static_cast<std::size_t>(files_.count()));
     for (const RecordHead& head : oldRecords_) {
         const std::string localPath = *names_.localPathOf(head.name);
+        if (const std::int32_t index = files_.find(localPath); index >= 0)
+            inArchive[static_cast<std::size_t>(index)] = true;
         if (!mayReachDisk(head, localPath)) continue;
         const std::string link = linkOnTheWay(system_, in_.localDir, localPath);
         if (!link.empty()) return refuse(linkInWayMessage(localPath, link));
+    }
+    // A first run with a project the medium carries, in a folder that holds files of
+    // something else: they are not mixed into it (the folder may be another project's).
+    if (hasOldArchive_ && lastSync_ == 0) {
+        for (std::int32_t i = 0; i < files_.count(); ++i) {
+            if (!inArchive[static_cast<std::size_t>(i)])
+                return refuse(foreignFilesMessage(in_.projectPath, files_.path(i)));
+        }
     }
     return done();
 }
@@ -231,8 +241,7 @@ bool ProjectSync::mayAskConflict() const {
 }
 
 PayloadBytes ProjectSync::oldPayloadBytes() const {
-    setPosition(*old_.payload, 0);
-    return {memoryAhead(*old_.payload), {}};
+    return memoryPayloadBytes(*old_.payload);
 }
 
 // The records as the check read them; a record's content is decoded only when it is

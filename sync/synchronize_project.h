@@ -47,6 +47,12 @@ struct ProjectResult {
     std::string archivePath;
 };
 
+enum class NewProjects {
+    Ask,    // the user is asked whether to create each at its path
+    Skip,   // each is skipped with a message (nobody to ask)
+    Accept  // the user named them (adding a project that the medium carries already)
+};
+
 struct SyncOptions {
     // Withhold every effect (disk, medium, settings) and report decisions instead.
     bool preview = false;
@@ -56,6 +62,9 @@ struct SyncOptions {
     // also in a run that then writes nothing, and copy none of the old payload's blocks.
     // The archive's bytes are the same either way.
     bool wholeRecompression = false;
+    // A project on the medium that this machine has no record of (never synchronized,
+    // added or given a work directory here) is written nowhere until accepted.
+    NewProjects newProjects = NewProjects::Ask;
 };
 
 // Runs the synchronization of one project, every system call going to the context's

@@ -441,9 +441,16 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     EXPECT_EQ(comma.status, 1);
     EXPECT_EQ(comma.err, projectPathCommaMessage(ann + "a,b/") + "\n");
 
-    // A damaged archive is refused, the run goes on and reports: 1.
+    // A project new to this machine waits, untouched, until accepted: 1 with its message.
     writeDiskFile(medium + "Ferry/damaged.move",
                   archiveHead(ann + "q/", -1) + "no compressed payload at all");
+    const CliRun waiting = runCli(annsMachine, {"sync", medium});
+    EXPECT_EQ(waiting.status, 1);
+    EXPECT_EQ(waiting.err, newProjectWaitingMessage(ann + "q/") + "\n");
+    EXPECT_FALSE(std::filesystem::exists(ann + "q"));
+    EXPECT_EQ(status({"accept", medium, ann + "q/"}), 0);
+
+    // A damaged archive is refused, the run goes on and reports: 1.
     const CliRun refused = runCli(annsMachine, {"sync", medium});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, report(medium, 0, 0, 0, 0, 0));

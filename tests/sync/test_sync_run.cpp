@@ -199,11 +199,19 @@ TEST_F(SyncRunTest, AProjectTravelsToAMachineThatNeverHadIt) {
     const testkit::TempConfigHome otherMachine;
     std::filesystem::remove_all(proj);
     const std::string archiveBytes = readDiskFile(key);
+    // An archive could name any folder: nothing is written until the user accepts it.
+    ScriptedPrompt waiting;  // Esc: not accepted
+    const RunResult skipped = synchronize(waiting);
+    EXPECT_EQ(skipped.waitingProjects, 1);
+    EXPECT_EQ(waiting.questions, std::vector<std::string>{newProjectQuestion(proj)});
+    EXPECT_EQ(waiting.messages, std::vector<std::string>{newProjectWaitingMessage(proj)});
+    EXPECT_FALSE(std::filesystem::exists(proj));
     ScriptedPrompt there;
+    there.answers = {1};
     const RunResult arrived = synchronize(there);
     EXPECT_EQ(arrived.end, RunEnd::Completed);
     EXPECT_TRUE(there.messages.empty());
-    EXPECT_TRUE(there.questions.empty());
+    EXPECT_EQ(there.questions, std::vector<std::string>{newProjectQuestion(proj)});
     expectCounts(arrived.counters, 0, 0, 3, 0, 0);
     EXPECT_EQ(readDiskFile(proj + "a.pas"), "program a;");
     EXPECT_EQ(readDiskFile(proj + "notes.txt"), "notes");
@@ -403,12 +411,30 @@ TEST_F(SyncRunTest, ARecordFollowsItsArchiveToANewNameAndANewMountPoint) {
     const std::string copyKey = copy + "Ferry/" + fileNameOf(newKey);
     LoadedSettings again = loadSettings();
     scan = scanMedium(systemPlatform(), copy, prompt);
+    prompt.answers = {1};  // new to this machine: created where it says
     const RunResult onCopy =
         runSynchronization(context(), copy, scan.projects, again.catalogue, prompt, {});
     EXPECT_EQ(onCopy.end, RunEnd::Completed);
+    EXPECT_EQ(prompt.questions, std::vector<std::string>{newProjectQuestion(carried)});
     expectCounts(onCopy.counters, 0, 0, 2, 0, 0);
     expectStored({movedKey, copyKey}, movedKey, work, fileDateTime(movedKey));
     expectStored({movedKey, copyKey}, copyKey, "", fileDateTime(copyKey));
+
+    // The first medium reached through a link while its own path is still there: the very
+    // same archive, so the work directory is used, and nothing is asked or mixed.
+    std::filesystem::remove_all(root / "elsewhere");
+    const std::string linked = root / "LINK/";
+    std::filesystem::create_directory_symlink(remounted, root / "LINK");
+    writeDiskFile(work + "c.txt", "c");
+    LoadedSettings third = loadSettings();
+    scan = scanMedium(systemPlatform(), linked, prompt);
+    prompt.clear();
+    const RunResult viaLink =
+        runSynchronization(context(), linked, scan.projects, third.catalogue, prompt, {});
+    EXPECT_EQ(viaLink.end, RunEnd::Completed);
+    EXPECT_TRUE(prompt.questions.empty());
+    expectCounts(viaLink.counters, 0, 0, 0, 1, 0);
+    EXPECT_FALSE(std::filesystem::exists(root / "elsewhere")) << "the work directory was used";
 }
 
 TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {

@@ -129,5 +129,20 @@ TEST_F(SafetyTest, TheMediumWrittenSinceIsKnownExactly) {
     EXPECT_EQ(readDiskFile(ann.folder / "a.txt"), "ann 4");
 }
 
+// A first run with a project the medium carries, in a folder that already holds other
+// files (another project's, or a home folder): nothing is mixed, nothing written.
+TEST_F(SafetyTest, AFirstRunDoesNotMixAForeignFolderIn) {
+    writeDiskFile(bob.folder / "mine.txt", "bob's own");
+    putArchive({{project.path + "a.txt", New.ticks, "from the medium"}});
+    const std::string archiveBefore = readDiskFile(archive());
+    const std::string diskBefore = diskTreeSnapshot(bob.folder.path());
+
+    EXPECT_EQ(syncBob().end, ProjectEnd::Refused);
+    EXPECT_EQ(bob.prompt.messages,
+              std::vector<std::string>{foreignFilesMessage(project.path, bob.folder / "mine.txt")});
+    EXPECT_EQ(diskTreeSnapshot(bob.folder.path()), diskBefore);
+    EXPECT_EQ(readDiskFile(archive()), archiveBefore);
+}
+
 }  // namespace
 }  // namespace ferry
