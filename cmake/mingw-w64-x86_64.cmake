@@ -16,4 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The compiler's own libraries go into the programs, so they run without its DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+# Debian installs wine64 outside PATH.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
