@@ -43,12 +43,17 @@ FILETIME toFiletime(FileTime time) {
 // file gives, where the system says only "access denied".
 constexpr DWORD FolderNotSupported = 336;
 
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& about) {
+    return {about.dwVolumeSerialNumber,
+            (std::uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow};
+}
+
 // Other processes may read, write, rename and remove what this one has open, as on POSIX.
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 class WindowsFolderReader final : public FolderReader {
   public:
-    WindowsFolderReader(HANDLE find, const WIN32_FIND_DATAW& first, FolderIdentity identity)
+    WindowsFolderReader(HANDLE find, const WIN32_FIND_DATAW& first, FileIdentity identity)
         : find_(find),
           pending_(first),
           hasPending_(find != INVALID_HANDLE_VALUE),
@@ -59,7 +64,7 @@ class WindowsFolderReader final : public FolderReader {
     WindowsFolderReader(const WindowsFolderReader&) = delete;
     WindowsFolderReader& operator=(const WindowsFolderReader&) = delete;
 
-    FolderIdentity identity() const override { return identity_; }
+    FileIdentity identity() const override { return identity_; }
 
     bool next(FolderEntry& entry) override {
         if (error_.failed() || !hasPending_) return false;
@@ -79,7 +84,7 @@ class WindowsFolderReader final : public FolderReader {
     HANDLE find_;
     WIN32_FIND_DATAW pending_;
     bool hasPending_;
-    FolderIdentity identity_;
+    FileIdentity identity_;
     SystemError error_;
 };
 
@@ -103,6 +108,29 @@ SystemResult<FileHandle> openDiskFile(const std::string& path, DWORD access, DWO
         return {InvalidFileHandle, SystemError{FolderNotSupported}};
     }
     return {InvalidFileHandle, SystemError{static_cast<int>(error)}};
+}
+
+// What the name is, through a handle that reads attributes only (which no other
+// program's sharing refuses); `flags` FILE_FLAG_OPEN_REPARSE_POINT tells of a link
+// itself instead of what it leads to.
+PathInfo infoOf(const std::string& path, DWORD flags) {
+    if (path.empty()) return missingPath(SystemError{ERROR_PATH_NOT_FOUND});
+    const HANDLE handle =
+        CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return missingPath(failed().error);
+    BY_HANDLE_FILE_INFORMATION about{};
+    const BOOL known = GetFileInformationByHandle(handle, &about);
+    const SystemError error = known ? SystemError{} : failed().error;
+    CloseHandle(handle);
+    if (!known) return missingPath(error);
+    PathInfo info;
+    info.exists = true;
+    info.isFolder = (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.isLink = (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info.lastWrite = toFileTime(about.ftLastWriteTime);
+    info.identity = identityOf(about);
+    return info;
 }
 
 class WindowsPlatform final : public Platform {
@@ -204,16 +232,10 @@ class WindowsPlatform final : public Platform {
         return failedWith(SystemError{ERROR_NOT_SUPPORTED});
     }
 
-    PathInfo pathInfo(const std::string& path) override {
-        if (path.empty()) return missingPath(SystemError{ERROR_PATH_NOT_FOUND});
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (!GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data)) {
-            return missingPath(failed().error);
-        }
-        return PathInfo{true,
-                        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                        toFileTime(data.ftLastWriteTime),
-                        {}};
+    PathInfo pathInfo(const std::string& path) override { return infoOf(path, 0); }
+
+    PathInfo linkInfo(const std::string& path) override {
+        return infoOf(path, FILE_FLAG_OPEN_REPARSE_POINT);
     }
 
     SystemResult<> makeFolder(const std::string& path) override {
@@ -261,21 +283,10 @@ class WindowsPlatform final : public Platform {
     }
 
     SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override {
+        const PathInfo info = pathInfo(path);
+        if (!info.exists) return {nullptr, info.error};
+        if (!info.isFolder) return {nullptr, SystemError{ERROR_DIRECTORY}};
         const std::wstring folder = widePath(path);
-        const HANDLE opened = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (opened == INVALID_HANDLE_VALUE) return failed<std::unique_ptr<FolderReader>>();
-        BY_HANDLE_FILE_INFORMATION about{};
-        const BOOL known = GetFileInformationByHandle(opened, &about);
-        const SystemResult<> aboutResult = doneOrFailed(known);
-        CloseHandle(opened);
-        if (!aboutResult) return {nullptr, aboutResult.error};
-        if ((about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            return {nullptr, SystemError{ERROR_DIRECTORY}};
-        }
-        const FolderIdentity identity{
-            about.dwVolumeSerialNumber,
-            (std::uint64_t{about.nFileIndexHigh} << 32) | about.nFileIndexLow};
         WIN32_FIND_DATAW first{};
         std::wstring pattern = folder;
         if (!pattern.ends_with(L'\\')) pattern += L'\\';
@@ -287,7 +298,7 @@ class WindowsPlatform final : public Platform {
         if (find == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
             return failed<std::unique_ptr<FolderReader>>();
         }
-        return {std::make_unique<WindowsFolderReader>(find, first, identity), {}};
+        return {std::make_unique<WindowsFolderReader>(find, first, info.identity), {}};
     }
 
     FileLock lockFile(const std::string& path, FileCreation creation) override {

@@ -18,6 +18,7 @@ set(FERRY_WINDOWS_SKIPPED_PROGRAMS
     test_project_file_set    # permission bits, links
     test_sync_failures       # permission bits
     test_sync_run            # fork, the SQLite store file
+    test_sync_safety         # symbolic links
     test_date_time           # sets the time zone through TZ
     test_system_error        # the codes and texts of POSIX errors (the Windows ones: test_windows)
 )
