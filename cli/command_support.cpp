@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/local_paths.h"
 #include "settings/registry.h"
 
 namespace ferry::cli {
@@ -19,7 +20,7 @@ void printOutput(std::string_view text) {
 }
 
 std::string absolutePathOf(std::string_view path) {
-    if (path.empty() || path.front() == '/') return std::string(path);
+    if (path.empty() || isAbsoluteLocalPath(path)) return std::string(path);
     std::error_code failure;
     const std::filesystem::path current = std::filesystem::current_path(failure);
     if (failure) return std::string(path);

@@ -3,8 +3,8 @@
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
 #include "platform/files.h"
+#include "platform/local_paths.h"
 #include "settings/settings_store.h"
-#include "support/paths.h"
 
 namespace ferry::cli {
 
@@ -18,7 +18,7 @@ std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>
     for (const ListedProject& project : projects) {
         if (project.key == named || project.key == key) return {&project};
     }
-    const std::string path = withTrailingSeparator(named);
+    const std::string path = asLocalFolder(named);
     for (const ListedProject& project : projects) {
         if (project.path == named || project.path == path) found.push_back(&project);
     }

@@ -3,11 +3,11 @@
 #include "cli/command_support.h"
 #include "cli/output_texts.h"
 #include "platform/files.h"
+#include "platform/local_paths.h"
 #include "platform/terminal.h"
 #include "settings/mask_history.h"
 #include "settings/registry.h"
 #include "settings/settings_store.h"
-#include "support/paths.h"
 #include "sync/new_project.h"
 #include "sync/sync_messages.h"
 
@@ -56,8 +56,8 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
         printError("no folder " + arguments.project);
         return ExitUsage;
     }
-    const ListedProject project{withTrailingSeparator(folder), arguments.mask,
-                                arguments.includeSubfolders, ""};
+    const ListedProject project{asLocalFolder(folder), arguments.mask, arguments.includeSubfolders,
+                                ""};
     saveMaskHistory(rememberMask(loadMaskHistory(), project.mask));
     if (const std::string problem =
             newProjectProblem(project.path, project.mask, project.includeSubfolders);

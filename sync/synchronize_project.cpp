@@ -16,6 +16,7 @@
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
 #include "platform/files.h"
+#include "platform/local_paths.h"
 #include "platform/system_error.h"
 #include "support/paths.h"
 #include "sync/local_files.h"
@@ -148,8 +149,7 @@ Outcome ProjectSync::prepare() {
     // Without a medium every archive path would name a "Ferry/" in the current folder.
     if (in_.mediumRoot.empty()) return refuse(noMediumMessage(in_.projectPath));
     // A project path from another system (C:\Work\Proj\) names no folder here.
-    if (in_.localDir.empty() || in_.localDir.front() != '/')
-        return refuse(workDirNeededMessage(in_.projectPath));
+    if (!isAbsoluteLocalPath(in_.localDir)) return refuse(workDirNeededMessage(in_.projectPath));
     removeStrayTemporaryArchive(system_, archivePath_);
     return done();
 }

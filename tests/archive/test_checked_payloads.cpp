@@ -67,8 +67,8 @@ class CheckedPayloadTest : public ::testing::Test {
             records[record.name.substr(project.path.size())] = record.content;
         std::map<std::string, std::string> files;
         for (const auto& entry : fs::directory_iterator(folder.path())) {
-            const std::string name = entry.path().filename();
-            if (name.ends_with(".txt")) files[name] = readDiskFile(entry.path());
+            const std::string name = entry.path().filename().string();
+            if (name.ends_with(".txt")) files[name] = readDiskFile(entry.path().string());
         }
         EXPECT_TRUE(records == files);
         EXPECT_EQ(records.size(), files.size());
@@ -168,9 +168,9 @@ TEST_F(CheckedPayloadTest, RunsThatRelyOnTheMemoryLeaveWholeArchives) {
     EXPECT_TRUE(readDiskFile(ann.folder / "e.txt") == linesOfText(5000, 'e'));
     stepOnAnn("what it remembers damaged, a file dropped", [&] {
         for (const auto& entry : fs::directory_iterator(memoryFolder(ann))) {
-            std::string bytes = readDiskFile(entry.path());
+            std::string bytes = readDiskFile(entry.path().string());
             bytes[bytes.size() / 2] ^= 1;
-            writeDiskFile(entry.path(), bytes);
+            writeDiskFile(entry.path().string(), bytes);
         }
         fs::remove(ann.folder / "c.txt");
     });

@@ -1,24 +1,11 @@
 #include "tests/testkit/disk_files.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace ferry::testkit {
-
-namespace {
-constexpr std::int64_t UnixEpochTicks = 116444736000000000;
-}
 
 void writeDiskFile(const std::string& path, const std::string& content) {
     const std::filesystem::path target(path);
@@ -37,69 +24,23 @@ std::string readDiskFile(const std::string& path) {
 }
 
 bool diskFileExists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-bool makeSocketFile(const std::string& path) {
-    sockaddr_un address{};
-    if (path.size() >= sizeof(address.sun_path)) return false;
-    address.sun_family = AF_UNIX;
-    std::copy(path.begin(), path.end(), address.sun_path);
-    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (sock < 0) return false;
-    const bool bound = bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(sock);
-    return bound;
-}
-
-void setDiskFileTime(const std::string& path, FileTime time) {
-    const auto sinceEpoch = static_cast<std::int64_t>(time.ticks) - UnixEpochTicks;
-    timespec times[2]{};
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(sinceEpoch / 10000000);
-    times[1].tv_nsec = static_cast<long>(sinceEpoch % 10000000 * 100);
-    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        throw std::runtime_error("cannot set time of " + path);
-    }
-}
-
-FileTime diskFileTime(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
-    return FileTime{static_cast<std::uint64_t>(st.st_mtim.tv_sec * 10000000LL +
-                                               st.st_mtim.tv_nsec / 100 + UnixEpochTicks)};
+    std::error_code failure;
+    return std::filesystem::symlink_status(path, failure).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 FileTime utcFileTime(int year, int month, int day, int hour, int minute, int second,
                      int milliseconds) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    const std::int64_t seconds = timegm(&tm);
-    return FileTime{
-        static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL + UnixEpochTicks)};
-}
-
-std::string diskTreeSnapshot(const std::string& root) {
-    std::vector<std::string> lines;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        struct stat st {};
-        if (lstat(entry.path().c_str(), &st) != 0) throw std::runtime_error("cannot stat entry");
-        std::string line = entry.path().string() + " mode " + std::to_string(st.st_mode) +
-                           " time " + std::to_string(st.st_mtim.tv_sec) + "." +
-                           std::to_string(st.st_mtim.tv_nsec);
-        if (S_ISREG(st.st_mode)) line += " content " + readDiskFile(entry.path().string());
-        lines.push_back(std::move(line));
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string snapshot;
-    for (const std::string& line : lines) snapshot += line + "\n";
-    return snapshot;
+    // Days since 1970 of a Gregorian date (the days-from-civil count).
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = era * 146097 + dayOfEra - 719468;
+    const std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+    return FileTime{static_cast<std::uint64_t>(seconds * 10000000LL + milliseconds * 10000LL +
+                                               UnixEpochFileTicks)};
 }
 
 }  // namespace ferry::testkit

@@ -17,12 +17,23 @@ namespace ferry::testkit {
 
 // System errors a test stages, named by what they mean: only the platform's own tests
 // spell system codes.
+#ifdef _WIN32
+// ERROR_ACCESS_DENIED, ERROR_DISK_FULL, ERROR_IO_DEVICE, ERROR_DEV_NOT_EXIST,
+// ERROR_FILE_NOT_FOUND, ERROR_WRITE_PROTECT (spelt out: windows.h would come with them).
+inline const SystemError AccessDenied{5};
+inline const SystemError NoRoom{112};
+inline const SystemError DeviceFailure{1117};
+inline const SystemError DeviceGone{55};
+inline const SystemError NoSuchFile{2};
+inline const SystemError ReadOnlyMedium{19};
+#else
 inline const SystemError AccessDenied{EACCES};
 inline const SystemError NoRoom{ENOSPC};
 inline const SystemError DeviceFailure{EIO};
 inline const SystemError DeviceGone{ENODEV};
 inline const SystemError NoSuchFile{ENOENT};
 inline const SystemError ReadOnlyMedium{EROFS};
+#endif
 
 enum class Call {
     OpenFile,

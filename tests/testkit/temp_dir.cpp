@@ -1,19 +1,23 @@
 #include "tests/testkit/temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
-#include <vector>
 
 namespace ferry::testkit {
 
 TempDir::TempDir() {
-    const auto base = std::filesystem::temp_directory_path() / "ferry-test-XXXXXX";
-    std::string pattern = base.string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = std::string(buffer.data()) + "/";
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder = base / ("ferry-test-" + std::to_string(random()));
+        // Creating it is what claims the name; a folder already there is someone else's.
+        if (std::filesystem::create_directory(folder)) {
+            path_ = folder.generic_string() + "/";
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir() {
