@@ -38,6 +38,13 @@ Outcome writeTemporary(Platform& system, const std::string& localPath, const std
         if (const SystemResult<> set = system.setLastWriteTime(getHandle(*file), time); !set)
             outcome = systemFailure(localPath, set.error);
     }
+    // On the device before it takes the file's name: after a power cut a file that is
+    // there, with its record's time, must hold its record's bytes (a later run would
+    // count it as equal to its record and keep it).
+    if (outcome.done()) {
+        if (const SystemResult<> flushed = system.flushFile(getHandle(*file)); !flushed)
+            outcome = systemFailure(localPath, flushed.error);
+    }
     const SystemResult<> closed = closeFileStream(file);
     if (!closed && outcome.done()) outcome = systemFailure(localPath, closed.error);
     if (!outcome.done()) (void)system.removeFile(temporary);
