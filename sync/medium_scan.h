@@ -31,8 +31,9 @@ struct MediumScan {
 std::string mediumFolderOf(Platform& system, std::string_view text);
 
 // Lists the "*.move" archives in mediumFolder + "Ferry/" whose headers name a project,
-// in the folder's order, checking the clock against each archive's write stamp. An
-// empty mediumFolder lists nothing.
+// in the folder's order, checking the clock against the medium's last write: the UTC
+// time a run left beside the archives (two minutes of slack), else each archive's local
+// write stamp (14 hours of slack, for the zones). An empty mediumFolder lists nothing.
 MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPrompt& prompt);
 
 }  // namespace ferry

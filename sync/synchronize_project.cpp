@@ -10,6 +10,7 @@
 #include "archive/checked_payloads.h"
 #include "archive/disk_file_writer.h"
 #include "archive/media_archive.h"
+#include "archive/medium_write_time.h"
 #include "archive/new_payload.h"
 #include "archive/old_payload_reader.h"
 #include "archive/record_names.h"
@@ -459,6 +460,7 @@ ProjectResult ProjectSync::endWithNewArchive() {
         newPayload_.rememberAs(context_, archivePath_);
         rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,
                                     newPayload_.bytes());
+        noteMediumWrite(system_, in_.mediumRoot);
         return {ProjectEnd::Synchronized, archivePath_};
     }
     // A payload that could not be completed was told to nobody yet.
