@@ -31,7 +31,8 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
         return ExitStopped;
     }
     printOutput(withUnixLineEnds(syncReportText(medium, result.counters)) + "\n");
-    return result.refusedProjects > 0 ? ExitStopped : ExitDone;
+    return result.refusedProjects > 0 || result.counters.uncarriedFiles > 0 ? ExitStopped
+                                                                            : ExitDone;
 }
 
 }  // namespace

@@ -133,7 +133,10 @@ std::string syncReportText(std::string_view mediumFolder, const SyncCounters& co
            intToDecimal(counters.replacedInProjects) + " - Replaced in projects\r\n" +
            intToDecimal(counters.addedToProjects) + " - Added to projects\r\n" +
            intToDecimal(counters.addedNewFiles) + " - Added new files to prjects\r\n" +
-           intToDecimal(counters.removedFromMedia) + " - Removed from Media";
+           intToDecimal(counters.removedFromMedia) + " - Removed from Media" +
+           (counters.uncarriedFiles == 0
+                ? std::string()
+                : "\r\n" + intToDecimal(counters.uncarriedFiles) + " - Files not carried");
 }
 
 ConflictAnswer conflictAnswerOf(std::int32_t choice) {

@@ -50,7 +50,8 @@ std::string uncarriableNameMessage(std::string_view path);
 std::string fileTooLargeMessage(std::string_view path);
 std::string projectTooLargeMessage(std::string_view projectPath);
 
-// The five-line report of a run that reached its end.
+// The five-line report of a run that reached its end; a sixth line counts the files not
+// carried, when there were any.
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters);
 
 // The answer named by askChoice's result (1 to 5); None for anything else.
