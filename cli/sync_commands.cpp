@@ -70,7 +70,7 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
     // A project whose archive is on the medium already is that project, as listed.
     std::vector<ListedProject> added{(*projects)[addListedProject(*projects, medium, project)]};
     if (projects->size() == listedBefore) {
-        printError("the project is on the medium already: " + added.front().key);
+        printError(projectOnMediumMessage(added.front().key));
     }
     const int status = runAndReport(medium, added, prompt, false);
     if (status == ExitDone && !fileExists(systemPlatform(), added.front().key)) {

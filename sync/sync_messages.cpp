@@ -60,6 +60,10 @@ std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_v
            std::string(errorText) + "); the copy is kept for the next run";
 }
 
+std::string projectOnMediumMessage(std::string_view key) {
+    return "the project is on the medium already: " + std::string(key);
+}
+
 std::string runInProgressMessage() {
     return "Another synchronization is in progress; try again when it has ended";
 }
