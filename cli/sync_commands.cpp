@@ -40,11 +40,11 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
 int synchronizeMedium(const Arguments& arguments, TerminalPrompt& prompt) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
-    auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
-    const int status = runAndReport(medium, *projects, prompt, arguments.dryRun);
+    auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
+    const int status = runAndReport(medium, scan->projects, prompt, arguments.dryRun);
     if (arguments.dryRun) printError("dry run: nothing was changed");
-    return status;
+    return statusAfter(*scan, status);
 }
 
 int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
@@ -64,8 +64,9 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
         prompt.showMessage(problem);
         return ExitStopped;
     }
-    auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
+    auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
+    std::vector<ListedProject>* projects = &scan->projects;
     const std::size_t listedBefore = projects->size();
     // A project whose archive is on the medium already is that project, as listed.
     std::vector<ListedProject> added{(*projects)[addListedProject(*projects, medium, project)]};

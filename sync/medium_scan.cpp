@@ -36,6 +36,14 @@ std::optional<DateTime> writeAheadOfClock(Platform& system, const std::optional<
     return local;
 }
 
+// Why the file can not be opened for reading; none when it can.
+SystemError openingError(Platform& system, const std::string& path) {
+    const SystemResult<FileHandle> opened =
+        system.openFile(path, FileAccess::Read, FileCreation::OpenExisting);
+    if (opened.value != InvalidFileHandle) (void)system.closeFile(opened.value);
+    return opened.error;
+}
+
 }  // namespace
 
 std::string mediumFolderOf(Platform& system, std::string_view text) {
@@ -50,13 +58,26 @@ MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPromp
     const FolderListing listing = listFolderWithMask(
         system, withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
         std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);
+    if (listing.failure().error.failed()) {
+        prompt.showMessage(cannotReadFileMessage(listing.failure().path,
+                                                 systemErrorText(listing.failure().error)));
+        ++scan.unreadable;
+    }
     const std::optional<FileTime> written = mediumWriteTime(system, mediumFolder);
     for (std::int32_t i = 0; i < listing.count(); ++i) {
         if (listing.isFolder(i)) continue;
         const std::string key = listing.path() + listing.name(i);
         DateTime stamp = 0;
         const std::optional<ArchiveHeader> header = readProjectHead(system, key, stamp);
-        if (!header) continue;
+        if (!header) {
+            // A file that is no archive of ours is passed over; one that can not be read
+            // may well be one.
+            if (const SystemError error = openingError(system, key); error.failed()) {
+                prompt.showMessage(cannotReadFileMessage(key, systemErrorText(error)));
+                ++scan.unreadable;
+            }
+            continue;
+        }
         // The medium must have been written before now by this machine's clock; a
         // machine whose clock lags would take its own older files for newer ones.
         if (const std::optional<DateTime> ahead = writeAheadOfClock(system, written, stamp)) {

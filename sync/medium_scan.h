@@ -24,6 +24,9 @@ struct MediumScan {
     // The clock check failed: its message was shown and the program must quit without
     // saving the medium settings.
     bool clockRefused = false;
+    // The "Ferry/" folder or archives that could not be read, each named in a message:
+    // projects the medium may carry but this run can not see.
+    std::int32_t unreadable = 0;
 };
 
 // The medium folder for a text typed or chosen: the text ending in "/" when it names an

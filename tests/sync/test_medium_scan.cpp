@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/date_time.h"
+#include "sync/sync_messages.h"
 #include "sync/sync_run.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"
@@ -104,6 +105,34 @@ TEST(MediumScan, NoMediumOrNoFerryFolderListsNothing) {
     std::filesystem::current_path(previous);
     EXPECT_TRUE(scan.projects.empty());
     EXPECT_TRUE(prompt.messages.empty());
+}
+
+// A "Ferry/" folder or an archive this machine may not read is named and counted, so the
+// projects it may hold are not missed in silence.
+TEST(MediumScan, UnreadableFolderOrArchiveIsNamed) {
+    const TempDir medium;
+    const std::string ferry = medium / "Ferry/";
+    for (const char* name : {"a", "b"}) {
+        writeDiskFile(
+            ferry + name + ".move",
+            archiveBytes(std::string(" /home/ann/") + name + "/,*", now(systemPlatform()) - 1));
+    }
+    const struct {
+        testkit::Call call;
+        std::string failing;
+        std::size_t listed;
+    } cases[] = {{testkit::Call::OpenFolder, ferry, 0},
+                 {testkit::Call::OpenFile, ferry + "b.move", 1}};
+    for (const auto& c : cases) {
+        testkit::FaultPlatform faults;
+        faults.failCall(c.call, c.failing);
+        testkit::ScriptedPrompt prompt;
+        const MediumScan scan = scanMedium(faults, medium.path(), prompt);
+        EXPECT_EQ(scan.unreadable, 1);
+        EXPECT_EQ(scan.projects.size(), c.listed);
+        EXPECT_EQ(prompt.messages, std::vector<std::string>{cannotReadFileMessage(
+                                       c.failing, systemErrorText(testkit::AccessDenied))});
+    }
 }
 
 // The clock check compares the UTC time a run left beside the archives with this
