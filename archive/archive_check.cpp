@@ -12,12 +12,15 @@
 namespace ferry {
 namespace {
 
-// A name must lead into the project, and no two names may differ only in letter case.
+// A name must lead into the project, and no two names to the same file. Names that
+// differ only in letter case are two files where the work directory tells case; where it
+// does not, the synchronization keeps all but the first on the medium, each by itself.
 class NameCheck {
   public:
     explicit NameCheck(const RecordNames& names) : names_(names) {}
     bool accepts(const RecordHead& head) {
-        return names_.localPathOf(head.name) && seen_.insert(foldedName(head.name)).second;
+        const std::optional<std::string> localPath = names_.localPathOf(head.name);
+        return localPath && seen_.insert(*localPath).second;
     }
 
   private:

@@ -51,6 +51,20 @@ Outcome writeTemporary(Platform& system, const std::string& localPath, const std
     return outcome;
 }
 
+// The medium keeps no permission bits: a new file that starts as a script ("#!") or an
+// ELF program is one to run, so whoever may read it may run it.
+void allowRunningPrograms(Platform& system, const std::string& path) {
+    StreamPtr file = openReadFileStream(system, path);
+    char start[4] = {};
+    const std::uint32_t length = read(*file, start, sizeof start);
+    const std::string_view bytes(start, length);
+    release(file);
+    if (bytes.starts_with("#!") || bytes ==
+                                       "\x7f"
+                                       "ELF")
+        (void)system.allowRunning(path);
+}
+
 }  // namespace
 
 Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
@@ -82,6 +96,7 @@ Outcome createFileFromMedium(Platform& system, const std::string& localPath, Str
     const Outcome written =
         writeTemporary(system, localPath, temporary, content, size, time, progress);
     if (!written.done()) return written;
+    allowRunningPrograms(system, temporary);
     if (const SystemResult<> placed = system.renameNoReplace(temporary, localPath); !placed) {
         (void)system.removeFile(temporary);
         return systemFailure(localPath, placed.error);

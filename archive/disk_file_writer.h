@@ -21,7 +21,8 @@ Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, St
                               std::uint32_t size, FileTime time, ProjectProgress& progress);
 
 // Creates the file at `localPath`, and its folders, with `size` bytes of `content` and
-// the last-write time `time`. Anything already at that path (a folder, a pipe, a dead
+// the last-write time `time`; a script ("#!") or ELF program may be run by whoever may
+// read it. Anything already at that path (a folder, a pipe, a dead
 // link) is left alone and fails the writing as an existing name.
 Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
                              std::uint32_t size, FileTime time, ProjectProgress& progress);

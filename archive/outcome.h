@@ -16,12 +16,11 @@ namespace ferry {
 enum class Ending { Done, Stopped, Failed };
 
 enum class Fault {
-    None,         // no reason left to give: the user has been told already
-    System,       // the system refused or failed: `error` says why
-    Damaged,      // an archive that is damaged, cut short, or names files outside its project
-    TooLarge,     // past what the archive's 32-bit sizes carry, or more than memory holds
-    Uncarriable,  // a file whose name an archive cannot carry beside the project's others
-    LinkInWay,    // a link (or a folder) stands where a file is to be written: `path`
+    None,       // no reason left to give: the user has been told already
+    System,     // the system refused or failed: `error` says why
+    Damaged,    // an archive that is damaged, cut short, or names files outside its project
+    TooLarge,   // past what the archive's 32-bit sizes carry, or more than memory holds
+    LinkInWay,  // a link (or a folder) stands where a file is to be written: `path`
 };
 
 struct Outcome {

@@ -57,9 +57,11 @@ LoadedArchive wholeArchive(Platform& system, const std::string& path) {
     LoadedArchive archive = loadArchive(system, path, unseen);
     if (!archive.outcome.done() || !archive.found) return archive;
     const std::optional<ArchiveHeader> header = parseHeaderText(archive.headerText);
-    const bool whole = header && checkArchivePayload(*archive.payload,
-                                                     RecordNames(header->projectPath, "/"), unseen)
-                                     .outcome.done();
+    const bool whole =
+        header &&
+        checkArchivePayload(*archive.payload,
+                            RecordNames(header->projectPath, "/", LetterCase::Exact), unseen)
+            .outcome.done();
     if (!whole) archive.outcome = failure(Fault::Damaged, path);
     return archive;
 }

@@ -33,13 +33,16 @@ std::string mediumFolderFor(std::string_view medium) {
     return folder;
 }
 
-std::optional<std::vector<ListedProject>> projectsOnMedium(std::string_view mediumFolder,
-                                                           UserPrompt& prompt) {
+std::optional<MediumScan> projectsOnMedium(std::string_view mediumFolder, UserPrompt& prompt) {
     // An archive whose writing was cut off is put back before the medium is read.
     putBackCutArchives({systemPlatform(), settingsFolder()}, mediumFolder, prompt);
     MediumScan scan = scanMedium(systemPlatform(), mediumFolder, prompt);
     if (scan.clockRefused) return std::nullopt;
-    return std::move(scan.projects);
+    return scan;
+}
+
+int statusAfter(const MediumScan& scan, int status) {
+    return status == ExitDone && scan.unreadable > 0 ? ExitStopped : status;
 }
 
 }  // namespace ferry::cli

@@ -31,8 +31,10 @@ std::string absolutePathOf(std::string_view path);
 // no folder (the error printed).
 std::string mediumFolderFor(std::string_view medium);
 
-// The projects on the medium; none when the clock check refused (its message shown).
-std::optional<std::vector<ListedProject>> projectsOnMedium(std::string_view mediumFolder,
-                                                           UserPrompt& prompt);
+// The medium's scan; none when the clock check refused (its message shown).
+std::optional<MediumScan> projectsOnMedium(std::string_view mediumFolder, UserPrompt& prompt);
+// A command that did everything else ends with ExitStopped when the scan could not read
+// all of the medium: a project may have been missed.
+int statusAfter(const MediumScan& scan, int status);
 
 }  // namespace ferry::cli

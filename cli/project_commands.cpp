@@ -30,17 +30,17 @@ std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>
 int listProjects(const Arguments& arguments, UserPrompt& prompt) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
-    const auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
+    const auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
     const LoadedSettings settings = loadSettings();
     std::string lines;
-    for (const ListedProject& project : *projects) {
+    for (const ListedProject& project : scan->projects) {
         const std::int32_t entry =
             catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
         lines += listLine(project, settings.catalogue.record(entry)) + "\n";
     }
     printOutput(lines);
-    return ExitDone;
+    return statusAfter(*scan, ExitDone);
 }
 
 namespace {
@@ -50,9 +50,10 @@ namespace {
 int fileRecord(const Arguments& arguments, UserPrompt& prompt, const std::string& workDir) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
-    const auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
-    const std::vector<const ListedProject*> named = projectsNamed(*projects, arguments.project);
+    const auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
+    const std::vector<const ListedProject*> named =
+        projectsNamed(scan->projects, arguments.project);
     if (named.empty()) {
         printError("no project " + arguments.project + " on the medium");
         return ExitUsage;

@@ -32,7 +32,9 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
         return ExitStopped;
     }
     printOutput(withUnixLineEnds(syncReportText(medium, result.counters)) + "\n");
-    return result.refusedProjects + result.waitingProjects > 0 ? ExitStopped : ExitDone;
+    const bool allCarried = result.refusedProjects + result.waitingProjects == 0 &&
+                            result.counters.uncarriedFiles == 0;
+    return allCarried ? ExitDone : ExitStopped;
 }
 
 }  // namespace
@@ -40,12 +42,13 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
 int synchronizeMedium(const Arguments& arguments, TerminalPrompt& prompt) {
     const std::string medium = mediumFolderFor(arguments.medium);
     if (medium.empty()) return ExitUsage;
-    auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
+    auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
     // Nobody is asked here: a project new to this machine waits for "accept".
-    const int status = runAndReport(medium, *projects, prompt, arguments.dryRun, NewProjects::Skip);
+    const int status =
+        runAndReport(medium, scan->projects, prompt, arguments.dryRun, NewProjects::Skip);
     if (arguments.dryRun) printError("dry run: nothing was changed");
-    return status;
+    return statusAfter(*scan, status);
 }
 
 int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
@@ -65,13 +68,14 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
         prompt.showMessage(problem);
         return ExitStopped;
     }
-    auto projects = projectsOnMedium(medium, prompt);
-    if (!projects) return ExitClockRefused;
+    auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
+    std::vector<ListedProject>* projects = &scan->projects;
     const std::size_t listedBefore = projects->size();
     // A project whose archive is on the medium already is that project, as listed.
     std::vector<ListedProject> added{(*projects)[addListedProject(*projects, medium, project)]};
     if (projects->size() == listedBefore) {
-        printError("the project is on the medium already: " + added.front().key);
+        printError(projectOnMediumMessage(added.front().key));
     }
     // Naming the project accepts it where the medium carries it already.
     const int status = runAndReport(medium, added, prompt, false, NewProjects::Accept);

@@ -132,6 +132,12 @@ class Platform {
     virtual SystemResult<> flushFolder(const std::string& path) = 0;
     // Gives `to` the permission bits of `from` (links followed).
     virtual SystemResult<> copyPermissions(const std::string& from, const std::string& to) = 0;
+    // Lets whoever may read the file run it too: the read bits, which the user's umask
+    // chose at its creation, pass to the execute bits.
+    virtual SystemResult<> allowRunning(const std::string& path) = 0;
+    // Whether names in the folder match regardless of letter case (FAT, exFAT, NTFS, or a
+    // folder marked case-insensitive on ext4 or f2fs).
+    virtual SystemResult<bool> foldsLetterCase(const std::string& folder) = 0;
     // Lets only this user reach the folder `path`: nobody else may list it or open what
     // lies in it.
     virtual SystemResult<> keepFolderPrivate(const std::string& path) = 0;

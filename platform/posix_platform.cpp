@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -269,6 +272,33 @@ class PosixPlatform final : public Platform {
         struct stat st {};
         if (::stat(from.c_str(), &st) != 0) return failed();
         return doneOrFailed(::chmod(to.c_str(), st.st_mode & 07777) == 0);
+    }
+
+    SystemResult<> allowRunning(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return failed();
+        const mode_t mode = st.st_mode & 07777;
+        return doneOrFailed(::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0);
+    }
+
+    SystemResult<bool> foldsLetterCase(const std::string& folder) override {
+        struct statfs fs {};
+        if (::statfs(folder.c_str(), &fs) != 0) return failed(false);
+        constexpr decltype(fs.f_type) FoldingSystems[] = {
+            0x4d44,      // FAT (msdos, vfat)
+            0x2011BAB0,  // exFAT
+            0x7366746e,  // ntfs3
+        };
+        for (const auto type : FoldingSystems)
+            if (fs.f_type == type) return {true, {}};
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return failed(false);
+        int flags = 0;
+        // A file system without such flags folds nothing.
+        const bool marked =
+            ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+        ::close(fd);
+        return {marked, {}};
     }
 
     SystemResult<> keepFolderPrivate(const std::string& path) override {

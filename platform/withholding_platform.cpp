@@ -423,6 +423,17 @@ SystemResult<> WithholdingPlatform::copyPermissions(const std::string& from,
     return succeeded();
 }
 
+SystemResult<> WithholdingPlatform::allowRunning(const std::string& path) {
+    const Found found = look(WithheldTree::keyOf(path));
+    if (found.kind == WithheldKind::Gone) return fail(found.error);
+    return succeeded();
+}
+
+// The disk's answer; a folder made only in memory is not there to ask about.
+SystemResult<bool> WithholdingPlatform::foldsLetterCase(const std::string& folder) {
+    return base_.foldsLetterCase(folder);
+}
+
 SystemResult<> WithholdingPlatform::keepFolderPrivate(const std::string& path) {
     return failedWith(folderProblem(WithheldTree::keyOf(path)));
 }

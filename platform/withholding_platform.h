@@ -53,6 +53,8 @@ class WithholdingPlatform final : public Platform {
     SystemResult<> renameReplace(const std::string& from, const std::string& to) override;
     SystemResult<> flushFolder(const std::string& path) override;
     SystemResult<> copyPermissions(const std::string& from, const std::string& to) override;
+    SystemResult<> allowRunning(const std::string& path) override;
+    SystemResult<bool> foldsLetterCase(const std::string& folder) override;
     SystemResult<> keepFolderPrivate(const std::string& path) override;
     SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;

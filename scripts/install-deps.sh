@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     libucl-dev libsqlite3-dev
     rsync  # bench_sync compares with it
+    tzdata git  # the command line's tests run machines in other zones and carry a git copy
     qt6-base-dev
     xvfb xauth
     "$@"

@@ -22,23 +22,23 @@ Outcome LocalFiles::list(Platform& system) {
         const std::string& path = gathered.item(i);
         // An archive must not swallow itself.
         if (inArchiveFolder(path)) continue;
-        if (!names_.recordNameOf(path)) return ferry::failure(Fault::Uncarriable, path);
-        const std::int32_t index = files_.addWithData(path, 0);
-        if (!byFoldedPath_.emplace(foldedName(path), index).second)
-            return ferry::failure(Fault::Uncarriable, path);
+        if (!names_.recordNameOf(path)) {
+            uncarried_.push_back({path, {}});
+            continue;
+        }
+        const auto [twin, added] = byMatchKey_.emplace(names_.matchKey(path), files_.count());
+        if (!added) {
+            uncarried_.push_back({path, files_.item(twin->second)});
+            continue;
+        }
+        files_.addWithData(path, 0);
     }
     return done();
 }
 
-std::string LocalFiles::caseTwinOf(std::string_view path) const {
-    const auto found = byFoldedPath_.find(foldedName(path));
-    if (found == byFoldedPath_.end() || files_.item(found->second) == path) return {};
-    return files_.item(found->second);
-}
-
 std::int32_t LocalFiles::find(std::string_view localPath) const {
-    const auto found = byFoldedPath_.find(foldedName(localPath));
-    if (found == byFoldedPath_.end() || marked(found->second)) return -1;
+    const auto found = byMatchKey_.find(names_.matchKey(localPath));
+    if (found == byMatchKey_.end() || marked(found->second)) return -1;
     return found->second;
 }
 

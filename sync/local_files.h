@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "archive/outcome.h"
 #include "archive/record_names.h"
@@ -19,20 +20,28 @@ class LocalFiles {
   public:
     LocalFiles(const ProjectInputs& inputs, const RecordNames& names);
 
+    // A file the records cannot carry: a name the reader would refuse, or one that differs
+    // from a listed file's (`twin`) only in letter case where the work directory folds
+    // case.
+    struct Uncarried {
+        std::string path;
+        std::string twin;  // "" for a refused name
+    };
+
     // Lists the files under the local directory. Fails for a folder that could not be read
-    // whole (a system failure) and for a file the records cannot carry: a name they cannot
-    // hold, or one that differs from another only in letter case (caseTwinOf tells).
+    // whole (a system failure). Files the records cannot carry are left out, each named in
+    // `uncarried`.
     Outcome list(Platform& system);
-    // The listed file whose name differs from `path`'s only in letter case; "" for none.
-    std::string caseTwinOf(std::string_view path) const;
+    const std::vector<Uncarried>& uncarried() const { return uncarried_; }
 
     std::int32_t count() const { return files_.count(); }
     const std::string& path(std::int32_t index) const { return files_.item(index); }
     bool marked(std::int32_t index) const { return files_.data(index) != 0; }
     void mark(std::int32_t index) { files_.setData(index, 1); }
 
-    // The listed file whose path equals `localPath` with a-z folded, unless a record was
-    // matched to it already; -1 when there is none.
+    // The listed file whose path matches `localPath` (exactly, or with a-z folded where the
+    // work directory folds case), unless a record was matched to it already; -1 when there
+    // is none.
     std::int32_t find(std::string_view localPath) const;
 
     // Whether the listing would take a file at `localPath` (the mask list with its
@@ -46,7 +55,8 @@ class LocalFiles {
     const RecordNames& names_;
     std::string archiveFolder_;
     StringList files_ = newStringListWithData();
-    std::unordered_map<std::string, std::int32_t> byFoldedPath_;
+    std::unordered_map<std::string, std::int32_t> byMatchKey_;
+    std::vector<Uncarried> uncarried_;
 };
 
 }  // namespace ferry

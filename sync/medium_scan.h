@@ -24,6 +24,9 @@ struct MediumScan {
     // The clock check failed: its message was shown and the program must quit without
     // saving the medium settings.
     bool clockRefused = false;
+    // The "Ferry/" folder or archives that could not be read, each named in a message:
+    // projects the medium may carry but this run can not see.
+    std::int32_t unreadable = 0;
 };
 
 // The medium folder for a text typed or chosen: the text ending in "/" when it names an
@@ -31,8 +34,9 @@ struct MediumScan {
 std::string mediumFolderOf(Platform& system, std::string_view text);
 
 // Lists the "*.move" archives in mediumFolder + "Ferry/" whose headers name a project,
-// in the folder's order, checking the clock against each archive's write stamp. An
-// empty mediumFolder lists nothing.
+// in the folder's order, checking the clock against the medium's last write: the UTC
+// time a run left beside the archives (two minutes of slack), else each archive's local
+// write stamp (14 hours of slack, for the zones). An empty mediumFolder lists nothing.
 MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPrompt& prompt);
 
 }  // namespace ferry

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/media_archive.h"
+#include "platform/files.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {
@@ -27,6 +28,25 @@ std::string newProjectProblem(std::string_view projectPath, std::string_view mas
         fileName.size() > LongestMediumFileName)
         return projectPathUnfitMessage(projectPath);
     return {};
+}
+
+std::string archiveTakenByAnother(Platform& system, const std::vector<ListedProject>& projects,
+                                  std::string_view mediumFolder, const ListedProject& project,
+                                  std::string_view mask, bool includeSubfolders) {
+    const auto archiveOf = [&](std::string_view path, std::string_view listMask, bool subfolders) {
+        return mediaArchivePath(mediumFolder, mediaFileName(path, listMask, subfolders));
+    };
+    const std::string key = archiveOf(project.path, mask, includeSubfolders);
+    // Its own archive, under any of its names, is its own.
+    if (key == project.key ||
+        key == archiveOf(project.path, project.mask, project.includeSubfolders))
+        return {};
+    for (const ListedProject& other : projects) {
+        if (&other == &project) continue;
+        if (other.key == key || archiveOf(other.path, other.mask, other.includeSubfolders) == key)
+            return key;
+    }
+    return fileExists(system, key) ? key : std::string();
 }
 
 std::size_t addListedProject(std::vector<ListedProject>& projects, std::string_view mediumFolder,

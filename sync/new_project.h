@@ -25,4 +25,12 @@ std::string newProjectProblem(std::string_view projectPath, std::string_view mas
 std::size_t addListedProject(std::vector<ListedProject>& projects, std::string_view mediumFolder,
                              const ListedProject& project);
 
+// The archive path that `project` would take with `mask` and `includeSubfolders` when
+// another project has it already (listed under it, bound for it, or its archive on the
+// medium), else "": a change of mask list must not make one project overwrite another's
+// archive.
+std::string archiveTakenByAnother(Platform& system, const std::vector<ListedProject>& projects,
+                                  std::string_view mediumFolder, const ListedProject& project,
+                                  std::string_view mask, bool includeSubfolders);
+
 }  // namespace ferry

@@ -60,6 +60,10 @@ std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_v
            std::string(errorText) + "); the copy is kept for the next run";
 }
 
+std::string projectOnMediumMessage(std::string_view key) {
+    return "the project is on the medium already: " + std::string(key);
+}
+
 std::string runInProgressMessage() {
     return "Another synchronization is in progress; try again when it has ended";
 }
@@ -153,7 +157,10 @@ std::string syncReportText(std::string_view mediumFolder, const SyncCounters& co
            intToDecimal(counters.replacedInProjects) + " - Replaced in projects\r\n" +
            intToDecimal(counters.addedToProjects) + " - Added to projects\r\n" +
            intToDecimal(counters.addedNewFiles) + " - Added new files to prjects\r\n" +
-           intToDecimal(counters.removedFromMedia) + " - Removed from Media";
+           intToDecimal(counters.removedFromMedia) + " - Removed from Media" +
+           (counters.uncarriedFiles == 0
+                ? std::string()
+                : "\r\n" + intToDecimal(counters.uncarriedFiles) + " - Files not carried");
 }
 
 ConflictAnswer conflictAnswerOf(std::int32_t choice) {

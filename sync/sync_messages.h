@@ -26,6 +26,8 @@ std::string clockWarning(DateTime stamp, DateTime current, std::string_view proj
 std::string projectPathCommaMessage(std::string_view projectPath);
 std::string projectPathUnfitMessage(std::string_view projectPath);
 // Another synchronization holds the lock of this user or of this medium.
+// A project added, or given a new mask list, whose archive another project has.
+std::string projectOnMediumMessage(std::string_view key);
 std::string runInProgressMessage();
 // A run was cut off while it wrote an archive over the only other copy: this machine's
 // copy was put back, or could not be.
@@ -56,7 +58,8 @@ std::string uncarriableNameMessage(std::string_view path);
 std::string fileTooLargeMessage(std::string_view path);
 std::string projectTooLargeMessage(std::string_view projectPath);
 
-// The five-line report of a run that reached its end.
+// The five-line report of a run that reached its end; a sixth line counts the files not
+// carried, when there were any.
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters);
 
 // The answer named by askChoice's result (1 to 5); None for anything else.

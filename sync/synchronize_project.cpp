@@ -1,6 +1,7 @@
 #include "sync/synchronize_project.h"
 
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "archive/checked_payloads.h"
 #include "archive/disk_file_writer.h"
 #include "archive/media_archive.h"
+#include "archive/medium_write_time.h"
 #include "archive/new_payload.h"
 #include "archive/old_payload_reader.h"
 #include "archive/record_names.h"
@@ -42,6 +44,11 @@ ProjectInputs withLocalDirEnding(ProjectInputs inputs) {
     return inputs;
 }
 
+// A work directory this machine cannot ask is taken to tell case, as Linux folders do.
+LetterCase letterCaseOf(Platform& system, const std::string& localDir) {
+    return system.foldsLetterCase(localDir).value ? LetterCase::Folded : LetterCase::Exact;
+}
+
 class ProjectSync {
   public:
     ProjectSync(const RunContext& context, const ProjectInputs& inputs, DateTime& lastSync,
@@ -53,7 +60,7 @@ class ProjectSync {
           counters_(counters),
           prompt_(prompt),
           options_(options),
-          names_(in_.projectPath, in_.localDir),
+          names_(in_.projectPath, in_.localDir, letterCaseOf(system_, in_.localDir)),
           files_(in_, names_),
           progress_(prompt, inputs.projectPath),
           archivePath_(mediaArchivePath(
@@ -121,6 +128,7 @@ class ProjectSync {
     std::uint64_t payloadBytes_ = 0;
     std::int32_t changes_ = 0;
     ConflictAnswer rememberedAnswer_ = ConflictAnswer::None;
+    std::unordered_map<std::string, std::string> recordByMatchKey_;
     bool refused_ = false;  // the project ends before anything changed; the run goes on
 };
 
@@ -185,10 +193,11 @@ Outcome ProjectSync::openPayloads() {
     const Outcome listed = files_.list(system_);
     if (listed.fault == Fault::System)
         return stop(listingFailedMessage(listed.path, errorText(listed)));
-    if (listed.failed()) {
-        const std::string twin = files_.caseTwinOf(listed.path);
-        if (!twin.empty()) return stop(caseTwinsMessage(twin, listed.path));
-        return stop(uncarriableNameMessage(listed.path));
+    // A file the medium can not carry is left out, told and counted; the rest goes on.
+    for (const LocalFiles::Uncarried& file : files_.uncarried()) {
+        prompt_.showMessage(file.twin.empty() ? uncarriableNameMessage(file.path)
+                                              : caseTwinsMessage(file.twin, file.path));
+        ++counters_.uncarriedFiles;
     }
     reader_ = newOldPayloadReader(*old_.payload, oldBlocks_);
     if (!newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression))
@@ -264,6 +273,14 @@ Outcome ProjectSync::handleRecord(const RecordHead& head) {
     const std::int32_t index = files_.find(localPath);
     const std::string& diskPath = index < 0 ? localPath : files_.path(index);
     if (!progress_.startFile(diskPath)) return stopped();
+    // Where the work directory folds case, a record whose name differs from an earlier
+    // one's only in case would land on that one's file: it stays on the medium as it is.
+    const auto [twin, first] = recordByMatchKey_.emplace(names_.matchKey(localPath), localPath);
+    if (!first) {
+        prompt_.showMessage(caseTwinsMessage(twin->second, localPath));
+        ++counters_.uncarriedFiles;
+        return keepRecord(head);
+    }
     if (index < 0) return handleMissingFile(head, localPath);
     files_.mark(index);
     return handleListedFile(head, diskPath);
@@ -468,6 +485,7 @@ ProjectResult ProjectSync::endWithNewArchive() {
         newPayload_.rememberAs(context_, archivePath_);
         rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,
                                     newPayload_.bytes());
+        noteMediumWrite(system_, in_.mediumRoot);
         return {ProjectEnd::Synchronized, archivePath_};
     }
     // A payload that could not be completed was told to nobody yet.
@@ -520,7 +538,6 @@ Outcome ProjectSync::stopForRead(const Outcome& outcome) {
         case Fault::None: return outcome;
         case Fault::TooLarge: return stop(fileTooLargeMessage(outcome.path));
         case Fault::Damaged: return stop(unsafeArchiveMessage(outcome.path));
-        case Fault::Uncarriable: return stop(uncarriableNameMessage(outcome.path));
         case Fault::LinkInWay: return stop(linkInWayMessage(outcome.path, outcome.path));
         case Fault::System: break;
     }

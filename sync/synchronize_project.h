@@ -19,6 +19,9 @@ struct SyncCounters {
     std::uint32_t addedToProjects = 0;
     std::uint32_t addedNewFiles = 0;
     std::uint32_t removedFromMedia = 0;
+    // Files left where they were because the medium or the work directory can not hold
+    // their names; each was named in a message.
+    std::uint32_t uncarriedFiles = 0;
 };
 
 struct ProjectInputs {

@@ -3,6 +3,7 @@
 #include "settings/settings_store.h"
 #include "support/paths.h"
 #include "sync/new_project.h"
+#include "sync/sync_messages.h"
 #include "ui/add_project_dialog.h"
 #include "ui/main_window.h"
 #include "window/folder_dialog.h"
@@ -57,9 +58,17 @@ void MainWindow::editProjectMask() {
     dialog.pathBox().setEnabled(true);
     dialog.browseButton().setEnabled(true);
     if (answer <= 0) return;
+    const std::string mask = dialog.maskBox().text();
+    const bool includeSubfolders = dialog.subfoldersCheck().checked();
+    if (const std::string taken = archiveTakenByAnother(
+            *services_.platform, listed_, mediumFolder(), *project, mask, includeSubfolders);
+        !taken.empty()) {
+        showMessage(projectOnMediumMessage(taken));
+        return;
+    }
     // The key stays: the next run finds the archive by it and moves it to its new name.
-    project->mask = dialog.maskBox().text();
-    project->includeSubfolders = dialog.subfoldersCheck().checked();
+    project->mask = mask;
+    project->includeSubfolders = includeSubfolders;
     showProject(row, *project);
 }
 

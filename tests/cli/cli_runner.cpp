@@ -55,16 +55,19 @@ class SpawnActions {
     posix_spawn_file_actions_t actions_{};
 };
 
-// The test's environment with the machine's config and home folders.
+// The test's environment with the machine's config and home folders and time zone.
 std::vector<std::string> environmentOf(const Machine& machine) {
+    const bool ownZone = !machine.timeZone().empty();
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         if (variable.starts_with("XDG_CONFIG_HOME=") || variable.starts_with("HOME=")) continue;
+        if (ownZone && variable.starts_with("TZ=")) continue;
         variables.push_back(variable);
     }
     variables.push_back("XDG_CONFIG_HOME=" + machine.configHome());
     variables.push_back("HOME=" + machine.home());
+    if (ownZone) variables.push_back("TZ=" + machine.timeZone());
     return variables;
 }
 

@@ -5,17 +5,20 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/testkit/temp_dir.h"
 
 namespace ferry::testkit {
 
-// A machine of its own: XDG_CONFIG_HOME and HOME in a fresh folder.
+// A machine of its own: XDG_CONFIG_HOME and HOME in a fresh folder, and its time zone
+// (TZ; the test's own when empty).
 class Machine {
   public:
-    Machine() = default;
+    explicit Machine(std::string timeZone = "") : timeZone_(std::move(timeZone)) {}
     const std::string& folder() const { return dir_.path(); }
+    const std::string& timeZone() const { return timeZone_; }
     std::string configHome() const { return dir_ / "config"; }
     std::string home() const { return dir_ / "home"; }
     // Where its settings store is.
@@ -23,6 +26,7 @@ class Machine {
 
   private:
     TempDir dir_;
+    std::string timeZone_;
 };
 
 struct CliRun {

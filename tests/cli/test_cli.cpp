@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "archive/media_archive.h"
 #include "platform/platform.h"
@@ -457,14 +459,84 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     EXPECT_NE(refused.err.find(medium + "Ferry/damaged.move"), std::string::npos) << refused.err;
     std::filesystem::remove(medium + "Ferry/damaged.move");
 
-    // An archive stamped by a machine whose clock is ahead: 3, and nothing is listed.
-    writeDiskFile(medium + "Ferry/future.move", archiveHead(ann + "f/", 1));
+    // A medium last written an hour ahead of this machine's UTC clock: 3, and nothing is
+    // listed.
+    writeDiskFile(medium + "Ferry/written.utc",
+                  std::to_string(toUnixTime(systemPlatform().currentTime()).seconds + 3600));
     for (const char* command : {"list", "sync"}) {
         const CliRun clock = runCli(annsMachine, {command, medium});
         EXPECT_EQ(clock.status, 3) << command;
         EXPECT_TRUE(clock.err.starts_with("Time is not good synchronized with source machine \n"))
             << clock.err;
         EXPECT_EQ(clock.out, "");
+    }
+}
+
+// The output of a command run in `folder` (ending in "/"); its status in `status`.
+std::string shell(const std::string& folder, const std::string& command, int& status) {
+    const std::string output = folder.substr(0, folder.size() - 1) + ".out";
+    status = std::system(("cd '" + folder + "' && " + command + " >'" + output + "' 2>&1").c_str());
+    return readDiskFile(output);
+}
+
+// Machines in zones 17 hours apart carry a git working copy through one medium, in both
+// orders: the clock check compares UTC, so neither is refused nor asked; the repository
+// arrives whole (names differing only in case, a script and a program still executable)
+// and its history travels back.
+TEST(TimeZones, GitWorkingCopyTravelsBetweenDistantZones) {
+    const std::string git = "git -c user.name=Ann -c user.email=ann@example.org ";
+    for (const auto& [here, there] : {std::pair{"Asia/Tokyo", "America/Los_Angeles"},
+                                      std::pair{"America/Los_Angeles", "Asia/Tokyo"}}) {
+        SCOPED_TRACE(here);
+        const testkit::TempDir root;
+        const std::string medium = root / "stick/";
+        const std::string ann = root / "ann/repo/";
+        const std::string bob = root / "bob/repo/";
+        std::filesystem::create_directories(medium);
+        std::filesystem::create_directories(bob);
+        const Machine annsMachine(here);
+        const Machine bobsMachine(there);
+        writeDiskFile(ann + "src/main.c", "int main() { return 0; }\n");
+        writeDiskFile(ann + "README", "notes\n");
+        writeDiskFile(ann + "include/xt_CONNMARK.h", "upper\n");
+        writeDiskFile(ann + "include/xt_connmark.h", "lower\n");
+        writeDiskFile(ann + "configure", "#!/bin/sh\nexit 0\n");
+        writeDiskFile(ann + "bin/tool", std::string("\x7f"
+                                                    "ELF\x02\x01\x01",
+                                                    7));
+        int status = 0;
+        const std::string made = shell(ann,
+                                       "chmod 755 configure bin/tool && git init -q && " + git +
+                                           "add -A && " + git + "commit -qm first",
+                                       status);
+        ASSERT_EQ(status, 0) << made;
+
+        CliRun run = runCli(annsMachine, {"add", medium, ann, "--subfolders"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(runCli(bobsMachine, {"workdir", medium, ann, bob}).status, 0);
+        run = runCli(bobsMachine, {"sync", medium});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(shell(bob, "git fsck --strict", status), "");
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(shell(bob, "git status --porcelain", status), "");
+
+        edit(bob + "src/main.c", "int main() { return 1; }\n", 0);
+        ASSERT_EQ(shell(bob, git + "commit -qam second", status), "");
+        run = runCli(bobsMachine, {"sync", medium});
+        EXPECT_EQ(run.status, 0) << run.err;
+        run = runCli(annsMachine, {"sync", medium});
+        EXPECT_EQ(run.status, 0) << run.err;
+        // Git touches an object it would write again, so it comes back as replaced: its
+        // kept copy is the one thing fsck remarks on.
+        const std::string checked = shell(ann, "git fsck --strict", status);
+        EXPECT_EQ(status, 0) << checked;
+        std::istringstream remarks(checked);
+        for (std::string line; std::getline(remarks, line);)
+            EXPECT_TRUE(line.starts_with("bad sha1 file: .git/objects/") && line.ends_with(".old"))
+                << line;
+        EXPECT_EQ(shell(ann, "git log --format=%s", status), "second\nfirst\n");
+        EXPECT_EQ(shell(ann, "git status --porcelain", status), "?? src/main.c.old\n")
+            << "only the kept copy of the replaced file";
     }
 }
 

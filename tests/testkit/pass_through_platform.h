@@ -56,6 +56,12 @@ class PassThroughPlatform : public Platform {
     SystemResult<> copyPermissions(const std::string& from, const std::string& to) override {
         return real_.copyPermissions(from, to);
     }
+    SystemResult<> allowRunning(const std::string& path) override {
+        return real_.allowRunning(path);
+    }
+    SystemResult<bool> foldsLetterCase(const std::string& folder) override {
+        return real_.foldsLetterCase(folder);
+    }
     SystemResult<> keepFolderPrivate(const std::string& path) override {
         return real_.keepFolderPrivate(path);
     }

@@ -142,6 +142,36 @@ TEST_F(AddProjectTest, EditProjectMaskChangesOnlyTheColumns) {
     (void)here;
 }
 
+// A mask list that would name another project's archive is refused, and so is one that
+// names where another project is bound: the archive on the medium would be overwritten.
+TEST_F(AddProjectTest, EditProjectMaskRefusesAnotherProjectsArchive) {
+    putArchive(disk.path(), "*.c", false);
+    const std::string taken = putArchive(disk.path(), "*.txt", false);
+    storeMedium(1, "", medium.path());
+    start();
+    ASSERT_EQ(list()->rowCount(), 2);
+    const int rowC = list()->item(0, 1)->text().toStdString() == "*.c" ? 0 : 1;
+    const auto editMask = [&](int row, const char* mask) {
+        clickRow(row);
+        useDialog("editMaskButton", [&] {
+            typeMask(mask);
+            press("okButton");
+        });
+    };
+    dialog_script::answerNextMessage();
+    editMask(rowC, "*.txt");
+    editMask(1 - rowC, "*.md");
+    dialog_script::answerNextMessage();
+    editMask(rowC, "*.md");
+    EXPECT_EQ(
+        dialog_script::shownMessages(),
+        (std::vector<std::string>{projectOnMediumMessage(taken),
+                                  projectOnMediumMessage(mediaArchivePath(
+                                      medium.path(), mediaFileName(disk.path(), "*.md", false)))}));
+    EXPECT_EQ(rows()[rowC], disk.path() + "|*.c|");
+    EXPECT_EQ(rows()[1 - rowC], disk.path() + "|*.md|");
+}
+
 TEST_F(AddProjectTest, MaskHistoryOnceEachMostRecentFirstAndAcrossARestart) {
     start();
     for (const char* mask : {"*.m1", "*.m2", "*.M1"}) {
