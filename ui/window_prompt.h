@@ -2,30 +2,50 @@
 
 // How the engine talks to the user of the window: messages and questions in dialogs,
 // progress in the main window, and a stop the main window asks for when it is closed
-// in the middle of a run.
+// in the middle of a run. The run goes on beside the window's thread: every call of the
+// engine reaches the windows on their own thread.
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "ui/qt_user_prompt.h"
 
 namespace ferry {
+
+class Window;
 
 class WindowPrompt final : public QtUserPrompt {
   public:
     using ProgressHandler = std::function<void(const SyncProgress&)>;
     explicit WindowPrompt(ProgressHandler onProgress) : onProgress_(std::move(onProgress)) {}
 
-    void showProgress(const SyncProgress& progress) override { onProgress_(progress); }
+    // The window whose thread shows the progress; set before the first run.
+    void showIn(Window& window) { window_ = &window; }
+
+    void showMessage(const std::string& text) override;
+    std::int32_t askChoice(const std::string& text, const std::string& answers) override;
+    void showProgress(const SyncProgress& progress) override;
     bool stopRequested() override { return stop_; }
 
     // The run in progress ends at its next progress report, as "Cancel" would end it.
     void requestStop() { stop_ = true; }
     // For the next run.
     void clearStop() { stop_ = false; }
+    // The run has ended: a report still on its way is not shown.
+    void dropProgress();
 
   private:
+    void showLatestProgress();
+
     ProgressHandler onProgress_;
-    bool stop_ = false;
+    Window* window_ = nullptr;
+    std::atomic<bool> stop_ = false;
+    // Only the latest report is shown, and only one waits for the window at a time, so
+    // that a fast run does not flood the window with reports.
+    std::mutex progressGuard_;
+    SyncProgress latest_;
+    bool progressWaiting_ = false;
 };
 
 }  // namespace ferry
