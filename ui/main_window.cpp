@@ -2,6 +2,7 @@
 
 #include "ui/main_window.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/date_time.h"
@@ -9,6 +10,7 @@
 #include "settings/registry.h"
 #include "settings/settings_store.h"
 #include "sync/sync_messages.h"
+#include "ui/decision_list.h"
 #include "window/file_manager.h"
 #include "window/folder_dialog.h"
 #include "window/message_box.h"
@@ -130,6 +132,10 @@ void MainWindow::buildTopBar() {
     syncButton_ = sized(createButton(*syncPanel_, "Synchronize"), 78, 24, "syncButton");
     syncButton_->moveTo(2, 10);
     syncButton_->setFontHeight(14);
+    // Below Synchronize, in the room the bar leaves it.
+    previewButton_ = sized(createButton(*syncPanel_, "Preview"), 78, 19, "previewButton");
+    previewButton_->moveTo(2, 36);
+    previewButton_->setFontHeight(12);
 }
 
 void MainWindow::buildProjectList() {
@@ -161,6 +167,7 @@ void MainWindow::hookEvents() {
     mediumBox_->events().change = [this](Window&) { scanMedium(); };
     mediumBox_->events().show = [this](Window&) { scanMedium(); };
     syncButton_->events().click = [this](Window&) { synchronize(); };
+    previewButton_->events().click = [this](Window&) { preview(); };
     projectList_->events().itemStateChange = [this](Window&, const ItemStateChange&) {
         refreshStatus();
     };
@@ -301,42 +308,68 @@ void MainWindow::showProgress(const SyncProgress& progress) {
 void MainWindow::setRunning(bool running) {
     running_ = running;
     // While a run walks the list and the catalogue, nothing may change them.
-    for (Window* control : {syncButton_, kindBox_, mediumBox_, addButton_}) {
+    for (Window* control : {syncButton_, previewButton_, kindBox_, mediumBox_, addButton_}) {
         control->setEnabled(!running);
     }
     updateButtons();
 }
 
-RunResult MainWindow::runBesideWindow(const std::string& medium) {
+bool MainWindow::runBesideWindow(const SyncOptions& options, RunResult& result,
+                                 std::vector<FileDecisionNote>& decisions) {
+    const std::string medium = mediumFolder();
+    if (medium.empty()) {
+        // Said once: every project would be refused for the same reason.
+        showMessage(noMediumText(mediumBox_->text()));
+        return false;
+    }
+    prompt_.clearStop();
+    setRunning(true);
     std::vector<std::string> paths;
     for (const ListedProject& project : listed_) paths.push_back(project.path);
     runProgress_ = std::make_unique<RunProgress>(std::move(paths));
     progressBar_->setProgress(0, 0);
     progressBar_->show();
     const RunContext context{*services_.platform, settingsFolder()};
-    RunResult result;
-    runBesideWindows(
-        [&] { result = runSynchronization(context, medium, listed_, catalogue_, prompt_, {}); });
+    runBesideWindows([&] {
+        result = runSynchronization(context, medium, listed_, catalogue_, prompt_, options);
+    });
     prompt_.dropProgress();
+    decisions = prompt_.takeDecisions();
     runProgress_.reset();
     progressBar_->hide();
-    return result;
+    return true;
 }
 
 void MainWindow::synchronize() {
-    const std::string medium = mediumFolder();
-    if (medium.empty()) {
-        // Said once: every project would be refused for the same reason.
-        showMessage(noMediumText(mediumBox_->text()));
-        return;
-    }
-    prompt_.clearStop();
-    setRunning(true);
-    const RunResult result = runBesideWindow(medium);
+    RunResult result;
+    std::vector<FileDecisionNote> decisions;
+    if (!runBesideWindow({}, result, decisions)) return;
     // A window asked to close has no one left to read the report.
     if (result.end == RunEnd::Completed && !closeHeld_) {
-        showMessage(syncReportText(medium, result.counters));
+        showMessage(syncReportText(mediumFolder(), result.counters), decisionLines(decisions),
+                    DetailsShown::Folded);
     }
+    endRun();
+}
+
+void MainWindow::preview() {
+    SyncOptions options;
+    options.preview = true;
+    RunResult result;
+    std::vector<FileDecisionNote> decisions;
+    if (!runBesideWindow(options, result, decisions)) return;
+    if (result.end == RunEnd::Completed && !closeHeld_) {
+        const std::string lines = decisionLines(decisions);
+        const auto files = lines.empty() ? 0 : std::count(lines.begin(), lines.end(), '\n') + 1;
+        showMessage(files == 0 ? std::string("Synchronize would change nothing")
+                               : "Synchronize would change " + std::to_string(files) +
+                                     (files == 1 ? " file:" : " files:"),
+                    lines, DetailsShown::Unfolded);
+    }
+    endRun();
+}
+
+void MainWindow::endRun() {
     setRunning(false);
     progressLine_->setText(" ");
     refreshStatus();

@@ -67,8 +67,15 @@ class MainWindow {
     void updateButtons();
     void showProgress(const SyncProgress& progress);
     void synchronize();
-    // The run itself, beside the window's thread; the window stays usable meanwhile.
-    RunResult runBesideWindow(const std::string& medium);
+    // What a run would do, file by file, with nothing changed.
+    void preview();
+    // After a run or a preview: the window as between runs, closed when that was asked.
+    void endRun();
+    // A run (or a preview) beside the window's thread, the window usable meanwhile; its
+    // end, with its decisions in `decisions`. False when there is no medium to run on
+    // (told to the user).
+    bool runBesideWindow(const SyncOptions& options, RunResult& result,
+                         std::vector<FileDecisionNote>& decisions);
     void setRunning(bool running);
 
     void addProject();
@@ -95,6 +102,7 @@ class MainWindow {
     Window* mediumBox_ = nullptr;
     Window* syncPanel_ = nullptr;
     Window* syncButton_ = nullptr;
+    Window* previewButton_ = nullptr;
     Window* buttonBar_ = nullptr;
     Window* addButton_ = nullptr;
     Window* editMaskButton_ = nullptr;

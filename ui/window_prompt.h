@@ -8,6 +8,8 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "ui/qt_user_prompt.h"
 
@@ -26,6 +28,7 @@ class WindowPrompt final : public QtUserPrompt {
     void showMessage(const std::string& text) override;
     std::int32_t askChoice(const std::string& text, const std::string& answers) override;
     void showProgress(const SyncProgress& progress) override;
+    void noteDecision(const FileDecisionNote& note) override { decisions_.push_back(note); }
     bool stopRequested() override { return stop_; }
 
     // The run in progress ends at its next progress report, as "Cancel" would end it.
@@ -34,6 +37,8 @@ class WindowPrompt final : public QtUserPrompt {
     void clearStop() { stop_ = false; }
     // The run has ended: a report still on its way is not shown.
     void dropProgress();
+    // The decisions of the run that has ended, in the order taken; forgotten here.
+    std::vector<FileDecisionNote> takeDecisions() { return std::exchange(decisions_, {}); }
 
   private:
     void showLatestProgress();
@@ -46,6 +51,8 @@ class WindowPrompt final : public QtUserPrompt {
     std::mutex progressGuard_;
     SyncProgress latest_;
     bool progressWaiting_ = false;
+    // Written by the run's thread only, read when it has ended.
+    std::vector<FileDecisionNote> decisions_;
 };
 
 }  // namespace ferry

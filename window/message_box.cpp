@@ -1,5 +1,6 @@
 #include "window/message_box.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 #include "window/dialog_script.h"
@@ -9,6 +10,10 @@
 namespace ferry {
 
 void showMessage(std::string_view text) {
+    showMessage(text, {}, DetailsShown::Folded);
+}
+
+void showMessage(std::string_view text, std::string_view details, DetailsShown shown) {
     if (dialog_script::takeMessageAnswer(text)) return;
     QMessageBox box(dialogParent(nullptr));
     box.setObjectName(QStringLiteral("messageBox"));
@@ -19,6 +24,13 @@ void showMessage(std::string_view text) {
     box.setTextFormat(Qt::PlainText);  // paths and names are shown as they are
     box.setText(toQt(text));
     box.setStandardButtons(QMessageBox::Ok);
+    if (!details.empty()) box.setDetailedText(toQt(details));
+    for (QAbstractButton* button : box.buttons()) {
+        // The details button is the box's only one in the action role.
+        if (shown == DetailsShown::Unfolded && box.buttonRole(button) == QMessageBox::ActionRole) {
+            button->click();
+        }
+    }
     runDialog(box);
 }
 

@@ -184,6 +184,32 @@ TEST_F(SyncFromWindow, RunsBesideTheWindowWithProgressThenReportsAndRestores) {
     EXPECT_EQ(rows(), (std::vector<std::string>{project + "/|*.txt|Yes"}));
 }
 
+TEST_F(SyncFromWindow, ThePreviewListsWhatTheRunThenDoes) {
+    startWithProject({"sub/a.txt", "skip.bin"});
+    // Each box as its text, then its list.
+    std::vector<std::string> boxes;
+    const auto readBox = [&boxes](QMessageBox* box) {
+        const auto* list = box->findChild<QTextEdit*>();
+        boxes.push_back(box->text().toStdString() + "|" + box->detailedText().toStdString() +
+                        (list != nullptr && list->isVisible() ? "|shown" : "|folded"));
+        box->button(QMessageBox::Ok)->click();
+    };
+    testkit::onceShown<QMessageBox>("messageBox", readBox);
+    QTest::mouseClick(button("previewButton"), Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(key())) << "a preview changes nothing";
+    EXPECT_EQ(stored("Project1"), "(none)");
+    testkit::onceShown<QMessageBox>("messageBox", readBox);
+    clickSynchronize();
+    EXPECT_TRUE(std::filesystem::exists(key()));
+
+    const std::string list = project + "/sub/a.txt: added to the medium (new in the project)";
+    SyncCounters counters;
+    counters.addedNewFiles = 1;
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "Synchronize would change 1 file:|" + list + "|shown",
+                         syncReportText(medium.path(), counters) + "|" + list + "|folded"}));
+}
+
 TEST_F(SyncFromWindow, AMediumThatIsNotThereIsToldOnceForTheWholeList) {
     for (int i = 0; i < 50; ++i) putArchive("/home/ann/p" + std::to_string(i) + "/", "*", false);
     storeMedium(1, "", medium.path());
