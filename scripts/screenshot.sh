@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes docs/main-window.png: the real program under Xvfb, on a prepared medium that
-# carries two projects, with the first one selected. Rerun it after changing the window.
+# carries two projects, with the first one selected; then docs/preview.png, what
+# Preview lists for them, and docs/run-in-progress.png, Synchronize under way on a large
+# file. Rerun it after changing the window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +25,16 @@ archive() {
 archive "+" "/home/ann/work/ferryman/" "*.cpp;*.h;CMakeLists.txt" ferryman
 archive " " "/home/ann/notes/" "*.md" notes
 
+# Both projects' folders on this machine (their work directories): a few sources, and
+# one file large enough that the run is still going when it is pictured.
+ferryman="$work/home/ferryman"
+notes="$work/home/notes"
+mkdir -p "$ferryman/src/generated" "$notes"
+printf 'cmake_minimum_required(VERSION 3.25)\n' >"$ferryman/CMakeLists.txt"
+printf 'int main() { return 0; }\n' >"$ferryman/src/main.cpp"
+head -c 150M /dev/urandom >"$ferryman/src/generated/unicode_tables.cpp"
+printf '# Ideas\n' >"$notes/ideas.md"
+
 # The settings: kind Directory on that medium, and this machine's records of both
 # projects (work directory, last synchronized on 1 December 2026 at 14:30), so the
 # status line tells about whichever the scan lists first.
@@ -41,11 +53,11 @@ INSERT INTO registry_keys VALUES ('HKEY_CURRENT_USER', '$key');
 $(value Kind 4 "$(dword 1)")
 $(value Directory 1 "$(text "$medium")")
 $(value Project1 1 "$(text "${medium}Ferry/ferryman.move")")
-$(value WorkDir1 1 "$(text /home/ann/ferryman)")
+$(value WorkDir1 1 "$(text "$ferryman")")
 $(value LastSyncDate1 4 "$(dword "$day")")
 $(value LastSyncTime1 4 "$(dword 52200)")
 $(value Project2 1 "$(text "${medium}Ferry/notes.move")")
-$(value WorkDir2 1 "$(text /home/ann/notes)")
+$(value WorkDir2 1 "$(text "$notes")")
 $(value LastSyncDate2 4 "$(dword "$day")")
 $(value LastSyncTime2 4 "$(dword 52200)")
 SQL
@@ -59,7 +71,20 @@ xvfb-run -a -s "-screen 0 800x500x24" bash -c '
     # The first row of the list, just below the top bar and the list header.
     xdotool mousemove --window "$window" 120 95 click 1
     sleep 1
-    xwd -silent -id "$window" | xwdtopnm 2>/dev/null | pnmtopng >docs/main-window.png
+    shot() { xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng >"docs/$2.png"; }
+    shot "$window" main-window
+    # Preview, below Synchronize at the right end of the top bar; its list comes in a
+    # message box titled "Ferryman".
+    xdotool mousemove --window "$window" 535 47 click 1
+    box=$(timeout 60 xdotool search --sync --onlyvisible --name "^Ferryman$" | head -1)
+    sleep 1
+    shot "$box" preview
+    xdotool key Return
+    sleep 1
+    # Synchronize, pictured while it compresses the large file.
+    xdotool mousemove --window "$window" 535 22 click 1
+    sleep 3
+    shot "$window" run-in-progress
     kill "$program"
 '
-echo "docs/main-window.png written"
+echo "docs/main-window.png, docs/preview.png and docs/run-in-progress.png written"

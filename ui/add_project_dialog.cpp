@@ -93,7 +93,8 @@ std::int32_t AddProjectDialog::ask(Window& firstFocus) {
 }
 
 void AddProjectDialog::followPath() {
-    okButton_->setEnabled(folderExists(systemPlatform(), pathBox_->text()));
+    const std::string folder = localFolder_.empty() ? pathBox_->text() : localFolder_;
+    okButton_->setEnabled(folderExists(systemPlatform(), folder));
 }
 
 void AddProjectDialog::browse() {

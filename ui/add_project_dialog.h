@@ -27,6 +27,9 @@ class AddProjectDialog {
     // Shows the dialog modally with the focus on `firstFocus`; 1 for OK, otherwise not
     // positive. The dialog stays visible; the caller hides it.
     std::int32_t ask(Window& firstFocus);
+    // The folder whose existence OK follows instead of the path box's: where a project
+    // listed from another machine lives on this one. "" goes back to the path box.
+    void setLocalFolder(std::string folder) { localFolder_ = std::move(folder); }
 
   private:
     AddProjectDialog() = default;
@@ -46,6 +49,7 @@ class AddProjectDialog {
     Window* maskBox_ = nullptr;
     Window* okButton_ = nullptr;
     Window* subfoldersCheck_ = nullptr;
+    std::string localFolder_;
 };
 
 }  // namespace ferry

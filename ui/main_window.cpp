@@ -2,6 +2,7 @@
 
 #include "ui/main_window.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/date_time.h"
@@ -9,6 +10,7 @@
 #include "settings/registry.h"
 #include "settings/settings_store.h"
 #include "sync/sync_messages.h"
+#include "ui/decision_list.h"
 #include "window/file_manager.h"
 #include "window/folder_dialog.h"
 #include "window/message_box.h"
@@ -16,6 +18,11 @@
 
 namespace ferry {
 namespace {
+
+constexpr std::int32_t ProgressBarHeight = 10;
+// Room for every button of the bottom bar, the medium boxes, Synchronize, and a few rows.
+constexpr std::int32_t MinimumWidth = 500;
+constexpr std::int32_t MinimumHeight = 220;
 
 Window* sized(Window* control, std::int32_t width, std::int32_t height, const char* name) {
     control->resize(width, height);
@@ -44,11 +51,20 @@ std::int32_t mediumHolding(const std::vector<std::string>& mountPoints, std::str
     return found;
 }
 
+std::string noMediumText(std::string_view mediumText) {
+    if (mediumText.empty()) {
+        return "No medium is chosen: choose a removable medium or a directory, then "
+               "Synchronize again. Nothing was synchronized";
+    }
+    return "The medium folder " + std::string(mediumText) +
+           " is not there (removed, renamed or not mounted). Nothing was synchronized";
+}
+
 }  // namespace
 
 DesktopServices systemDesktopServices() {
     return {[] { return removableMountPoints(systemPlatform()); },
-            [](const std::string& folder) { openInFileManager(folder); }, &systemPlatform()};
+            [](const std::string& folder) { return openInFileManager(folder); }, &systemPlatform()};
 }
 
 MainWindow::MainWindow(DesktopServices services)
@@ -66,12 +82,14 @@ MainWindow& MainWindow::build(Window& application, DesktopServices services) {
     form->setFontName("Arial");
     form->setFontHeight(16);
     form->setStatusText(SimpleStatusPart, " ");
+    form->setMinimumClientSize(MinimumWidth, MinimumHeight);
     window.folderDialog_ = &form->ownObject(newFolderDialog("", 0));
     window.buildTopBar();
     window.buildProjectList();
     window.buildButtonBar();
     window.hookEvents();
     window.folderDialog_->setOwner(form);
+    window.prompt_.showIn(*form);
     form->center();
     window.loadSettings();
     return window;
@@ -81,7 +99,14 @@ void MainWindow::buildTopBar() {
     topBar_ = sized(createPanel(*form_, PanelEdge::Raised), 0, 61, "topBar");
     topBar_->setAlign(Align::Top);
 
-    progressLine_ = createLabel(*topBar_, " ");
+    // The progress line, and below it the bar of a run, in the room the medium boxes and
+    // Synchronize leave.
+    Window* progressPanel = sized(createPanel(*topBar_, PanelEdge::None), 0, 0, "progressPanel");
+    progressPanel->setAlign(Align::Client);
+    progressBar_ = sized(createProgressBar(*progressPanel), 0, ProgressBarHeight, "progressBar");
+    progressBar_->setAlign(Align::Bottom);
+    progressBar_->hide();
+    progressLine_ = createLabel(*progressPanel, " ");
     progressLine_->setName("progressLine");
     progressLine_->setAlign(Align::Client);
     progressLine_->setWordWrap();
@@ -107,6 +132,10 @@ void MainWindow::buildTopBar() {
     syncButton_ = sized(createButton(*syncPanel_, "Synchronize"), 78, 24, "syncButton");
     syncButton_->moveTo(2, 10);
     syncButton_->setFontHeight(14);
+    // Below Synchronize, in the room the bar leaves it.
+    previewButton_ = sized(createButton(*syncPanel_, "Preview"), 78, 19, "previewButton");
+    previewButton_->moveTo(2, 36);
+    previewButton_->setFontHeight(12);
 }
 
 void MainWindow::buildProjectList() {
@@ -138,6 +167,7 @@ void MainWindow::hookEvents() {
     mediumBox_->events().change = [this](Window&) { scanMedium(); };
     mediumBox_->events().show = [this](Window&) { scanMedium(); };
     syncButton_->events().click = [this](Window&) { synchronize(); };
+    previewButton_->events().click = [this](Window&) { preview(); };
     projectList_->events().itemStateChange = [this](Window&, const ItemStateChange&) {
         refreshStatus();
     };
@@ -240,6 +270,12 @@ ListedProject* MainWindow::projectOfRow(std::int32_t row) {
 }
 
 void MainWindow::refreshStatus() {
+    // The run owns the list's projects and the catalogue until it ends, and then
+    // refreshes the status line itself.
+    if (running_) {
+        updateButtons();
+        return;
+    }
     const ListedProject* project = projectOfRow(projectList_->selectedRow());
     if (project == nullptr) {
         form_->setStatusText(SimpleStatusPart, " ");
@@ -260,29 +296,80 @@ void MainWindow::updateButtons() {
 }
 
 void MainWindow::showProgress(const SyncProgress& progress) {
-    progressLine_->setText(progress.file.empty() ? progress.project : progress.file);
-    processMessages();
+    if (runProgress_ == nullptr) return;
+    runProgress_->take(progress);
+    // A long path keeps its beginning and its file name.
+    const std::int32_t width = progressLine_->parent()->clientBounds().width();
+    progressLine_->setText(progressLine_->elidedText(runProgress_->file(), width) + "\n" +
+                           runProgress_->figures());
+    progressBar_->setProgress(runProgress_->done(), runProgress_->expected());
 }
 
 void MainWindow::setRunning(bool running) {
     running_ = running;
     // While a run walks the list and the catalogue, nothing may change them.
-    for (Window* control : {syncButton_, kindBox_, mediumBox_, addButton_}) {
+    for (Window* control : {syncButton_, previewButton_, kindBox_, mediumBox_, addButton_}) {
         control->setEnabled(!running);
     }
     updateButtons();
 }
 
-void MainWindow::synchronize() {
+bool MainWindow::runBesideWindow(const SyncOptions& options, RunResult& result,
+                                 std::vector<FileDecisionNote>& decisions) {
+    const std::string medium = mediumFolder();
+    if (medium.empty()) {
+        // Said once: every project would be refused for the same reason.
+        showMessage(noMediumText(mediumBox_->text()));
+        return false;
+    }
     prompt_.clearStop();
     setRunning(true);
-    const std::string medium = mediumFolder();
+    std::vector<std::string> paths;
+    for (const ListedProject& project : listed_) paths.push_back(project.path);
+    runProgress_ = std::make_unique<RunProgress>(std::move(paths));
+    progressBar_->setProgress(0, 0);
+    progressBar_->show();
     const RunContext context{*services_.platform, settingsFolder()};
-    const RunResult result = runSynchronization(context, medium, listed_, catalogue_, prompt_, {});
+    runBesideWindows([&] {
+        result = runSynchronization(context, medium, listed_, catalogue_, prompt_, options);
+    });
+    prompt_.dropProgress();
+    decisions = prompt_.takeDecisions();
+    runProgress_.reset();
+    progressBar_->hide();
+    return true;
+}
+
+void MainWindow::synchronize() {
+    RunResult result;
+    std::vector<FileDecisionNote> decisions;
+    if (!runBesideWindow({}, result, decisions)) return;
     // A window asked to close has no one left to read the report.
     if (result.end == RunEnd::Completed && !closeHeld_) {
-        showMessage(syncReportText(medium, result.counters));
+        showMessage(syncReportText(mediumFolder(), result.counters), decisionLines(decisions),
+                    DetailsShown::Folded);
     }
+    endRun();
+}
+
+void MainWindow::preview() {
+    SyncOptions options;
+    options.preview = true;
+    RunResult result;
+    std::vector<FileDecisionNote> decisions;
+    if (!runBesideWindow(options, result, decisions)) return;
+    if (result.end == RunEnd::Completed && !closeHeld_) {
+        const std::string lines = decisionLines(decisions);
+        const auto files = lines.empty() ? 0 : std::count(lines.begin(), lines.end(), '\n') + 1;
+        showMessage(files == 0 ? std::string("Synchronize would change nothing")
+                               : "Synchronize would change " + std::to_string(files) +
+                                     (files == 1 ? " file:" : " files:"),
+                    lines, DetailsShown::Unfolded);
+    }
+    endRun();
+}
+
+void MainWindow::endRun() {
     setRunning(false);
     progressLine_->setText(" ");
     refreshStatus();

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "settings/project_catalogue.h"
 #include "sync/sync_run.h"
+#include "ui/run_progress.h"
 #include "ui/window_prompt.h"
 
 namespace ferry {
@@ -24,8 +26,8 @@ class Window;
 struct DesktopServices {
     // The mount points of the removable media present, each ending in "/".
     std::function<std::vector<std::string>()> removableMedia;
-    // Shows a folder in the desktop's file manager.
-    std::function<void(const std::string& folder)> openFolder;
+    // Shows a folder in the desktop's file manager; false when nothing could be started.
+    std::function<bool(const std::string& folder)> openFolder;
     // The system the window's scans and runs go to.
     Platform* platform = &systemPlatform();
 };
@@ -65,6 +67,15 @@ class MainWindow {
     void updateButtons();
     void showProgress(const SyncProgress& progress);
     void synchronize();
+    // What a run would do, file by file, with nothing changed.
+    void preview();
+    // After a run or a preview: the window as between runs, closed when that was asked.
+    void endRun();
+    // A run (or a preview) beside the window's thread, the window usable meanwhile; its
+    // end, with its decisions in `decisions`. False when there is no medium to run on
+    // (told to the user).
+    bool runBesideWindow(const SyncOptions& options, RunResult& result,
+                         std::vector<FileDecisionNote>& decisions);
     void setRunning(bool running);
 
     void addProject();
@@ -84,12 +95,14 @@ class MainWindow {
     Window* topBar_ = nullptr;
     Window* projectList_ = nullptr;
     Window* progressLine_ = nullptr;
+    Window* progressBar_ = nullptr;
     FolderDialog* folderDialog_ = nullptr;
     Window* mediumPanel_ = nullptr;
     Window* kindBox_ = nullptr;
     Window* mediumBox_ = nullptr;
     Window* syncPanel_ = nullptr;
     Window* syncButton_ = nullptr;
+    Window* previewButton_ = nullptr;
     Window* buttonBar_ = nullptr;
     Window* addButton_ = nullptr;
     Window* editMaskButton_ = nullptr;
@@ -105,6 +118,8 @@ class MainWindow {
     Catalogue catalogue_;
 
     bool running_ = false;
+    // How far the run in progress is; null between runs.
+    std::unique_ptr<RunProgress> runProgress_;
     // A close request that came during a run, to be carried out when the run has ended.
     bool closeHeld_ = false;
     // The clock check refused the medium: the program ends without saving its settings.

@@ -53,8 +53,13 @@ void MainWindow::editProjectMask() {
     dialog.browseButton().setEnabled(false);
     dialog.pathBox().setText(projectList_->cellText(row, 0));
     dialog.subfoldersCheck().setChecked(projectList_->cellText(row, 2) == "Yes");
+    // The project's own mask: the last typed one belongs to another project, and an
+    // empty one would widen this project to every file.
+    dialog.maskBox().setText(projectList_->cellText(row, 1));
+    dialog.setLocalFolder(catalogue_.findOrCreateRecord(project->key).workDir);
     const std::int32_t answer = dialog.ask(dialog.maskBox());
     dialog.form().hide();
+    dialog.setLocalFolder("");
     dialog.pathBox().setEnabled(true);
     dialog.browseButton().setEnabled(true);
     if (answer <= 0) return;
@@ -88,7 +93,12 @@ void MainWindow::openProjectDir() {
     const std::int32_t row = projectList_->selectedRow();
     if (row < 0) return;
     // The path as listed, as the project names itself on every machine.
-    services_.openFolder(projectList_->cellText(row, 0));
+    const std::string folder = projectList_->cellText(row, 0);
+    if (!services_.openFolder(folder)) {
+        showMessage("The folder " + folder +
+                    " could not be shown: no file manager answered, or the folder is not on "
+                    "this machine");
+    }
 }
 
 void MainWindow::about() {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -128,6 +129,15 @@ Window* createListView(Window& parent, ListViewKind /*view*/, std::uint32_t opti
     table->horizontalHeader()->setStretchLastSection(false);
     return &WindowFactory::adopt(parent, WindowKind::ListView, table, DefaultSize, DefaultSize,
                                  StyleTabStop, ExStyleClientEdge);
+}
+
+Window* createProgressBar(Window& parent) {
+    auto* bar = new QProgressBar(parent.handle());
+    bar->setRange(0, ProgressSteps);
+    bar->setValue(0);
+    bar->setTextVisible(false);  // the progress line says how far
+    return &WindowFactory::adopt(parent, WindowKind::ProgressBar, bar, DefaultSize, TextHeight, 0,
+                                 0);
 }
 
 }  // namespace ferry

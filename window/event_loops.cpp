@@ -1,6 +1,8 @@
 // The message loop, modal loops and the quit request.
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
@@ -8,7 +10,9 @@
 #include <QEventLoop>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QThread>
 #include <QWidget>
+#include <QWindow>
 
 #include "window/window.h"
 #include "window/window_internal.h"
@@ -91,6 +95,31 @@ void processMessages() {
     QCoreApplication::processEvents();
 }
 
+void runBesideWindows(const std::function<void()>& work) {
+    std::atomic<bool> done = false;
+    std::thread worker([&work, &done] {
+        work();
+        done = true;
+        QMetaObject::invokeMethod(qApp, &wakeEventLoops, Qt::QueuedConnection);
+    });
+    runEventsUntil([&done] { return done.load(); });
+    // Told to quit meanwhile: the work may still wait for a call on this thread.
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    worker.join();
+}
+
+void callOnWindowThread(const std::function<void()>& call) {
+    if (QThread::currentThread() == qApp->thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+}
+
+void postToWindow(Window& target, std::function<void()> call) {
+    QMetaObject::invokeMethod(target.handle(), std::move(call), Qt::QueuedConnection);
+}
+
 void runApplication(std::unique_ptr<Window> application) {
     if (application == nullptr) return;
     // A program told to quit while it was being built does not show itself first.
@@ -115,12 +144,22 @@ std::int32_t Window::runModal() {
         ForegroundKeeper keeper(widget_, std::move(disabled));
         modalResult_ = 0;
         widget_->setEnabled(true);
+        standOverMainForm();
         show();
         runEventsUntil([this] { return modalResult_ != 0; });
     }
     inModalRun_ = false;
     if (previous) previous->activateWindow();
     return modalResult_;
+}
+
+void Window::standOverMainForm() {
+    QWidget* over = dialogParent(nullptr);
+    if (over == nullptr || over == widget_) return;
+    // Tied to the main window, a modal form cannot be minimized away from it or open
+    // behind it, and the window manager moves the two together.
+    widget_->winId();  // makes the native window that carries the tie
+    widget_->windowHandle()->setTransientParent(over->windowHandle());
 }
 
 QWidget* dialogParent(Window* owner) {

@@ -5,10 +5,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
+#include <QTableWidget>
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
@@ -20,6 +22,8 @@ namespace ferry {
 namespace {
 
 constexpr const char* WindowProperty = "ferryWindow";
+// Above and below a list row's text.
+constexpr int RowPadding = 6;
 
 Window*& currentApplication() {
     static Window* application = nullptr;
@@ -37,6 +41,52 @@ QPalette::ColorRole systemColorRole(std::uint32_t index) {
         case 18: return QPalette::ButtonText;       // button text
         case 24: return QPalette::ToolTipBase;      // tool tip background
         default: return QPalette::Window;           // button face and the rest
+    }
+}
+
+// The caption without its mnemonic marks ("&&" stands for a shown "&").
+QString withoutMnemonic(const QString& caption) {
+    QString plain;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        plain += caption[i];
+    }
+    return plain;
+}
+
+// Where the caption's mnemonic goes: the first word start, else the first letter, that
+// is not taken yet; -1 when every one is.
+qsizetype mnemonicPlace(const QString& caption, const QString& taken) {
+    for (const bool wordStartsOnly : {true, false}) {
+        for (qsizetype i = 0; i < caption.size(); ++i) {
+            const bool wordStart = i == 0 || caption[i - 1].isSpace();
+            const QChar letter = caption[i].toLower();
+            if (letter.isLetterOrNumber() && !taken.contains(letter) &&
+                (wordStart || !wordStartsOnly)) {
+                return i;
+            }
+        }
+    }
+    return -1;
+}
+
+// Every button of the form answers to Alt and a letter of its caption that no button
+// before it took.
+void giveMnemonics(QWidget* form) {
+    const QList<QAbstractButton*> buttons = form->findChildren<QAbstractButton*>();
+    QString taken;
+    for (const QAbstractButton* button : buttons) {
+        const qsizetype mark = button->text().indexOf('&');
+        if (mark >= 0 && mark + 1 < button->text().size())
+            taken += button->text()[mark + 1].toLower();
+    }
+    for (QAbstractButton* button : buttons) {
+        QString caption = button->text();
+        if (caption.contains('&')) continue;
+        if (const qsizetype place = mnemonicPlace(caption, taken); place >= 0) {
+            taken += caption[place].toLower();
+            button->setText(caption.insert(place, '&'));
+        }
     }
 }
 
@@ -127,7 +177,9 @@ std::string Window::name() const {
 std::string Window::text() const {
     if (isTopLevel()) return fromQt(widget_->windowTitle());
     if (auto* label = qobject_cast<QLabel*>(widget_)) return fromQt(label->text());
-    if (auto* button = qobject_cast<QAbstractButton*>(widget_)) return fromQt(button->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(widget_)) {
+        return fromQt(withoutMnemonic(button->text()));
+    }
     if (auto* line = qobject_cast<QLineEdit*>(widget_)) return fromQt(line->text());
     if (auto* area = qobject_cast<QTextEdit*>(widget_)) return fromQt(area->toPlainText());
     if (auto* combo = qobject_cast<QComboBox*>(widget_)) return fromQt(combo->currentText());
@@ -164,6 +216,7 @@ void Window::show() {
     const bool wasHidden = widget_->isHidden();
     widget_->show();
     if (kind_ != WindowKind::Form) return;
+    giveMnemonics(widget_);
     widget_->raise();
     widget_->activateWindow();
     if (Window* control = wasHidden ? focusedControl() : nullptr) {
@@ -236,6 +289,20 @@ void Window::applyFont() {
     applyAutoSize();
 }
 
+void Window::fitRowsToFont() {
+    auto* table = qobject_cast<QTableWidget*>(widget_);
+    if (table == nullptr) return;
+    table->verticalHeader()->setMinimumSectionSize(1);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + RowPadding);
+}
+
+void Window::setMinimumClientSize(std::int32_t width, std::int32_t height) {
+    if (kind_ != WindowKind::Form) return;
+    minimumWidth_ = width;
+    minimumHeight_ = height;
+    if ((style_ & StyleSizingBorder) != 0) widget_->setMinimumSize(width, height);
+}
+
 void Window::setStyle(std::uint32_t bits) {
     style_ = bits;
     applyStyle();
@@ -253,7 +320,10 @@ void Window::setResizable(bool on) {
 
 void Window::applyStyle() {
     if (kind_ == WindowKind::Form) {
-        Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+        // A form that cannot be minimized is a dialog: desktops then keep it with its
+        // main window instead of letting it hide behind or apart from it.
+        const bool dialog = (style_ & StyleMinimizeBox) == 0;
+        Qt::WindowFlags flags = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint;
         if ((exStyle_ & ExStyleToolWindow) != 0) flags = Qt::Tool | Qt::CustomizeWindowHint;
         if ((style_ & StyleCaption) == StyleCaption) flags |= Qt::WindowTitleHint;
         if ((style_ & StyleSystemMenu) != 0) {

@@ -39,7 +39,8 @@ enum class WindowKind {
     CheckBox,
     EditBox,
     ComboBox,
-    ListView
+    ListView,
+    ProgressBar
 };
 
 struct Bounds {
@@ -134,6 +135,8 @@ class Window {
     void setExStyle(std::uint32_t bits);
     // Off: no sizing border, no maximize box, the size stays as set by the program.
     void setResizable(bool on);
+    // A form cannot be made smaller than this by the user.
+    void setMinimumClientSize(std::int32_t width, std::int32_t height);
     // A null icon removes the form's icon.
     void setIcon(const QIcon& icon);
 
@@ -163,6 +166,12 @@ class Window {
 
     bool checked() const;
     void setChecked(bool on);
+
+    // Progress bar: `done` of `total` filled; nothing filled while total is 0.
+    void setProgress(std::uint64_t done, std::uint64_t total);
+    // The text shortened in its middle, with "…", to fit `width` pixels in this
+    // window's font.
+    std::string elidedText(std::string_view text, std::int32_t width) const;
 
     // List view in report view.
     void addColumn(std::string_view caption, std::int32_t width, ColumnAlign align);
@@ -223,7 +232,11 @@ class Window {
     void applyStyle();
     void applyAutoSize();
     void applyFont();
+    // A list view's rows as high as a line of its font, with a little room.
+    void fitRowsToFont();
     bool pressIfUsable();
+    // A modal form: the main form becomes its transient parent.
+    void standOverMainForm();
     // Enter, Return or Esc received by this control; true when the form used it.
     bool handleDialogKey(int key);
     void forgetDescendant(Window* going);
@@ -253,6 +266,8 @@ class Window {
     Window* cancelButton_ = nullptr;
     Window* focusedControl_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
+    std::int32_t minimumWidth_ = 0;
+    std::int32_t minimumHeight_ = 0;
     // The application: its first form, whose closing ends the program.
     Window* mainForm_ = nullptr;
 };
@@ -271,6 +286,7 @@ Window* createCheckBox(Window& parent, std::string_view caption);
 Window* createEditBox(Window& parent, std::uint32_t options);
 Window* createComboBox(Window& parent, std::uint32_t options);
 Window* createListView(Window& parent, ListViewKind view, std::uint32_t options);
+Window* createProgressBar(Window& parent);
 
 // Takes a window from its parent and releases it with everything it owns. Null is
 // ignored; the application window goes with its owner instead.
@@ -281,6 +297,15 @@ Window* applicationWindow();
 
 // Dispatches every event waiting and returns.
 void processMessages();
+// Runs `work` on a thread of its own while this, the window thread, goes on handling
+// events (repaints, clicks, dialogs); returns when the work has ended, also after a quit
+// request.
+void runBesideWindows(const std::function<void()>& work);
+// From any thread: runs `call` on the window thread and waits for it to return.
+void callOnWindowThread(const std::function<void()>& call);
+// From any thread: queues `call` for the window thread, dropped when `target` is gone
+// before its turn.
+void postToWindow(Window& target, std::function<void()> call);
 // Tells the program to quit: ends every modal loop and runApplication.
 void requestQuit();
 bool quitRequested();

@@ -130,6 +130,7 @@ bool WindowBridge::eventFilter(QObject* watched, QEvent* event) {
             }
             return false;
         case QEvent::Resize: window_.sizeChanged(); return false;
+        case QEvent::FontChange: window_.fitRowsToFont(); return false;
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
             const bool dialogKey =

@@ -24,6 +24,9 @@ inline std::string fromQt(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
+// A progress bar's range: fine enough for every pixel of any bar.
+inline constexpr int ProgressSteps = 10000;
+
 // Builds window objects around widgets the creation functions have prepared.
 class WindowFactory {
   public:

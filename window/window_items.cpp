@@ -1,10 +1,12 @@
-// Items of combo boxes and list views, check boxes, and the report view's cells.
+// Items of combo boxes and list views, check boxes, the report view's cells, and
+// progress bars.
 
 #include <algorithm>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QTableWidget>
 
 #include "window/window.h"
@@ -64,7 +66,7 @@ std::int32_t Window::insertItem(std::int32_t index, std::string_view text) {
     }
     if (auto* table = qobject_cast<QTableWidget*>(widget_)) {
         table->insertRow(index);
-        cellItem(table, index, 0)->setText(toQt(text));
+        setCellText(index, 0, text);
         return index;
     }
     return -1;
@@ -142,6 +144,18 @@ void Window::addColumn(std::string_view caption, std::int32_t width, ColumnAlign
     table->setColumnWidth(column, width);
 }
 
+void Window::setProgress(std::uint64_t done, std::uint64_t total) {
+    auto* bar = qobject_cast<QProgressBar*>(widget_);
+    if (bar == nullptr) return;
+    const double part =
+        total == 0 ? 0.0 : static_cast<double>(std::min(done, total)) / static_cast<double>(total);
+    bar->setValue(static_cast<int>(part * ProgressSteps));
+}
+
+std::string Window::elidedText(std::string_view text, std::int32_t width) const {
+    return fromQt(widget_->fontMetrics().elidedText(toQt(text), Qt::ElideMiddle, width));
+}
+
 std::int32_t Window::addRow(std::string_view text) {
     return qobject_cast<QTableWidget*>(widget_) != nullptr ? addItem(text) : -1;
 }
@@ -158,7 +172,10 @@ void Window::setCellText(std::int32_t row, std::int32_t column, std::string_view
     if (table == nullptr || !validRow(table, row) || column < 0 || column >= table->columnCount()) {
         return;
     }
-    cellItem(table, row, column)->setText(toQt(text));
+    QTableWidgetItem* item = cellItem(table, row, column);
+    item->setText(toQt(text));
+    // A column too narrow for a long path still shows all of it on pointing.
+    item->setToolTip(item->text());
 }
 
 std::uint32_t Window::rowData(std::int32_t row) const {

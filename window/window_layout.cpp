@@ -89,7 +89,7 @@ void Window::setClientPixels(std::int32_t width, std::int32_t height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
     if ((style_ & StyleSizingBorder) != 0) {
-        widget_->setMinimumSize(0, 0);
+        widget_->setMinimumSize(minimumWidth_, minimumHeight_);
         widget_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         widget_->resize(width, height);
     } else {

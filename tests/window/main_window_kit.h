@@ -59,9 +59,12 @@ class MainWindowTest : public WindowTest {
   protected:
     // The main window as the program builds it (settings loaded), not yet shown.
     MainWindow& build() {
-        window = &MainWindow::build(
-            *app, {[this] { return removable; },
-                   [this](const std::string& f) { opened.push_back(f); }, &system});
+        window = &MainWindow::build(*app, {[this] { return removable; },
+                                           [this](const std::string& f) {
+                                               opened.push_back(f);
+                                               return fileManagerAnswers;
+                                           },
+                                           platform != nullptr ? platform : &system});
         return *window;
     }
     // Built and shown, as the run loop shows it; showing scans the medium.
@@ -192,8 +195,11 @@ class MainWindowTest : public WindowTest {
     // What the desktop reports as removable media, and the folders it was asked to open.
     std::vector<std::string> removable;
     std::vector<std::string> opened;
+    bool fileManagerAnswers = true;
     // The system the window works on: the real one until a test stages a fault.
     testkit::FaultPlatform system;
+    // Set before build(): another system for the window, usually passing calls to `system`.
+    Platform* platform = nullptr;
     MainWindow* window = nullptr;
 };
 

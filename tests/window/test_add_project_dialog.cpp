@@ -106,6 +106,8 @@ TEST_F(AddProjectTest, EditProjectMaskChangesOnlyTheColumns) {
     storeMedium(1, "", medium.path());
     start();
     ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(list()->item(1, 0)->toolTip(), list()->item(1, 0)->text()) << "the whole path";
+    EXPECT_GE(list()->rowHeight(1), list()->fontMetrics().height() + 4) << "rows fit the font";
     const int rowHere = list()->item(0, 0)->text().toStdString() == disk.path() ? 0 : 1;
 
     clickRow(rowHere);
@@ -129,9 +131,12 @@ TEST_F(AddProjectTest, EditProjectMaskChangesOnlyTheColumns) {
     EXPECT_TRUE(pathBox()->isEnabled());
     EXPECT_TRUE(field<QPushButton>("browseButton")->isEnabled());
 
-    // A project whose folder is not on this machine: only Cancel closes the dialog.
+    // A project whose folder is not on this machine: it starts with its own mask, not
+    // the last one typed, and only Cancel closes the dialog...
     clickRow(1 - rowHere);
     useDialog("editMaskButton", [&] {
+        EXPECT_EQ(maskBox()->currentText(), "*.txt");
+        EXPECT_FALSE(subfolders()->isChecked());
         EXPECT_FALSE(ok()->isEnabled());
         typeMask("*.md");
         QTest::keyClick(maskBox()->lineEdit(), Qt::Key_Return);
@@ -139,7 +144,24 @@ TEST_F(AddProjectTest, EditProjectMaskChangesOnlyTheColumns) {
         QTest::keyClick(maskBox()->lineEdit(), Qt::Key_Escape);
     });
     EXPECT_EQ(rows()[1 - rowHere], "/not/on/this/machine/|*.txt|");
-    (void)here;
+    // ...until it has a work directory here, whose folder OK then follows.
+    dialog_script::answerNextFolder(here);
+    QTest::mouseClick(button("setWorkDirButton"), Qt::LeftButton);
+    useDialog("editMaskButton", [&] {
+        EXPECT_EQ(dialogForm()->windowHandle()->transientParent(),
+                  window->form().handle()->windowHandle())
+            << "the dialog stands over the main window";
+        EXPECT_FALSE(dialogForm()->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_EQ(maskBox()->currentText(), "*.txt");
+        EXPECT_TRUE(ok()->isEnabled());
+        typeMask("*.md");
+        press("okButton");
+    });
+    EXPECT_EQ(rows()[1 - rowHere], "/not/on/this/machine/|*.md|");
+    useDialog("addButton", [&] {
+        EXPECT_FALSE(ok()->isEnabled()) << "Add follows its own path box again";
+        press("cancelButton");
+    });
 }
 
 // A mask list that would name another project's archive is refused, and so is one that

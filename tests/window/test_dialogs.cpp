@@ -80,8 +80,9 @@ TEST_F(QuestionDialog, FiveAnswersFiveButtonsNumberedInOrder) {
               [](QWidget* dialog) { QTest::mouseClick(answerButton(dialog, 1), Qt::LeftButton); });
     EXPECT_EQ(askChoice("Overwrite the newer file?", ConflictAnswers), 1);
     EXPECT_EQ(seen.title, "Ferryman");
-    EXPECT_EQ(seen.captions,
-              (QStringList{"  Yes  ", "  Yes to all  ", "  No  ", "  No to all  ", "  Cancel  "}));
+    EXPECT_EQ(seen.captions, (QStringList{"  &Yes  ", "  Yes &to all  ", "  &No  ",
+                                          "  No to &all  ", "  &Cancel  "}))
+        << "Alt and a letter answers";
     for (int number = 2; number <= 5; ++number) {
         EXPECT_EQ(askAndClick("Overwrite?", ConflictAnswers, number), number);
     }
@@ -120,7 +121,7 @@ TEST_F(QuestionDialog, NoAnswersGiveOneOkButton) {
     whenAsked(seen,
               [](QWidget* dialog) { QTest::mouseClick(answerButton(dialog, 1), Qt::LeftButton); });
     EXPECT_EQ(askChoice("Done.", ""), 1);
-    EXPECT_EQ(seen.captions, QStringList{"  OK  "});
+    EXPECT_EQ(seen.captions, QStringList{"  &OK  "});
 }
 
 TEST_F(QuestionDialog, AnEmptyAnswerGivesAButtonOfSpaces) {
@@ -128,7 +129,7 @@ TEST_F(QuestionDialog, AnEmptyAnswerGivesAButtonOfSpaces) {
     whenAsked(seen,
               [](QWidget* dialog) { QTest::mouseClick(answerButton(dialog, 2), Qt::LeftButton); });
     EXPECT_EQ(askChoice("Which?", "a//b"), 2);
-    EXPECT_EQ(seen.captions, (QStringList{"  a  ", "    ", "  b  "}));
+    EXPECT_EQ(seen.captions, (QStringList{"  &a  ", "    ", "  &b  "}));
 }
 
 TEST_F(QuestionDialog, ButtonRowIsSpacedCentredAndEndsTheForm) {

@@ -46,6 +46,14 @@ TEST_F(MainWindowLayout, SizesCaptionsAndTheListBetweenTheBars) {
     checkBars(575, 293);
     form.handle()->resize(800, 500);  // the user sizes the window
     checkBars(800, 500);
+    form.handle()->resize(300, 150);  // no smaller than every control needs
+    const QRect inside = form.handle()->rect();
+    for (const char* name : {"syncButton", "aboutButton", "openDirButton", "mediumBox"}) {
+        const QRect shown(widget(name)->mapTo(form.handle(), QPoint(0, 0)), widget(name)->size());
+        EXPECT_TRUE(inside.contains(shown)) << name;
+    }
+    EXPECT_GE(list()->height(), 3 * list()->fontMetrics().height()) << "room for a few rows";
+    form.handle()->resize(800, 500);
 
     const int top = widget("topBar")->contentsRect().width();
     EXPECT_EQ(geometry("mediumPanel")[2], 188);
@@ -70,11 +78,11 @@ TEST_F(MainWindowLayout, SizesCaptionsAndTheListBetweenTheBars) {
     EXPECT_EQ(table->selectionBehavior(), QAbstractItemView::SelectRows);
 
     const std::vector<std::tuple<const char*, const char*, int>> buttons{
-        {"addButton", "Add Project", 94},
-        {"editMaskButton", "Edit Project Mask", 126},
-        {"setWorkDirButton", "Set work dir", 94},
-        {"openDirButton", "Open project dir", 118},
-        {"aboutButton", "About", 64}};
+        {"addButton", "&Add Project", 94},
+        {"editMaskButton", "&Edit Project Mask", 126},
+        {"setWorkDirButton", "Set &work dir", 94},
+        {"openDirButton", "&Open project dir", 118},
+        {"aboutButton", "A&bout", 64}};
     int left = 0;
     const int barInside = widget("buttonBar")->contentsRect().height();
     for (const auto& [name, caption, width] : buttons) {
@@ -272,11 +280,19 @@ TEST_F(ProjectCommands, StatusButtonsWorkDirAndOpenDir) {
     // Open project dir opens the path as listed, not the work directory.
     QTest::mouseClick(button("openDirButton"), Qt::LeftButton);
     EXPECT_EQ(opened, (std::vector<std::string>{"/home/ann/two/"}));
+    EXPECT_TRUE(dialog_script::shownMessages().empty());
+    // A desktop where nothing opens folders says so.
+    fileManagerAnswers = false;
+    dialog_script::answerNextMessage();
+    QTest::mouseClick(button("openDirButton"), Qt::LeftButton);
+    ASSERT_EQ(dialog_script::shownMessages().size(), 1u);
+    EXPECT_EQ(dialog_script::shownMessages()[0].rfind("The folder /home/ann/two/ could not", 0),
+              0u);
 
     dialog_script::answerNextMessage();
     QTest::mouseClick(button("aboutButton"), Qt::LeftButton);
-    ASSERT_EQ(dialog_script::shownMessages().size(), 1u);
-    EXPECT_EQ(dialog_script::shownMessages()[0].rfind("Ferryman", 0), 0u);
+    ASSERT_EQ(dialog_script::shownMessages().size(), 2u);
+    EXPECT_EQ(dialog_script::shownMessages()[1].rfind("Ferryman", 0), 0u);
 
     // A new scan replaces the list; nothing is selected and the buttons follow.
     QTest::keyClicks(mediumBox()->lineEdit(), " ");

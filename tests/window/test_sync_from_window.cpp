@@ -1,9 +1,13 @@
-// Synchronize from the window: progress, the report, failures, the conflict question,
-// a close request in the middle of a run, and the clock check at start-up.
+// Synchronize from the window: the run beside the window with its progress, the report,
+// a missing medium, failures, the conflict question, a close request in the middle of a
+// run, and the clock check at start-up.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
 
 #include <QMessageBox>
 #include <QTextEdit>
@@ -12,6 +16,7 @@
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "tests/testkit/fault_platform.h"
+#include "tests/testkit/pass_through_platform.h"
 #include "tests/window/main_window_kit.h"
 
 namespace ferry {
@@ -21,6 +26,41 @@ using testkit::dword;
 using testkit::readDiskFile;
 using testkit::sz;
 using testkit::writeDiskFile;
+
+// Holds the run (on its own thread) when it first opens a file whose path holds `part`,
+// until the test releases it.
+class HoldingPlatform final : public testkit::PassThroughPlatform {
+  public:
+    HoldingPlatform(Platform& next, std::string part)
+        : PassThroughPlatform(next), part_(std::move(part)) {}
+    ~HoldingPlatform() override { release(); }
+    HoldingPlatform(const HoldingPlatform&) = delete;
+    HoldingPlatform& operator=(const HoldingPlatform&) = delete;
+
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override {
+        if (path.find(part_) != std::string::npos && !reached_.exchange(true)) {
+            std::unique_lock lock(guard_);
+            released_.wait(lock, [this] { return free_; });
+        }
+        return PassThroughPlatform::openFile(path, access, creation);
+    }
+    bool reached() const { return reached_; }
+    void release() {
+        {
+            const std::lock_guard lock(guard_);
+            free_ = true;
+        }
+        released_.notify_all();
+    }
+
+  private:
+    std::string part_;
+    std::atomic<bool> reached_ = false;
+    std::mutex guard_;
+    std::condition_variable released_;
+    bool free_ = false;
+};
 
 class SyncFromWindow : public testkit::MainWindowTest {
   protected:
@@ -48,34 +88,72 @@ class SyncFromWindow : public testkit::MainWindowTest {
         return false;
     }
 
+    // The run stops at the first file whose path holds `part`, until released.
+    void holdAt(std::string part) {
+        heldAt = std::move(part);
+        holding = std::make_unique<HoldingPlatform>(system, heldAt);
+        platform = holding.get();
+    }
+    // Runs `action` in the window once the run is held and the progress line names the
+    // held file.
+    void whenHeld(std::function<void()> action) {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, action = std::move(action)] {
+            if (!holding->reached()) return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_TRUE(QTest::qWaitFor(
+                [this] { return progressLine().find(heldAt) != std::string::npos; }));
+            action();
+        });
+        poll->start(5);
+    }
+
     std::string project = disk / "proj";
+    std::string heldAt;
+    std::unique_ptr<HoldingPlatform> holding;
 };
 
-TEST_F(SyncFromWindow, RunsOverTheListWithProgressThenReportsAndRestores) {
+TEST_F(SyncFromWindow, RunsBesideTheWindowWithProgressThenReportsAndRestores) {
+    holdAt("b.txt");
     startWithProject({"a.txt", "b.txt", "sub/c.txt", "skip.bin"});
 
-    // What the window shows while the run processes messages between files.
+    // What the window shows while the run is held at a file.
     std::map<std::string, bool> enabledDuringRun;
     std::string lineDuringRun;
-    QTimer::singleShot(0, qApp, [&] {
+    bool barShown = false;
+    bool advancedUnderAbout = false;
+    std::string report;
+    bool syncEnabledAtReport = true;
+    whenHeld([&] {
         lineDuringRun = progressLine();
+        barShown = widget("progressBar")->isVisible();
         for (const char* name : {"syncButton", "addButton", "editMaskButton", "setWorkDirButton",
                                  "openDirButton", "aboutButton"}) {
             enabledDuringRun[name] = button(name)->isEnabled();
         }
         enabledDuringRun["kindBox"] = kindBox()->isEnabled();
         enabledDuringRun["mediumBox"] = mediumBox()->isEnabled();
-    });
-    std::string report;
-    bool syncEnabledAtReport = true;
-    testkit::onceShown<QMessageBox>("messageBox", [&](QMessageBox* box) {
-        report = box->text().toStdString();
-        syncEnabledAtReport = button("syncButton")->isEnabled();
-        box->button(QMessageBox::Ok)->click();
+        // About does not hold the run: it reaches the medium while the box is open.
+        testkit::onceShown<QMessageBox>("messageBox", [&](QMessageBox* about) {
+            holding->release();
+            advancedUnderAbout = QTest::qWaitFor([&] { return std::filesystem::exists(key()); });
+            about->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(button("aboutButton"), Qt::LeftButton);
+        testkit::onceShown<QMessageBox>("messageBox", [&](QMessageBox* box) {
+            report = box->text().toStdString();
+            syncEnabledAtReport = button("syncButton")->isEnabled();
+            box->button(QMessageBox::Ok)->click();
+        });
     });
     clickSynchronize();
 
-    EXPECT_NE(lineDuringRun.find(project), std::string::npos) << lineDuringRun;
+    EXPECT_EQ(lineDuringRun, project + "/b.txt\nproject 1 of 1 \u00b7 0.0 of 0.0 MB")
+        << "the file in hand, then the figures";
+    EXPECT_TRUE(barShown);
+    EXPECT_TRUE(advancedUnderAbout);
+    EXPECT_FALSE(widget("progressBar")->isVisible()) << "only while a run goes on";
     EXPECT_EQ(enabledDuringRun, (std::map<std::string, bool>{{"syncButton", false},
                                                              {"addButton", false},
                                                              {"editMaskButton", false},
@@ -104,6 +182,51 @@ TEST_F(SyncFromWindow, RunsOverTheListWithProgressThenReportsAndRestores) {
     ASSERT_EQ(window->listedProjects().size(), 1u);
     EXPECT_EQ(window->listedProjects()[0].key, key());
     EXPECT_EQ(rows(), (std::vector<std::string>{project + "/|*.txt|Yes"}));
+}
+
+TEST_F(SyncFromWindow, ThePreviewListsWhatTheRunThenDoes) {
+    startWithProject({"sub/a.txt", "skip.bin"});
+    // Each box as its text, then its list.
+    std::vector<std::string> boxes;
+    const auto readBox = [&boxes](QMessageBox* box) {
+        const auto* list = box->findChild<QTextEdit*>();
+        boxes.push_back(box->text().toStdString() + "|" + box->detailedText().toStdString() +
+                        (list != nullptr && list->isVisible() ? "|shown" : "|folded"));
+        box->button(QMessageBox::Ok)->click();
+    };
+    testkit::onceShown<QMessageBox>("messageBox", readBox);
+    QTest::mouseClick(button("previewButton"), Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(key())) << "a preview changes nothing";
+    EXPECT_EQ(stored("Project1"), "(none)");
+    testkit::onceShown<QMessageBox>("messageBox", readBox);
+    clickSynchronize();
+    EXPECT_TRUE(std::filesystem::exists(key()));
+
+    const std::string list = project + "/sub/a.txt: added to the medium (new in the project)";
+    SyncCounters counters;
+    counters.addedNewFiles = 1;
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "Synchronize would change 1 file:|" + list + "|shown",
+                         syncReportText(medium.path(), counters) + "|" + list + "|folded"}));
+}
+
+TEST_F(SyncFromWindow, AMediumThatIsNotThereIsToldOnceForTheWholeList) {
+    for (int i = 0; i < 50; ++i) putArchive("/home/ann/p" + std::to_string(i) + "/", "*", false);
+    storeMedium(1, "", medium.path());
+    start();
+    ASSERT_EQ(list()->rowCount(), 50);
+    const std::string gone = withoutTrailingSeparator(medium.path());
+    const std::string renamed = gone + "-renamed";
+    std::filesystem::rename(gone, renamed);
+    dialog_script::answerNextMessage();
+    clickSynchronize();
+    EXPECT_FALSE(std::filesystem::exists(gone)) << "nothing made where it was";
+    std::filesystem::rename(renamed, gone);
+    ASSERT_EQ(dialog_script::shownMessages().size(), 1u);
+    EXPECT_NE(dialog_script::shownMessages()[0].find(medium.path() + " is not there"),
+              std::string::npos)
+        << dialog_script::shownMessages()[0];
+    EXPECT_TRUE(button("syncButton")->isEnabled());
 }
 
 TEST_F(SyncFromWindow, AFailingProjectEndsTheRunWithoutReport) {
@@ -157,6 +280,8 @@ TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
     std::string question;
     testkit::onceShown<QWidget>("questionDialog", [&](QWidget* dialog) {
         question = dialog->findChild<QTextEdit*>("questionText")->toPlainText().toStdString();
+        EXPECT_EQ(dialog->windowHandle()->transientParent(),
+                  window->form().handle()->windowHandle());
         QTest::mouseClick(dialog->findChild<QPushButton*>("answer1"), Qt::LeftButton);  // Yes
     });
     dialog_script::answerNextMessage();
@@ -168,11 +293,13 @@ TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
 }
 
 TEST_F(SyncFromWindow, ACloseRequestStopsTheRunThenClosesTheWindow) {
+    holdAt("b.txt");
     startWithProject({"a.txt", "b.txt", "c.txt"});
     bool visibleAfterRequest = false;
-    QTimer::singleShot(0, qApp, [&] {
+    whenHeld([&] {
         window->form().close();
         visibleAfterRequest = window->form().visible();
+        holding->release();
     });
     dialog_script::answerNextMessage();  // a report, were one shown
     clickSynchronize();
