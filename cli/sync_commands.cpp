@@ -32,8 +32,8 @@ int runAndReport(std::string_view medium, std::vector<ListedProject>& projects,
         return ExitStopped;
     }
     printOutput(withUnixLineEnds(syncReportText(medium, result.counters)) + "\n");
-    const bool allCarried = result.refusedProjects + result.waitingProjects == 0 &&
-                            result.counters.uncarriedFiles == 0;
+    const bool allCarried =
+        result.refusedProjects + result.waitingProjects == 0 && result.counters.uncarriedFiles == 0;
     return allCarried ? ExitDone : ExitStopped;
 }
 
