@@ -275,6 +275,19 @@ class WindowsPlatform final : public Platform {
         return doneOrFailed(SetFileAttributesW(target.c_str(), wanted));
     }
 
+    // Windows runs a file by its name's ending, not by a permission bit.
+    SystemResult<> allowRunning(const std::string& path) override {
+        const PathInfo info = pathInfo(path);
+        return info.exists ? succeeded() : failedWith(info.error);
+    }
+
+    // Folders on Windows match names regardless of letter case.
+    SystemResult<bool> foldsLetterCase(const std::string& folder) override {
+        const PathInfo info = pathInfo(folder);
+        if (!info.exists) return {false, info.error};
+        return {true, {}};
+    }
+
     SystemResult<> keepFolderPrivate(const std::string& path) override {
         // The settings folder lies in the user's profile, whose access list already keeps
         // other users out; a folder made there inherits it.
