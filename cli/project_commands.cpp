@@ -25,26 +25,6 @@ std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>
     return found;
 }
 
-}  // namespace
-
-int listProjects(const Arguments& arguments, UserPrompt& prompt) {
-    const std::string medium = mediumFolderFor(arguments.medium);
-    if (medium.empty()) return ExitUsage;
-    const auto scan = projectsOnMedium(medium, prompt);
-    if (!scan) return ExitClockRefused;
-    const LoadedSettings settings = loadSettings();
-    std::string lines;
-    for (const ListedProject& project : scan->projects) {
-        const std::int32_t entry =
-            catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
-        lines += listLine(project, settings.catalogue.record(entry)) + "\n";
-    }
-    printOutput(lines);
-    return statusAfter(*scan, ExitDone);
-}
-
-namespace {
-
 // Gives the named project a record on this machine, with `workDir` ("" to keep it at its
 // own path, or to keep the one it has): the run then synchronizes it.
 int fileRecord(const Arguments& arguments, UserPrompt& prompt, const std::string& workDir) {
@@ -81,6 +61,22 @@ int fileRecord(const Arguments& arguments, UserPrompt& prompt, const std::string
 }
 
 }  // namespace
+
+int listProjects(const Arguments& arguments, UserPrompt& prompt) {
+    const std::string medium = mediumFolderFor(arguments.medium);
+    if (medium.empty()) return ExitUsage;
+    const auto scan = projectsOnMedium(medium, prompt);
+    if (!scan) return ExitClockRefused;
+    const LoadedSettings settings = loadSettings();
+    std::string lines;
+    for (const ListedProject& project : scan->projects) {
+        const std::int32_t entry =
+            catalogueEntryOf(systemPlatform(), settings.catalogue, medium, project.key);
+        lines += listLine(project, settings.catalogue.record(entry)) + "\n";
+    }
+    printOutput(lines);
+    return statusAfter(*scan, ExitDone);
+}
 
 int setWorkDir(const Arguments& arguments, UserPrompt& prompt) {
     const std::string workDir = absolutePathOf(arguments.workDir);

@@ -73,7 +73,7 @@ class ProjectSync {
     Outcome prepare();
     Outcome loadOldArchive();
     Outcome openPayloads();
-    Outcome checkLinks();
+    Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
     bool mayAskConflict() const;
     PayloadBytes oldPayloadBytes() const;
@@ -135,7 +135,7 @@ class ProjectSync {
 ProjectResult ProjectSync::run() {
     for (Outcome (ProjectSync::*step)() :
          {&ProjectSync::prepare, &ProjectSync::loadOldArchive, &ProjectSync::openPayloads,
-          &ProjectSync::checkLinks, &ProjectSync::phaseOne, &ProjectSync::phaseTwo,
+          &ProjectSync::checkBeforeChanges, &ProjectSync::phaseOne, &ProjectSync::phaseTwo,
           &ProjectSync::finishPayload}) {
         if (const Outcome outcome = (this->*step)(); !outcome.done()) {
             // The archive read at the start still carries the project.
@@ -209,7 +209,7 @@ Outcome ProjectSync::openPayloads() {
 // "linked/evil" to write wherever the link leads): a record that may be written and has a
 // link on its way refuses the project before anything changed. Reading still follows
 // links, as the listing does.
-Outcome ProjectSync::checkLinks() {
+Outcome ProjectSync::checkBeforeChanges() {
     std::vector<bool> inArchive(static_cast<std::size_t>(files_.count()));
     for (const RecordHead& head : oldRecords_) {
         const std::string localPath = *names_.localPathOf(head.name);
