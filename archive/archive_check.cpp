@@ -131,6 +131,14 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
     return checkFrom(payload, names, progress, {});
 }
 
+PayloadSurvey checkRememberedNames(PayloadSurvey survey, const RecordNames& names) {
+    NameCheck nameCheck(names);
+    for (const RecordHead& head : survey.records) {
+        if (!nameCheck.accepts(head)) return PayloadSurvey{};
+    }
+    return survey;
+}
+
 PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string& archivePath,
                                    Stream& payload, const RecordNames& names,
                                    ProjectProgress& progress) {
@@ -140,16 +148,13 @@ PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string&
     if (recalled && recalled->whole) {
         progress.expect(bytes.size());
         progress.advance(bytes.size());
-        NameCheck nameCheck(names);
-        for (const RecordHead& head : recalled->survey.records) {
-            if (!nameCheck.accepts(head)) return PayloadSurvey{};
-        }
-        return recalled->survey;
+        return checkRememberedNames(recalled->survey, names);
     }
     // Another machine's run rewrote it from some block on: only the rest is decoded.
     PayloadSurvey survey =
         checkFrom(payload, names, progress, recalled ? knownStart(*recalled) : CheckStart{});
-    if (survey.outcome.done()) rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
+    if (survey.outcome.done())
+        survey.rememberedAs = rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
     return survey;
 }
 

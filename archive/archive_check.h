@@ -42,6 +42,9 @@ struct PayloadSurvey {
     // The records' heads in order, so that the records need not be decoded again to be
     // gone through.
     std::vector<RecordHead> records;
+    // The seal of what this machine remembers of the payload (checked_payloads.h), when
+    // it remembers this survey.
+    std::optional<Digest> rememberedAs;
 };
 
 // Decodes the payload (a stream positioned at 0, holding no block at all for an empty
@@ -54,6 +57,10 @@ PayloadSurvey checkArchivePayload(Stream& payload, const RecordNames& names,
 // when this machine remembers these very bytes as sound (checked_payloads.h), only the
 // remembered names are checked against the project; else the payload is checked whole
 // and, when sound, remembered.
+// A survey this machine remembers, with its names checked against the project as a
+// decoded payload's are: damage when one is refused.
+PayloadSurvey checkRememberedNames(PayloadSurvey survey, const RecordNames& names);
+
 PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string& archivePath,
                                    Stream& payload, const RecordNames& names,
                                    ProjectProgress& progress);

@@ -7,15 +7,15 @@
 
 namespace ferry {
 
-LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProgress& progress) {
+LoadedArchive openArchive(Platform& system, const std::string& path) {
     LoadedArchive archive;
     archive.payload = newMemoryStream();
     if (!fileExists(system, path)) return archive;
     archive.found = true;
-    StreamPtr file = openReadFileStream(system, path);
-    const FileHandle handle = getHandle(*file);
+    archive.file = openReadFileStream(system, path);
+    const FileHandle handle = getHandle(*archive.file);
     if (handle == InvalidFileHandle) {
-        archive.outcome = systemFailure(path, streamError(*file));
+        archive.outcome = systemFailure(path, streamError(*archive.file));
         return archive;
     }
     const SystemResult<FileTime> time = system.lastWriteTime(handle);
@@ -29,35 +29,50 @@ LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProg
         archive.outcome = systemFailure(path, fileTooLarge());
         return archive;
     }
-    progress.expect(static_cast<std::uint64_t>(fileSize.value));
-    if (!readArchiveHead(*file, archive.headerText, archive.stamp)) {
+    // Looked up by name: the look counts only when it is that of the file now open.
+    archive.look = system.pathInfo(path);
+    if (archive.look.size != static_cast<std::uint64_t>(fileSize.value) ||
+        archive.look.lastWrite != archive.time)
+        archive.look = PathInfo{};
+    if (!readArchiveHead(*archive.file, archive.headerText, archive.stamp)) {
         archive.outcome = failure(Fault::Damaged, path);
         return archive;
     }
-    const std::uint32_t start = position(*file);
+    const std::uint32_t start = position(*archive.file);
     if (start == StreamFailure) {
-        archive.outcome = systemFailure(path, streamError(*file));
+        archive.outcome = systemFailure(path, streamError(*archive.file));
         return archive;
     }
-    progress.advance(start);
-    const std::uint32_t payloadSize = static_cast<std::uint32_t>(fileSize.value) - start;
+    archive.payloadSize = static_cast<std::uint32_t>(fileSize.value) - start;
+    return archive;
+}
+
+Outcome loadPayload(LoadedArchive& archive, const std::string& path, ProjectProgress& progress) {
+    if (!archive.file) return done();
+    Stream& file = *archive.file;
+    const std::uint32_t payloadSize = archive.payloadSize;
+    progress.expect(payloadSize);
     // One allocation of the known size, filled in place.
     setSize(*archive.payload, payloadSize);
     setPosition(*archive.payload, 0);
-    const Moved copied = copyWithProgress(*archive.payload, *file, payloadSize, progress);
-    if (copied.outcome.stopped()) {
-        archive.outcome = stopped();
-        return archive;
-    }
+    const Moved copied = copyWithProgress(*archive.payload, file, payloadSize, progress);
+    if (copied.outcome.stopped()) return stopped();
     if (copied.value != payloadSize) {
         // A payload that memory cannot hold fails with the memory stream, not the file.
-        const SystemError error = streamError(*file).failed()               ? streamError(*file)
+        const SystemError error = streamError(file).failed()                ? streamError(file)
                                   : getSize(*archive.payload) < payloadSize ? outOfMemory()
                                                                             : deviceFailure();
-        archive.outcome = systemFailure(path, error);
-        return archive;
+        return systemFailure(path, error);
     }
     setPosition(*archive.payload, 0);
+    archive.file.reset();
+    return done();
+}
+
+LoadedArchive loadArchive(Platform& system, const std::string& path, ProjectProgress& progress) {
+    LoadedArchive archive = openArchive(system, path);
+    if (archive.found && archive.outcome.done())
+        archive.outcome = loadPayload(archive, path, progress);
     return archive;
 }
 

@@ -27,6 +27,7 @@ constexpr std::string_view MemoryFolderName = "checked/";
 constexpr std::string_view KeyFileName = "key";
 constexpr std::string_view NewFileEnding = ".new";
 constexpr std::string_view SynchronizedEnding = ".synchronized";
+constexpr std::string_view LookEnding = ".look";
 constexpr std::uint32_t EntryVersion = 1;
 // Far more than the record heads of a real project take; a larger entry is not read,
 // which costs only time.
@@ -203,6 +204,55 @@ std::optional<PayloadSurvey> parseEntry(EntryReader& entry) {
     return survey;
 }
 
+// The memory folder and this machine's key, when there is a memory.
+struct Memory {
+    std::string folder;
+    DigestKey key;
+};
+
+std::optional<Memory> memoryOf(const RunContext& context) {
+    std::string folder = memoryFolder(context);
+    if (folder.empty()) return std::nullopt;
+    const std::optional<DigestKey> key = keyIn(context.platform, folder);
+    if (!key) return std::nullopt;
+    return Memory{std::move(folder), *key};
+}
+
+// The body of a file that ends in its keyed digest, when it does.
+std::optional<std::vector<std::byte>> readSealedFile(Platform& system, const DigestKey& key,
+                                                     const std::string& path, Digest* seal) {
+    std::optional<std::vector<std::byte>> bytes = readFileBytes(system, path);
+    if (!bytes || bytes->size() < Digest{}.size()) return std::nullopt;
+    const std::size_t bodySize = bytes->size() - Digest{}.size();
+    const Digest digest = keyedDigestOf(key, std::span(*bytes).first(bodySize));
+    if (!sameDigest(std::span(*bytes).last(Digest{}.size()), digest)) return std::nullopt;
+    if (seal != nullptr) *seal = digest;
+    bytes->resize(bodySize);
+    return bytes;
+}
+
+// Seals the body with its keyed digest and writes it; the seal when it was written.
+std::optional<Digest> writeSealedFile(Platform& system, const DigestKey& key,
+                                      const std::string& path, std::vector<std::byte>& body) {
+    const Digest seal = keyedDigestOf(key, body);
+    body.insert(body.end(), seal.begin(), seal.end());
+    if (!writeFileBytes(system, path, body)) return std::nullopt;
+    return seal;
+}
+
+// The survey remembered for the archive, its seal in `rememberedAs`.
+std::optional<PayloadSurvey> readSurvey(Platform& system, const Memory& memory,
+                                        const std::string& archivePath) {
+    Digest seal;
+    const auto body = readSealedFile(system, memory.key,
+                                     entryPath(memory.folder, memory.key, archivePath), &seal);
+    if (!body) return std::nullopt;
+    EntryReader entry(*body);
+    std::optional<PayloadSurvey> survey = parseEntry(entry);
+    if (survey) survey->rememberedAs = seal;
+    return survey;
+}
+
 }  // namespace
 
 std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t end) const {
@@ -220,18 +270,9 @@ PayloadBytes memoryPayloadBytes(Stream& payload) {
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,
                                                  const std::string& archivePath,
                                                  std::span<const std::byte> payload) {
-    const std::string folder = memoryFolder(context);
-    if (folder.empty()) return std::nullopt;
-    const std::optional<DigestKey> key = keyIn(context.platform, folder);
-    if (!key) return std::nullopt;
-    const auto bytes = readFileBytes(context.platform, entryPath(folder, *key, archivePath));
-    if (!bytes || bytes->size() < Digest{}.size()) return std::nullopt;
-    const std::span<const std::byte> body =
-        std::span(*bytes).first(bytes->size() - Digest{}.size());
-    if (!sameDigest(std::span(*bytes).last(Digest{}.size()), keyedDigestOf(*key, body)))
-        return std::nullopt;
-    EntryReader entry(body);
-    std::optional<PayloadSurvey> survey = parseEntry(entry);
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory) return std::nullopt;
+    std::optional<PayloadSurvey> survey = readSurvey(context.platform, *memory, archivePath);
     if (!survey) return std::nullopt;
     // The remembered blocks that lie within these bytes, digested as they are now.
     std::vector<BlockEnd> found;
@@ -240,7 +281,7 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
         if (block.compressed < start || block.compressed > payload.size()) break;
         found.push_back({block.compressed, block.decoded, std::nullopt});
     }
-    digestBlocks(*key, PayloadBytes{payload, {}}, found);
+    digestBlocks(memory->key, PayloadBytes{payload, {}}, found);
     Recollection recollection;
     while (recollection.matchingBlocks < found.size() &&
            found[recollection.matchingBlocks].digest ==
@@ -252,14 +293,15 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
     return recollection;
 }
 
-void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
-                            const PayloadBytes& payload, PayloadSurvey survey) {
+std::optional<Digest> rememberCheckedPayload(const RunContext& context,
+                                             const std::string& archivePath,
+                                             const PayloadBytes& payload, PayloadSurvey survey) {
     const std::string folder = memoryFolder(context);
     if (folder.empty() || !survey.outcome.done() || !blocksCover(survey.blocks, payload.size()))
-        return;
+        return std::nullopt;
     std::optional<DigestKey> key = keyIn(context.platform, folder);
     if (!key) key = makeKeyIn(context.platform, folder);
-    if (!key) return;
+    if (!key) return std::nullopt;
     digestBlocks(*key, payload, survey.blocks);
     EntryWriter entry;
     entry.number(EntryVersion, 4);
@@ -276,9 +318,8 @@ void rememberCheckedPayload(const RunContext& context, const std::string& archiv
         entry.number(head.time.ticks, 8);
         entry.number(head.size, 4);
     }
-    const Digest seal = keyedDigestOf(*key, entry.bytes());
-    entry.raw(seal);
-    writeFileBytes(context.platform, entryPath(folder, *key, archivePath), entry.bytes());
+    return writeSealedFile(context.platform, *key, entryPath(folder, *key, archivePath),
+                           entry.bytes());
 }
 
 namespace {
@@ -323,6 +364,59 @@ void rememberSynchronizedArchive(const RunContext& context, const std::string& a
     writeFileBytes(context.platform,
                    entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding),
                    archiveDigest(*key, headerText, stamp, payload));
+}
+
+namespace {
+
+// The look (integers little-endian): version, size, write time, change time, device, file
+// number, the seal of the survey remembered with it; sealed itself.
+void writeLook(EntryWriter& entry, const PathInfo& file) {
+    entry.number(EntryVersion, 4);
+    entry.number(file.size, 8);
+    entry.number(file.lastWrite.ticks, 8);
+    entry.number(file.lastChange.ticks, 8);
+    entry.number(file.identity.device, 8);
+    entry.number(file.identity.node, 8);
+}
+
+}  // namespace
+
+std::optional<PayloadSurvey> recallUnchangedArchive(const RunContext& context,
+                                                    const std::string& archivePath,
+                                                    const PathInfo& file) {
+    if (!file.exists) return std::nullopt;
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory) return std::nullopt;
+    const auto look = readSealedFile(
+        context.platform, memory->key,
+        entryPath(memory->folder, memory->key, archivePath) + std::string(LookEnding), nullptr);
+    EntryWriter now;
+    writeLook(now, file);
+    if (!look || look->size() != now.bytes().size() + Digest{}.size() ||
+        !std::equal(now.bytes().begin(), now.bytes().end(), look->begin()))
+        return std::nullopt;
+    std::optional<PayloadSurvey> survey = readSurvey(context.platform, *memory, archivePath);
+    // The survey must be the very one remembered with the look.
+    if (!survey || !sameDigest(std::span(*look).last(Digest{}.size()), *survey->rememberedAs))
+        return std::nullopt;
+    return survey;
+}
+
+void rememberArchiveLook(const RunContext& context, const std::string& archivePath,
+                         const PathInfo& file, const std::optional<Digest>& survey) {
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory) return;
+    const std::string path =
+        entryPath(memory->folder, memory->key, archivePath) + std::string(LookEnding);
+    if (!file.exists || !survey) {
+        // An old look must not vouch for a survey it was not taken with.
+        (void)context.platform.removeFile(path);
+        return;
+    }
+    EntryWriter entry;
+    writeLook(entry, file);
+    entry.raw(*survey);
+    (void)writeSealedFile(context.platform, memory->key, path, entry.bytes());
 }
 
 }  // namespace ferry

@@ -56,8 +56,10 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
 // place of what was remembered for it before. Blocks that carry a digest keep it (it must
 // be of these bytes); the others are digested now. Nothing is said when that fails: the
 // next run checks the payload whole.
-void rememberCheckedPayload(const RunContext& context, const std::string& archivePath,
-                            const PayloadBytes& payload, PayloadSurvey survey);
+// The seal of what was remembered; nothing when it could not be.
+std::optional<Digest> rememberCheckedPayload(const RunContext& context,
+                                             const std::string& archivePath,
+                                             const PayloadBytes& payload, PayloadSurvey survey);
 
 // The archive this machine last finished synchronizing a project with, known by a keyed
 // digest of its header, stamp and payload: whether the medium was written since can then be
@@ -75,5 +77,18 @@ SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
 void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
                                  std::string_view headerText, DateTime stamp,
                                  const PayloadBytes& payload);
+
+// An archive file that still looks exactly as when this machine last finished a run with
+// it (size, write and change times, identity: no program sets a change time back) is taken
+// to be that archive without being read, as rsync and unison trust a file's size and time.
+// The survey remembered with that look, its names not yet checked against a project;
+// nothing when the look or the survey differ.
+std::optional<PayloadSurvey> recallUnchangedArchive(const RunContext& context,
+                                                    const std::string& archivePath,
+                                                    const PathInfo& file);
+// Remembers the archive's look with the seal of the survey remembered for it
+// (`rememberedAs`); with no survey or no look, forgets the look.
+void rememberArchiveLook(const RunContext& context, const std::string& archivePath,
+                         const PathInfo& file, const std::optional<Digest>& survey);
 
 }  // namespace ferry

@@ -71,7 +71,8 @@ PayloadBytes NewPayload::bytes() {
     return {memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
 }
 
-void NewPayload::rememberAs(const RunContext& context, const std::string& archivePath) {
+std::optional<Digest> NewPayload::rememberAs(const RunContext& context,
+                                             const std::string& archivePath) {
     const PayloadBytes bytes = this->bytes();
     PayloadSurvey survey;
     survey.outcome = done();
@@ -82,7 +83,7 @@ void NewPayload::rememberAs(const RunContext& context, const std::string& archiv
     std::uint64_t decodedEnd = 0;
     while (bytes.size() - compressedEnd >= 4) {
         const std::span<const std::byte> length = bytes.range(compressedEnd, compressedEnd + 4);
-        if (length.empty()) return;
+        if (length.empty()) return std::nullopt;
         compressedEnd += 4 + loadLittleEndian(length.data(), 4);
         decodedEnd = std::min(decodedEnd + ArchiveBlockSize, decodedSize);
         survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
@@ -91,9 +92,9 @@ void NewPayload::rememberAs(const RunContext& context, const std::string& archiv
     // The copied blocks keep the digests they were known by.
     for (std::size_t i = 0; i < copiedBlocks_ && i < survey.blocks.size(); ++i)
         survey.blocks[i].digest = oldBlocks_[i].digest;
-    if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return;
+    if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return std::nullopt;
     survey.records = std::move(heads_);
-    rememberCheckedPayload(context, archivePath, bytes, std::move(survey));
+    return rememberCheckedPayload(context, archivePath, bytes, std::move(survey));
 }
 
 Outcome NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {

@@ -50,8 +50,9 @@ class NewPayload {
     // Once settled: the compressed payload, the copied old blocks followed by the new ones.
     Stream& compressed();
     // Once finished and written as the archive at `archivePath`: remembers it as checked
-    // (checked_payloads.h), so the next run need not decode it to trust it.
-    void rememberAs(const RunContext& context, const std::string& archivePath);
+    // (checked_payloads.h), so the next run need not decode it to trust it. The seal of
+    // what was remembered.
+    std::optional<Digest> rememberAs(const RunContext& context, const std::string& archivePath);
     // The complete payload's bytes: the copied leading blocks, then the new ones.
     PayloadBytes bytes();
 

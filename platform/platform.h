@@ -78,6 +78,11 @@ struct PathInfo {
     bool isFolder = false;
     bool isLink = false;  // only from linkInfo: the name is a symbolic link
     FileTime lastWrite;
+    // When the file's content or its attributes last changed (its time included): no
+    // program sets it back, so it tells a rewrite even when the size and write time were
+    // made to look as before.
+    FileTime lastChange;
+    std::uint64_t size = 0;
     FileIdentity identity;
     SystemError error;  // why it does not exist
 };

@@ -41,6 +41,8 @@ PathInfo infoOf(const struct stat& st) {
     info.isFolder = S_ISDIR(st.st_mode);
     info.isLink = S_ISLNK(st.st_mode);
     info.lastWrite = toFileTime(st.st_mtim);
+    info.lastChange = toFileTime(st.st_ctim);
+    info.size = static_cast<std::uint64_t>(st.st_size);
     info.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return info;
 }

@@ -120,7 +120,9 @@ PathInfo infoOf(const std::string& path, DWORD flags) {
                     FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return missingPath(failed().error);
     BY_HANDLE_FILE_INFORMATION about{};
-    const BOOL known = GetFileInformationByHandle(handle, &about);
+    FILE_BASIC_INFO basic{};
+    const BOOL known = GetFileInformationByHandle(handle, &about) &&
+                       GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic);
     const SystemError error = known ? SystemError{} : failed().error;
     CloseHandle(handle);
     if (!known) return missingPath(error);
@@ -129,6 +131,8 @@ PathInfo infoOf(const std::string& path, DWORD flags) {
     info.isFolder = (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.isLink = (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     info.lastWrite = toFileTime(about.ftLastWriteTime);
+    info.lastChange = FileTime{static_cast<std::uint64_t>(basic.ChangeTime.QuadPart)};
+    info.size = (std::uint64_t{about.nFileSizeHigh} << 32) | about.nFileSizeLow;
     info.identity = identityOf(about);
     return info;
 }

@@ -335,7 +335,10 @@ SystemResult<> WithholdingPlatform::startFlushing(FileHandle handle) {
 
 PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     if (path.empty()) return missingPath(SystemError{ENOENT});
-    const Found found = look(WithheldTree::keyOf(path));
+    const std::string key = WithheldTree::keyOf(path);
+    // What this layer never touched is as the disk has it, size and identity included.
+    if (tree_.find(key) == nullptr && !insideNewFolder(key)) return base_.pathInfo(key);
+    const Found found = look(key);
     if (found.kind == WithheldKind::Gone) return missingPath(found.error);
     PathInfo info;
     info.exists = true;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -72,12 +73,16 @@ class ProjectSync {
   private:
     Outcome prepare();
     Outcome loadOldArchive();
+    Outcome loadWholeArchive();
+    void takeSurvey(PayloadSurvey& survey);
+    bool changesNothing();
     Outcome openPayloads();
     Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
     bool mayAskConflict() const;
     PayloadBytes oldPayloadBytes() const;
     Outcome phaseOne();
+    Outcome keepAll();
     Outcome handleRecord(const RecordHead& head);
     Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
     Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
@@ -123,6 +128,10 @@ class ProjectSync {
     SynchronizedArchive synchronized_ = SynchronizedArchive::Unknown;
     std::vector<BlockEnd> oldBlocks_;
     std::vector<RecordHead> oldRecords_;
+    std::optional<Digest> oldSurveySeal_;
+    // The archive looks as this machine left it and no file changed since: its payload is
+    // neither read nor written.
+    bool untouched_ = false;
     StreamPtr reader_;
     NewPayload newPayload_;
     std::uint64_t payloadBytes_ = 0;
@@ -164,13 +173,31 @@ Outcome ProjectSync::prepare() {
 
 Outcome ProjectSync::loadOldArchive() {
     // A damaged or hostile archive is refused before anything changes.
-    old_ = loadArchive(system_, in_.existingArchivePath, progress_);
+    old_ = openArchive(system_, in_.existingArchivePath);
     if (old_.outcome.fault == Fault::Damaged)
         return refuse(unsafeArchiveMessage(old_.outcome.path));
     if (!old_.outcome.done()) return stopForRead(old_.outcome);
     if (!old_.found) return done();
     hasOldArchive_ = true;
     fileTimeToDateTime(system_, old_.time, mediaSync_);
+    if (options_.wholeRecompression) return loadWholeArchive();
+    std::optional<PayloadSurvey> unchanged =
+        recallUnchangedArchive(context_, in_.existingArchivePath, old_.look);
+    if (!unchanged) return loadWholeArchive();
+    // The archive this machine last synchronized with; it is read only if a file changed.
+    PayloadSurvey survey = checkRememberedNames(std::move(*unchanged), names_);
+    if (!survey.outcome.done()) return refuse(unsafeArchiveMessage(in_.existingArchivePath));
+    synchronized_ = SynchronizedArchive::Same;
+    untouched_ = true;
+    takeSurvey(survey);
+    return done();
+}
+
+Outcome ProjectSync::loadWholeArchive() {
+    untouched_ = false;
+    if (const Outcome loaded = loadPayload(old_, in_.existingArchivePath, progress_);
+        !loaded.done())
+        return stopForRead(loaded);
     synchronized_ = recallSynchronizedArchive(context_, in_.existingArchivePath, old_.headerText,
                                               old_.stamp, oldPayloadBytes());
     PayloadSurvey survey =
@@ -184,9 +211,30 @@ Outcome ProjectSync::loadOldArchive() {
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
+    takeSurvey(survey);
+    return done();
+}
+
+void ProjectSync::takeSurvey(PayloadSurvey& survey) {
     oldBlocks_ = std::move(survey.blocks);
     oldRecords_ = std::move(survey.records);
-    return done();
+    oldSurveySeal_ = survey.rememberedAs;
+}
+
+// Every record has its file on disk with the record's time, and every listed file its
+// record: the run would keep everything as it is.
+bool ProjectSync::changesNothing() {
+    if (in_.existingArchivePath != archivePath_) return false;
+    std::unordered_set<std::string> matchKeys;
+    for (const RecordHead& head : oldRecords_) {
+        const std::string localPath = *names_.localPathOf(head.name);
+        const std::int32_t index = files_.find(localPath);
+        if (index < 0 || !matchKeys.insert(names_.matchKey(localPath)).second) return false;
+        const PathInfo disk = system_.pathInfo(files_.path(index));
+        if (!disk.exists || disk.isFolder || compareDiskWithRecord(disk.lastWrite, head.time) != 0)
+            return false;
+    }
+    return matchKeys.size() == static_cast<std::size_t>(files_.count());
 }
 
 Outcome ProjectSync::openPayloads() {
@@ -199,6 +247,14 @@ Outcome ProjectSync::openPayloads() {
                                               : caseTwinsMessage(file.twin, file.path));
         ++counters_.uncarriedFiles;
     }
+    if (untouched_ && changesNothing()) {
+        old_.file.reset();
+        return done();
+    }
+    if (untouched_) {
+        // Something is to change: the payload is read and checked before anything does.
+        if (const Outcome loaded = loadWholeArchive(); !loaded.done()) return loaded;
+    }
     reader_ = newOldPayloadReader(*old_.payload, oldBlocks_);
     if (!newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression))
         return payloadFailed();
@@ -210,6 +266,7 @@ Outcome ProjectSync::openPayloads() {
 // link on its way refuses the project before anything changed. Reading still follows
 // links, as the listing does.
 Outcome ProjectSync::checkBeforeChanges() {
+    if (untouched_) return done();
     std::vector<bool> inArchive(static_cast<std::size_t>(files_.count()));
     for (const RecordHead& head : oldRecords_) {
         const std::string localPath = *names_.localPathOf(head.name);
@@ -256,6 +313,7 @@ PayloadBytes ProjectSync::oldPayloadBytes() const {
 // The records as the check read them; a record's content is decoded only when it is
 // needed.
 Outcome ProjectSync::phaseOne() {
+    if (untouched_) return keepAll();
     std::uint64_t contentAt = 0;
     for (const RecordHead& head : oldRecords_) {
         contentAt += recordHeadSize(head);
@@ -264,6 +322,16 @@ Outcome ProjectSync::phaseOne() {
             return stop(unsafeArchiveMessage(in_.existingArchivePath));
         if (const Outcome outcome = handleRecord(head); !outcome.done()) return outcome;
         contentAt += head.size;
+    }
+    return done();
+}
+
+// Every record stays as it is, and so does its file.
+Outcome ProjectSync::keepAll() {
+    for (const RecordHead& head : oldRecords_) {
+        const std::string& diskPath = files_.path(files_.find(*names_.localPathOf(head.name)));
+        if (!progress_.startFile(diskPath)) return stopped();
+        note(FileDecision::Keep, diskPath, head.name);
     }
     return done();
 }
@@ -406,6 +474,7 @@ Outcome ProjectSync::handleMissingFile(const RecordHead& head, const std::string
 }
 
 Outcome ProjectSync::phaseTwo() {
+    if (untouched_) return done();
     for (std::int32_t i = 0; i < files_.count(); ++i) {
         if (files_.marked(i)) continue;
         if (const Outcome added = addNewFile(files_.path(i)); !added.done()) return added;
@@ -450,6 +519,8 @@ ProjectResult ProjectSync::endWithoutChanges() {
     FileTime stamp;
     if (dateTimeToFileTime(system_, lastSync_, stamp))
         (void)setFileTime(system_, in_.existingArchivePath, stamp);
+    rememberArchiveLook(context_, in_.existingArchivePath,
+                        system_.pathInfo(in_.existingArchivePath), oldSurveySeal_);
     return {ProjectEnd::Synchronized, in_.existingArchivePath};
 }
 
@@ -482,9 +553,10 @@ ProjectResult ProjectSync::endWithNewArchive() {
     };
     const Outcome replaced = replaceArchive(system_, archive, old, tell, progress_, lastSync_);
     if (replaced.done()) {
-        newPayload_.rememberAs(context_, archivePath_);
+        const std::optional<Digest> survey = newPayload_.rememberAs(context_, archivePath_);
         rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,
                                     newPayload_.bytes());
+        rememberArchiveLook(context_, archivePath_, system_.pathInfo(archivePath_), survey);
         noteMediumWrite(system_, in_.mediumRoot);
         return {ProjectEnd::Synchronized, archivePath_};
     }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "archive/media_archive.h"
 #include "sync/sync_messages.h"
@@ -142,6 +145,47 @@ TEST_F(SafetyTest, AFirstRunDoesNotMixAForeignFolderIn) {
               std::vector<std::string>{foreignFilesMessage(project.path, bob.folder / "mine.txt")});
     EXPECT_EQ(diskTreeSnapshot(bob.folder.path()), diskBefore);
     EXPECT_EQ(readDiskFile(archive()), archiveBefore);
+}
+
+// An archive that looks as this machine left it is not read; one rewritten in place to
+// the same size with its time set back, or damaged in a block the next archive would copy,
+// is still read whole before anything changes.
+TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
+    const std::string big = testkit::linesOfText(600000, 'b');
+    // The big file's time shares no bytes with a.txt's, which the crafted archive changes.
+    const ArchiveRecord bigRecord{project.path + "big.txt", utcFileTime(2020, 6, 6, 6).ticks, big};
+    putArchive({bigRecord, {project.path + "a.txt", Old.ticks, "ann 1"}});
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    const FileTime archiveTime = testkit::diskFileTime(archive());
+    const auto rewriteInPlace = [&](std::string bytes) {
+        ASSERT_EQ(bytes.size(), readDiskFile(archive()).size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later change time
+        std::fstream(archive(), std::ios::in | std::ios::out | std::ios::binary) << bytes;
+        setDiskFileTime(archive(), archiveTime);
+    };
+
+    // A newer a.txt, its content chosen so that the archive keeps its size.
+    std::string crafted;
+    for (char c = '!'; c <= '~' && crafted.size() != readDiskFile(archive()).size(); ++c) {
+        crafted = testkit::archiveBytes(
+            buildHeaderText({project.includeSubfolders, project.path, project.mask}),
+            {bigRecord, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
+    }
+    rewriteInPlace(crafted);
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    EXPECT_EQ(readDiskFile(bob.folder / "a.txt").substr(0, 4), "ann ");
+    EXPECT_NE(readDiskFile(bob.folder / "a.txt"), "ann 1");
+
+    // The first block's length made impossible; then a change only the last block holds.
+    std::string damaged = readDiskFile(archive());
+    const std::size_t payload = damaged.find('\0') + 9;
+    damaged.replace(payload, 4, "\xff\xff\xff\x7f");
+    rewriteInPlace(damaged);
+    writeDiskFile(bob.folder / "a.txt", "bob 3");
+    bob.prompt.clear();
+    EXPECT_EQ(syncBob().end, ProjectEnd::Refused);
+    EXPECT_EQ(bob.prompt.messages, std::vector<std::string>{unsafeArchiveMessage(archive())});
+    EXPECT_EQ(readDiskFile(archive()), damaged);
 }
 
 }  // namespace
