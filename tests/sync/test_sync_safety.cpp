@@ -166,7 +166,7 @@ TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
 
     // A newer a.txt, its content chosen so that the archive keeps its size.
     std::string crafted;
-    for (char c = '!'; c <= '~' && crafted.size() != readDiskFile(archive()).size(); ++c) {
+    for (char c = 'A'; c <= 'z' && crafted.size() != readDiskFile(archive()).size(); ++c) {
         crafted = testkit::archiveBytes(
             buildHeaderText({project.includeSubfolders, project.path, project.mask}),
             {bigRecord, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
