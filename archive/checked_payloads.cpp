@@ -98,17 +98,26 @@ std::optional<std::vector<std::byte>> readFileBytes(Platform& system, const std:
     return bytes;
 }
 
-// Written beside its place and renamed over it, so that a reader finds the old file or
-// the new one whole.
-bool writeFileBytes(Platform& system, const std::string& path, std::span<const std::byte> bytes) {
-    const std::string temporary = path + std::string(NewFileEnding);
-    StreamPtr file = createWriteFileStream(system, temporary);
+// How a memory file replaces the one before it.
+enum class Replacement {
+    Whole,   // written beside its place and renamed over it: a reader finds the old file or
+             // the new one whole
+    InPlace  // overwritten, for a small sealed file that is rewritten at every run (a
+             // rename costs a flush there): a cut one fails its seal and is not believed
+};
+
+bool writeFileBytes(Platform& system, const std::string& path, std::span<const std::byte> bytes,
+                    Replacement replacement = Replacement::Whole) {
+    const std::string target =
+        replacement == Replacement::Whole ? path + std::string(NewFileEnding) : path;
+    StreamPtr file = createWriteFileStream(system, target);
     const auto size = static_cast<std::uint32_t>(bytes.size());
     const bool written = getHandle(*file) != InvalidFileHandle && bytes.size() < StreamFailure &&
                          write(*file, bytes.data(), size) == size;
     release(file);
-    if (written && system.renameReplace(temporary, path)) return true;
-    (void)system.removeFile(temporary);
+    if (written && (replacement == Replacement::InPlace || system.renameReplace(target, path)))
+        return true;
+    (void)system.removeFile(target);
     return false;
 }
 
@@ -233,10 +242,11 @@ std::optional<std::vector<std::byte>> readSealedFile(Platform& system, const Dig
 
 // Seals the body with its keyed digest and writes it; the seal when it was written.
 std::optional<Digest> writeSealedFile(Platform& system, const DigestKey& key,
-                                      const std::string& path, std::vector<std::byte>& body) {
+                                      const std::string& path, std::vector<std::byte>& body,
+                                      Replacement replacement = Replacement::Whole) {
     const Digest seal = keyedDigestOf(key, body);
     body.insert(body.end(), seal.begin(), seal.end());
-    if (!writeFileBytes(system, path, body)) return std::nullopt;
+    if (!writeFileBytes(system, path, body, replacement)) return std::nullopt;
     return seal;
 }
 
@@ -416,7 +426,7 @@ void rememberArchiveLook(const RunContext& context, const std::string& archivePa
     EntryWriter entry;
     writeLook(entry, file);
     entry.raw(*survey);
-    (void)writeSealedFile(context.platform, memory->key, path, entry.bytes());
+    (void)writeSealedFile(context.platform, memory->key, path, entry.bytes(), Replacement::InPlace);
 }
 
 }  // namespace ferry

@@ -313,6 +313,18 @@ bool writeString(RegistryKey key, std::string_view name, std::string_view value)
     return writeValue(key, name, RegistryType::String, bytes);
 }
 
+WriteBatch::WriteBatch(RegistryKey key) : key_(key) {
+    const OpenKey* open = openKeys().find(key);
+    // Taken for writing at once: a batch that could not write what it read would fail late.
+    begun_ = open != nullptr && open->writable && execute(open->db.get(), "BEGIN IMMEDIATE");
+}
+
+WriteBatch::~WriteBatch() {
+    const OpenKey* open = openKeys().find(key_);
+    if (!begun_ || open == nullptr) return;
+    if (!execute(open->db.get(), "COMMIT")) execute(open->db.get(), "ROLLBACK");
+}
+
 void closeKey(RegistryKey key) {
     openKeys().remove(key);
 }

@@ -77,4 +77,19 @@ class ScopedKey {
     RegistryKey key_;
 };
 
+// The writes through `key` while it lives are one change of the store: on disk together
+// when it goes (one flush instead of one per value), or none of them when the store
+// refuses. Without it each write is a change of its own.
+class WriteBatch {
+  public:
+    explicit WriteBatch(RegistryKey key);
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+  private:
+    RegistryKey key_;
+    bool begun_ = false;
+};
+
 }  // namespace ferry

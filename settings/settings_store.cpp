@@ -61,6 +61,21 @@ void mergeEntry(RegistryKey key, Catalogue& catalogue, std::int32_t index, std::
     catalogue.markStored(index, number);
 }
 
+// Saves the record of an entry that is still where it was stored, when no entry before
+// it waits to be stored: only its own values are read. False when the whole list must be.
+bool saveStoredRecord(RegistryKey key, Catalogue& catalogue, const ProjectRecord* record) {
+    const std::int32_t index = catalogue.indexOfRecord(record);
+    const StoredEntry& was = catalogue.stored(index);
+    if (index < 0 || was.number == 0) return false;
+    for (std::int32_t i = 0; i < index; ++i) {
+        if (catalogue.stored(i).number == 0) return false;
+    }
+    const std::optional<StoredValues> there = readStoredEntry(key, was.number);
+    if (!there || (there->key != was.key && there->key != catalogue.key(index))) return false;
+    mergeEntry(key, catalogue, index, was.number, *there);
+    return true;
+}
+
 }  // namespace
 
 LoadedSettings loadSettings() {
@@ -83,16 +98,23 @@ LoadedSettings loadSettings() {
     return settings;
 }
 
+SettingsSession::SettingsSession() : key_(openSettingsForWrite()) {}
+
 void saveMediumSettings(std::int32_t kindIndex, std::string_view mediumFolder) {
     const ScopedKey key = openSettingsForWrite();
     writeDword(key.get(), "Kind", static_cast<std::uint32_t>(kindIndex));
     writeString(key.get(), kindIndex == KindRemovable ? "Removable" : "Directory", mediumFolder);
 }
 
-void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord) {
-    const ScopedKey key = openSettingsForWrite();
-    if (key.get() == NoKey) return;
-    std::vector<StoredValues> store = readStoredCatalogue(key.get());
+void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord,
+                  const SettingsSession* session) {
+    const ScopedKey ownKey(
+        session != nullptr ? NoKey : openKeyForWrite(RegistryRoot::CurrentUser, SettingsKeyPath));
+    const RegistryKey key = session != nullptr ? session->key() : ownKey.get();
+    if (key == NoKey) return;
+    const WriteBatch batch(key);
+    if (onlyRecord != nullptr && saveStoredRecord(key, catalogue, onlyRecord)) return;
+    std::vector<StoredValues> store = readStoredCatalogue(key);
     const std::int32_t only = onlyRecord == nullptr ? -1 : catalogue.indexOfRecord(onlyRecord);
     if (onlyRecord != nullptr && only < 0) return;
     const std::int32_t last = onlyRecord == nullptr ? catalogue.count() - 1 : only;
@@ -102,8 +124,7 @@ void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord) {
         const std::int32_t number = storedNumberOf(catalogue, i, store);
         if (number > 0) {
             if (wanted) {
-                mergeEntry(key.get(), catalogue, i, number,
-                           store[static_cast<std::size_t>(number - 1)]);
+                mergeEntry(key, catalogue, i, number, store[static_cast<std::size_t>(number - 1)]);
             }
             continue;
         }
@@ -115,15 +136,14 @@ void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord) {
         const ProjectRecord& record = *catalogue.record(i);
         store.push_back({catalogue.key(i), record.workDir, storedTimeOf(record.lastSync)});
         const auto appendedNumber = static_cast<std::int32_t>(store.size());
-        writeStoredEntry(key.get(), appendedNumber, store.back());
+        writeStoredEntry(key, appendedNumber, store.back());
         catalogue.markStored(i, appendedNumber);
         appended = true;
     }
     // An end marker after the list: an entry appended where an earlier whole save had cut
     // the list must not bring back the old entries behind it.
     if (onlyRecord == nullptr || appended) {
-        writeString(key.get(), numberedName("Project", static_cast<std::int32_t>(store.size()) + 1),
-                    "");
+        writeString(key, numberedName("Project", static_cast<std::int32_t>(store.size()) + 1), "");
     }
 }
 

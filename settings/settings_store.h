@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "settings/project_catalogue.h"
+#include "settings/registry.h"
 
 namespace ferry {
 
@@ -47,6 +48,21 @@ void saveMediumSettings(std::int32_t kindIndex, std::string_view mediumFolder);
 // stored values it did not change), a refiled entry gets its new key, and an entry the
 // store lacks is appended, together with the entries never stored that come before it,
 // so the numbered list has no gap. Skipped quietly when the store refuses.
-void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord);
+// With a session, through its open store.
+class SettingsSession;
+void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord,
+                  const SettingsSession* session = nullptr);
+
+// Keeps the store open for writing while it lives, so that saves one after another (a
+// run's, project by project) each cost one flush instead of the store's opening and
+// closing work.
+class SettingsSession {
+  public:
+    SettingsSession();
+    RegistryKey key() const { return key_.get(); }
+
+  private:
+    ScopedKey key_;
+};
 
 }  // namespace ferry

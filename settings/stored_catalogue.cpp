@@ -44,14 +44,20 @@ DateTime lastSyncOf(StoredTime time) {
 std::vector<StoredValues> readStoredCatalogue(RegistryKey key) {
     std::vector<StoredValues> entries;
     for (std::int32_t n = 1;; ++n) {
-        std::string projectKey = readString(key, numberedName("Project", n));
-        if (projectKey.empty()) break;
-        entries.push_back({std::move(projectKey),
-                           readString(key, numberedName("WorkDir", n)),
-                           {readDword(key, numberedName("LastSyncDate", n)),
-                            readDword(key, numberedName("LastSyncTime", n))}});
+        std::optional<StoredValues> entry = readStoredEntry(key, n);
+        if (!entry) break;
+        entries.push_back(std::move(*entry));
     }
     return entries;
+}
+
+std::optional<StoredValues> readStoredEntry(RegistryKey key, std::int32_t number) {
+    std::string projectKey = readString(key, numberedName("Project", number));
+    if (projectKey.empty()) return std::nullopt;
+    return StoredValues{std::move(projectKey),
+                        readString(key, numberedName("WorkDir", number)),
+                        {readDword(key, numberedName("LastSyncDate", number)),
+                         readDword(key, numberedName("LastSyncTime", number))}};
 }
 
 void writeStoredEntry(RegistryKey key, std::int32_t number, const StoredValues& values) {

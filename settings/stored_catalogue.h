@@ -5,6 +5,7 @@
 // or missing "Project"+n.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct StoredValues {
 
 // Entry n of the store is item n - 1.
 std::vector<StoredValues> readStoredCatalogue(RegistryKey key);
+// Entry `number` alone; nothing when its "Project"+number is empty or missing.
+std::optional<StoredValues> readStoredEntry(RegistryKey key, std::int32_t number);
 
 // Writes entry `number` whole.
 void writeStoredEntry(RegistryKey key, std::int32_t number, const StoredValues& values);

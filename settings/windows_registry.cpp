@@ -130,4 +130,9 @@ void closeKey(RegistryKey key) {
     if (openKeys().erase(key) > 0) RegCloseKey(reinterpret_cast<HKEY>(key));
 }
 
+// The registry keeps each value as it is written; there is no flush to save.
+WriteBatch::WriteBatch(RegistryKey key) : key_(key) {}
+
+WriteBatch::~WriteBatch() = default;
+
 }  // namespace ferry

@@ -33,13 +33,15 @@ bool mediumGone(Platform& system, std::string_view mediumFolder, const std::stri
 class ProjectRun {
   public:
     ProjectRun(const RunContext& context, std::string_view mediumFolder, Catalogue& catalogue,
-               UserPrompt& prompt, const SyncOptions& options, SyncCounters& counters)
+               UserPrompt& prompt, const SyncOptions& options, SyncCounters& counters,
+               const SettingsSession* session)
         : context_(context),
           mediumFolder_(mediumFolder),
           catalogue_(catalogue),
           prompt_(prompt),
           options_(options),
-          counters_(counters) {}
+          counters_(counters),
+          session_(session) {}
 
     // Synchronizes the project with its record. A real run keeps in the record what the
     // synchronization left there, and saves it when the project was synchronized; a
@@ -87,7 +89,7 @@ class ProjectRun {
             project.key = result.archivePath;
         }
         if (result.end == ProjectEnd::Synchronized) {
-            saveProjects(catalogue_, catalogue_.record(entry));
+            saveProjects(catalogue_, catalogue_.record(entry), session_);
         }
         return result.end;
     }
@@ -113,6 +115,7 @@ class ProjectRun {
     UserPrompt& prompt_;
     const SyncOptions& options_;
     SyncCounters& counters_;
+    const SettingsSession* session_;
 };
 
 }  // namespace
@@ -170,7 +173,10 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
         ferryMade = folderExists(system, ferryFolder);
         putBackCutArchives(run, mediumFolder, prompt);
     }
-    ProjectRun projectRun(run, mediumFolder, catalogue, prompt, options, result.counters);
+    const std::optional<SettingsSession> session =
+        options.preview ? std::nullopt : std::make_optional<SettingsSession>();
+    ProjectRun projectRun(run, mediumFolder, catalogue, prompt, options, result.counters,
+                          session ? &*session : nullptr);
     const std::size_t count = projects.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (mediumGone(system, mediumFolder, ferryFolder, ferryMade)) {
