@@ -394,6 +394,28 @@ TEST_F(CommandLine, DryRunChangesNothingAndForetellsTheRun) {
     EXPECT_EQ(readDiskFile(bob + "code/main.c.old"), "int main() { return 2; }");
 }
 
+// Tabs, line breaks and backslashes in paths, masks and file names are printed escaped,
+// so every line still splits at its tabs; a project is named back either way.
+TEST_F(CommandLine, OutputEscapesTabsLineBreaksAndBackslashes) {
+    const std::string project = ann + "back\\slash/";
+    const std::string mask = "*.txt;\t*.md\x01;*.c";
+    writeDiskFile(project + "tab\there.txt", "a");
+    writeDiskFile(project + "line\nbreak.txt", "b");
+    ASSERT_EQ(runCli(annsMachine, {"add", medium, project, "--mask", mask}).status, 0);
+    const std::string key = keyOf(project, mask, false);
+    const std::string listed = ann + "back\\\\slash/";
+    EXPECT_EQ(runCli(bobsMachine, {"list", medium}).out,
+              listed + "\t*.txt;\\t*.md\\x01;*.c\t\t" + key + "\t\t\n");
+
+    std::filesystem::create_directories(bob + "w");
+    EXPECT_EQ(runCli(bobsMachine, {"workdir", medium, listed, bob + "w"}).status, 0);
+    EXPECT_EQ(runCli(bobsMachine, {"workdir", medium, project, bob + "w"}).status, 0);
+    const CliRun dry = runCli(bobsMachine, {"sync", medium, "--dry-run"});
+    EXPECT_EQ(sortedLines(dry.out),
+              sortedLines("add to project\t" + bob + "w/tab\\there.txt\n" + "add to project\t" +
+                          bob + "w/line\\nbreak.txt\n" + report(medium, 0, 0, 2, 0, 0)));
+}
+
 TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     const auto status = [&](const std::vector<std::string>& arguments) {
         return runCli(annsMachine, arguments).status;
