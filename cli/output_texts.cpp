@@ -134,18 +134,17 @@ std::string decisionLine(const FileDecisionNote& note, bool askedInRealRun) {
 }
 
 std::string conflictPathOf(std::string_view question) {
-    // Where the question puts the path: around it stands the same text for every file.
+    // Where the question puts the path: around it stands the same text for every file,
+    // and then the lines about both copies.
     constexpr std::string_view Marker = "\x01";
     const std::string framed = conflictQuestion(Marker);
     const std::size_t at = framed.find(Marker);
     const std::string_view before = std::string_view(framed).substr(0, at);
     const std::string_view after = std::string_view(framed).substr(at + Marker.size());
-    if (question.size() < before.size() + after.size() || !question.starts_with(before) ||
-        !question.ends_with(after)) {
+    const std::size_t end = question.rfind(after);
+    if (!question.starts_with(before) || end == std::string_view::npos || end < before.size())
         return "";
-    }
-    return std::string(
-        question.substr(before.size(), question.size() - before.size() - after.size()));
+    return std::string(question.substr(before.size(), end - before.size()));
 }
 
 }  // namespace ferry::cli

@@ -20,6 +20,8 @@ enum class ErrorKind {
     Exists,        // the name exists already
     LackOfRoom,    // the device or the user's quota is full, or the file too large for it
     DeviceGone,    // the device failed or went away (a pulled stick)
+    ReadOnly,      // the device or its file system takes no writes (a locked card)
+    AccessDenied,  // this user may not do it there (permissions)
     NotSupported,  // the file system cannot do this (flushing a folder, say)
     Other
 };

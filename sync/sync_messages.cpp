@@ -1,8 +1,25 @@
 #include "sync/sync_messages.h"
 
+#include <cctype>
+
 #include "support/text.h"
 
 namespace ferry {
+namespace {
+
+// "1,234,567": a size the eye can read at once.
+std::string groupedDigits(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3 && std::isdigit(digits[at - 4]); at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string copyText(DateTime time, std::uint64_t size) {
+    return dateTimeToText(time) + ", " + groupedDigits(size) + " bytes";
+}
+
+}  // namespace
 
 std::string cannotOpenFileMessage(std::string_view path) {
     return "Can not open file " + std::string(path);
@@ -15,16 +32,27 @@ std::string conflictQuestion(std::string_view localPath) {
            "disk? (old version will be saved with extension .old)";
 }
 
-std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::int32_t projectNumber,
+std::string conflictQuestion(std::string_view localPath, const ConflictCopies& copies) {
+    return conflictQuestion(localPath) +
+           "\r\nOn disk: " + copyText(copies.diskTime, copies.diskSize) +
+           "\r\nOn the medium: " + copyText(copies.mediumTime, copies.mediumSize);
+}
+
+std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::string_view projectPath,
                                         std::string_view errorText) {
     return "Could not replace file " + std::string(archivePath) + " for project " +
-           intToDecimal(projectNumber) + "(old version did not delete on media, error" +
+           std::string(projectPath) + " (old version did not delete on media, error " +
            std::string(errorText) + ")";
 }
 
-std::string archiveNotWrittenMessage(std::string_view archivePath, std::int32_t projectNumber) {
+std::string archiveNotWrittenMessage(std::string_view archivePath, std::string_view projectPath,
+                                     ErrorKind why) {
+    const std::string reason =
+        why == ErrorKind::ReadOnly       ? "the medium is read-only: nothing can be written on it"
+        : why == ErrorKind::AccessDenied ? "this user may not write on the medium"
+                                         : "may be no space on media or media removed";
     return "Could not replace file " + std::string(archivePath) + " for project " +
-           intToDecimal(projectNumber) + "(may be no space on media or media removed)";
+           std::string(projectPath) + " (" + reason + ")";
 }
 
 std::string archiveNotRestoredMessage(std::string_view archivePath) {

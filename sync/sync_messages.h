@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/date_time.h"
+#include "platform/system_error.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {
@@ -17,9 +18,20 @@ inline constexpr std::string_view ConflictAnswers = "Yes/Yes to all/No/No to all
 
 std::string cannotOpenFileMessage(std::string_view path);
 std::string conflictQuestion(std::string_view localPath);
-std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::int32_t projectNumber,
+// What the user judges the two copies by, shown on lines after the question.
+struct ConflictCopies {
+    DateTime diskTime = 0;
+    std::uint64_t diskSize = 0;
+    DateTime mediumTime = 0;
+    std::uint64_t mediumSize = 0;
+};
+std::string conflictQuestion(std::string_view localPath, const ConflictCopies& copies);
+std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::string_view projectPath,
                                         std::string_view errorText);
-std::string archiveNotWrittenMessage(std::string_view archivePath, std::int32_t projectNumber);
+// Why the medium took no new archive, as far as the system said: no room, gone, read-only,
+// or not this user's to write.
+std::string archiveNotWrittenMessage(std::string_view archivePath, std::string_view projectPath,
+                                     ErrorKind why);
 std::string archiveNotRestoredMessage(std::string_view archivePath);
 std::string clockWarning(DateTime stamp, DateTime current, std::string_view projectPath);
 // Refusals of a project the user adds.

@@ -146,8 +146,10 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
         LimitedMedium stick(medium.path(), 170000);
         EXPECT_EQ(sync(stick).end, ProjectEnd::Stopped);
     }
-    EXPECT_EQ(ann.prompt.messages,
-              std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+    EXPECT_EQ(
+        ann.prompt.messages,
+        std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                 project.path + " (may be no space on media or media removed)"});
     expectArchiveAsBefore();
     EXPECT_FALSE(exists(temporary()));
 
@@ -164,16 +166,24 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
     EXPECT_FALSE(exists(temporary()));
 }
 
-// A medium that fails (removed, broken) is never overwritten: the old archive stays.
+// A medium that fails (removed, broken, locked, not this user's) is never overwritten: the
+// old archive stays, and the user is told which of these it was.
 TEST_F(FailureTest, FailingMediumKeepsTheOldArchive) {
-    for (const SystemError error : {testkit::DeviceFailure, testkit::DeviceGone}) {
+    const std::string removed = "may be no space on media or media removed";
+    const std::pair<SystemError, std::string> rows[] = {
+        {testkit::DeviceFailure, removed},
+        {testkit::DeviceGone, removed},
+        {testkit::ReadOnlyMedium, "the medium is read-only: nothing can be written on it"},
+        {testkit::AccessDenied, "this user may not write on the medium"}};
+    for (const auto& [error, reason] : rows) {
         SCOPED_TRACE(systemErrorText(error));
         ann.prompt.clear();
         FaultPlatform faults;
         faults.failWritesAfter(5000, "Ferry/", error);
         EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         EXPECT_EQ(ann.prompt.messages,
-                  std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+                  std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                           project.path + " (" + reason + ")"});
         expectArchiveAsBefore();
         EXPECT_FALSE(exists(temporary()));
     }
@@ -298,8 +308,8 @@ TEST_F(FailureTest, KillInTheFullMediumPathNeverLosesTheProject) {
 // and the old one is deleted only then.
 TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
     const std::string oldArchive = archive();
-    ProjectInputs inputs{1,     medium.path(), project.path,     "*.txt;*.md",
-                         false, oldArchive,    ann.folder.path()};
+    ProjectInputs inputs{medium.path(), project.path, "*.txt;*.md",
+                         false,         oldArchive,   ann.folder.path()};
     const std::string newArchive =
         testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
     {
@@ -311,8 +321,9 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
         EXPECT_EQ(result.end, ProjectEnd::Stopped);
         EXPECT_EQ(result.archivePath, newArchive);
     }
-    EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{oldArchiveNotDeletedMessage(
-                                       oldArchive, 1, errorText(testkit::DeviceFailure))});
+    EXPECT_EQ(ann.prompt.messages,
+              std::vector<std::string>{oldArchiveNotDeletedMessage(
+                  oldArchive, project.path, errorText(testkit::DeviceFailure))});
     EXPECT_TRUE(readDiskFile(oldArchive) == archiveBefore) << "still whole";
     ASSERT_TRUE(testkit::readArchiveFile(newArchive));
     EXPECT_EQ(testkit::readArchiveFile(newArchive)->headerText, " " + project.path + ",*.txt;*.md");
