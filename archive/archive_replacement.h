@@ -78,4 +78,11 @@ std::string temporaryArchivePath(std::string_view archivePath);
 // when the archive itself exists (otherwise the temporary file may be the only copy).
 void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath);
 
+// The temporary file of a project's first archive, left without its archive by a run cut
+// off before the rename: a whole, sound archive is the project's only copy on the medium
+// and is put in place (Finished); anything else is removed (Removed). Kept: the archive
+// exists, or the rename or removal failed. Only while no run writes the medium.
+enum class CutFirstWrite { Finished, Removed, Kept };
+CutFirstWrite settleCutFirstWrite(Platform& system, const std::string& temporaryPath);
+
 }  // namespace ferry

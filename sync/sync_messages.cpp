@@ -179,6 +179,18 @@ std::string mediumGoneMessage(std::string_view mediumFolder) {
            " is not there any more; the synchronization stopped";
 }
 
+std::string cutArchiveFinishedMessage(std::string_view temporaryPath) {
+    return "The file " + std::string(temporaryPath) +
+           " was left by a run cut off before it could put it in place; it holds a whole "
+           "archive, the only copy of its project on the medium, and was put in place";
+}
+
+std::string cutArchiveRemovedMessage(std::string_view temporaryPath) {
+    return "The file " + std::string(temporaryPath) +
+           " was left by a run cut off while it wrote a new archive; it was not whole and "
+           "was removed";
+}
+
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters) {
     return "Done (Media: " + std::string(mediumFolder) + ")\r\n" +
            intToDecimal(counters.replacedOnMedia) + " - Replaced on Media\r\n" +

@@ -47,6 +47,10 @@ std::string archivePutBackMessage(std::string_view archivePath);
 std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_view errorText);
 // The medium folder went away (unplugged, unmounted) while a run was going on.
 std::string mediumGoneMessage(std::string_view mediumFolder);
+// The temporary file of a project's first archive, left by a run cut off before its
+// rename: put in place as the archive, or removed when it was not whole.
+std::string cutArchiveFinishedMessage(std::string_view temporaryPath);
+std::string cutArchiveRemovedMessage(std::string_view temporaryPath);
 
 // A project on the medium that this machine has no record of.
 inline constexpr std::string_view NewProjectAnswers = "Yes/No";
