@@ -1,7 +1,9 @@
 #include "sync/sync_messages.h"
 
+#include <algorithm>
 #include <cctype>
 
+#include "archive/media_archive.h"
 #include "support/text.h"
 
 namespace ferry {
@@ -74,6 +76,18 @@ std::string projectPathUnfitMessage(std::string_view projectPath) {
     return "The project path " + std::string(projectPath) +
            " can not be carried: a removable medium can not name its archive "
            "(no * ? < > | \" or control characters, at most 255 bytes)";
+}
+
+std::string maskListTooLongMessage(std::string_view mask) {
+    // The start of the list names it; all of it would fill the screen.
+    constexpr std::size_t Shown = 60;
+    std::size_t cut = std::min(mask.size(), Shown);
+    while (cut > 0 && cut < mask.size() && (static_cast<unsigned char>(mask[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "The mask list " + std::string(mask.substr(0, cut)) + (cut < mask.size() ? "..." : "") +
+           " (" + std::to_string(mask.size()) +
+           " bytes) is too long: an archive's header holds at most " +
+           std::to_string(LongestArchiveText) + " bytes of project path and mask list";
 }
 
 std::string archivePutBackMessage(std::string_view archivePath) {

@@ -37,6 +37,7 @@ std::string clockWarning(DateTime stamp, DateTime current, std::string_view proj
 // Refusals of a project the user adds.
 std::string projectPathCommaMessage(std::string_view projectPath);
 std::string projectPathUnfitMessage(std::string_view projectPath);
+std::string maskListTooLongMessage(std::string_view mask);
 // Another synchronization holds the lock of this user or of this medium.
 // A project added, or given a new mask list, whose archive another project has.
 std::string projectOnMediumMessage(std::string_view key);

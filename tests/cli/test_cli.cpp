@@ -464,6 +464,17 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     const CliRun comma = runCli(annsMachine, {"add", medium, ann + "a,b"});
     EXPECT_EQ(comma.status, 1);
     EXPECT_EQ(comma.err, projectPathCommaMessage(ann + "a,b/") + "\n");
+    // So is a mask list it cannot hold with the path, before anything is written.
+    const std::string longMask = std::string(32767 - ann.size(), 'm') + "\xc3\xa9";
+    const std::string before = storeState(annsMachine);
+    const CliRun masked = runCli(annsMachine, {"add", medium, ann + "p", "--mask", longMask});
+    EXPECT_EQ(masked.status, 1);
+    EXPECT_EQ(masked.err, "The mask list " + std::string(60, 'm') + "... (" +
+                              std::to_string(longMask.size()) +
+                              " bytes) is too long: an archive's header holds at most 32768 "
+                              "bytes of project path and mask list\n");
+    EXPECT_FALSE(std::filesystem::exists(keyOf(ann + "p/", longMask, false)));
+    EXPECT_EQ(storeState(annsMachine), before) << "not even the mask history";
 
     // A project new to this machine waits, untouched, until accepted: 1 with its message.
     writeDiskFile(medium + "Ferry/damaged.move",
