@@ -179,6 +179,12 @@ std::string uncarriableNameMessage(std::string_view path) {
            " holds \\, which separates folders in this project: the medium can not carry it";
 }
 
+std::string pathTooLongMessage(std::string_view path) {
+    return "The file " + std::string(path) +
+           " can not be created here: a name in its path, or the path, is longer than this "
+           "system allows; it stays on the medium";
+}
+
 std::string fileTooLargeMessage(std::string_view path) {
     return "The file " + std::string(path) + " is too large for the medium (4 GB or more)";
 }

@@ -72,6 +72,8 @@ std::string linkInWayMessage(std::string_view path, std::string_view link);
 std::string listingFailedMessage(std::string_view folder, std::string_view errorText);
 std::string caseTwinsMessage(std::string_view first, std::string_view second);
 std::string uncarriableNameMessage(std::string_view path);
+// A record whose path this system cannot create.
+std::string pathTooLongMessage(std::string_view path);
 std::string fileTooLargeMessage(std::string_view path);
 std::string projectTooLargeMessage(std::string_view projectPath);
 

@@ -474,6 +474,13 @@ Outcome ProjectSync::handleMissingFile(const RecordHead& head, const std::string
         ++changes_;
         return done();
     }
+    // A path this system cannot create is told and stays on the medium, before any folder
+    // is made for it.
+    if (!localPathFits(localPath + std::string(DiskTemporarySuffix))) {
+        prompt_.showMessage(pathTooLongMessage(localPath));
+        ++counters_.uncarriedFiles;
+        return keepRecord(head);
+    }
     note(FileDecision::CreateOnDisk, localPath, head.name);
     if (const Outcome put = putOnDisk(head, localPath, DiskTarget::Create); !put.done()) return put;
     ++counters_.addedToProjects;

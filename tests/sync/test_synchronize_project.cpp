@@ -726,6 +726,34 @@ TEST_F(SyncTest, WindowsArchiveTravelsThroughALinuxWorkDirectory) {
     EXPECT_EQ(records().size(), 4u) << "d.pas joined";
 }
 
+// A record whose path this system cannot create (a name over 255 bytes, a path over
+// 4096) is told and stays on the medium; no folder is made for it; the rest travels.
+TEST_F(SyncTest, UncreatablePathsStayOnTheMedium) {
+    project.includeSubfolders = true;
+    const std::string longName = project.path + std::string(256, 'n') + "/a.txt";
+    std::string deep = project.path;
+    while (deep.size() < 4096) deep += std::string(200, 'd') + "/";
+    deep += "b.txt";
+    putArchive(
+        {{longName, M.ticks, "a"}, {deep, M.ticks, "b"}, {project.path + "c.txt", M.ticks, "c"}});
+    const std::string before = readDiskFile(archive());
+
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    const auto bobsFile = [&](const std::string& name) {
+        return bob.folder / name.substr(project.path.size());
+    };
+    EXPECT_EQ(bob.prompt.messages, (std::vector<std::string>{pathTooLongMessage(bobsFile(longName)),
+                                                             pathTooLongMessage(bobsFile(deep))}));
+    EXPECT_EQ(bob.counters.uncarriedFiles, 2u);
+    EXPECT_EQ(bob.counters.addedToProjects, 1u);
+    EXPECT_EQ(readDiskFile(bob.folder / "c.txt"), "c");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bob.folder.path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no folder was made";
+    EXPECT_TRUE(readDiskFile(archive()) == before);
+}
+
 struct HostileRow {
     std::string name;
     std::string sequence;  // the record sequence as raw bytes
