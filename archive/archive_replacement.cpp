@@ -180,6 +180,22 @@ void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath)
         (void)system.removeFile(temporary);
 }
 
+SystemError mediumRefusal(Platform& system, const NewArchive& archive, const OldArchive& old) {
+    const std::string ferryFolder = folderOf(archive.path);
+    SystemResult<std::int64_t> room = system.roomToWrite(ferryFolder);
+    // A first run makes the folder: the medium's own room and permission count then.
+    if (errorKind(room.error) == ErrorKind::NotFound)
+        room = system.roomToWrite(folderOf(withoutTrailingSeparator(ferryFolder)));
+    if (!room) return room.error;
+    const auto sizeOf = [](std::string_view headerText, Stream* payload) {
+        return headerText.size() + 1 + sizeof(DateTime) + (payload ? getSize(*payload) : 0);
+    };
+    const std::uint64_t newSize = sizeOf(archive.headerText, archive.payload);
+    const std::uint64_t oldSize = old.path.empty() ? 0 : sizeOf(old.headerText, old.payload);
+    const std::uint64_t needed = newSize - std::min(newSize, oldSize);
+    return static_cast<std::uint64_t>(room.value) < needed ? noRoom() : SystemError{};
+}
+
 CutFirstWrite settleCutFirstWrite(Platform& system, const std::string& temporaryPath) {
     if (!temporaryPath.ends_with(TemporarySuffix)) return CutFirstWrite::Kept;
     const std::string archivePath =

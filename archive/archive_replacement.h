@@ -66,6 +66,11 @@ Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArc
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync);
 
+// For a preview, which writes nothing: what replaceArchive would meet on the medium, from
+// its room and whether it takes writes. None when the archive would fit (where the old
+// one is, when there is no room for both); else a lack of room or the system's refusal.
+SystemError mediumRefusal(Platform& system, const NewArchive& archive, const OldArchive& old);
+
 // Writes the archive `old` describes at `path`, to the byte and with its time, flushed
 // with its folder: to this machine and to others it is the archive it was.
 Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old);

@@ -59,6 +59,10 @@ SystemError fileTooLarge() {
     return SystemError{EFBIG};
 }
 
+SystemError noRoom() {
+    return SystemError{ENOSPC};
+}
+
 std::string systemErrorText(SystemError error) {
     const int number = error.code;
     if (number <= 0 || !systemKnows(number)) return "";

@@ -35,6 +35,8 @@ SystemError deviceFailure();
 SystemError outOfMemory();
 // The error to give for a file larger than the program can handle.
 SystemError fileTooLarge();
+// The error to give for a device found too full for what is to be written.
+SystemError noRoom();
 
 // The system's own text for the error, with the line break and blanks it may end with
 // removed. "" when the system has no text for it; never fails.

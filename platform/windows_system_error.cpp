@@ -45,6 +45,10 @@ SystemError fileTooLarge() {
     return SystemError{ERROR_FILE_TOO_LARGE};
 }
 
+SystemError noRoom() {
+    return SystemError{ERROR_DISK_FULL};
+}
+
 std::string systemErrorText(SystemError error) {
     if (error.code <= 0) return "";
     wchar_t* buffer = nullptr;

@@ -438,6 +438,11 @@ SystemResult<bool> WithholdingPlatform::foldsLetterCase(const std::string& folde
     return base_.foldsLetterCase(folder);
 }
 
+// The disk's room: what a real run would find there.
+SystemResult<std::int64_t> WithholdingPlatform::roomToWrite(const std::string& folder) {
+    return base_.roomToWrite(folder);
+}
+
 SystemResult<> WithholdingPlatform::keepFolderPrivate(const std::string& path) {
     return failedWith(folderProblem(WithheldTree::keyOf(path)));
 }

@@ -567,6 +567,14 @@ ProjectResult ProjectSync::endWithNewArchive() {
         }
     };
     const Outcome replaced = replaceArchive(system_, archive, old, tell, progress_, lastSync_);
+    // A preview wrote nowhere: it tells what the medium would refuse.
+    if (const SystemError refusal = replaced.done() && options_.preview
+                                        ? mediumRefusal(system_, archive, old)
+                                        : SystemError{};
+        refusal.failed()) {
+        tell(ArchiveTrouble::NotWritten, systemFailure(archivePath_, refusal));
+        return {ProjectEnd::Stopped, old.path};
+    }
     if (replaced.done()) {
         const std::optional<Digest> survey = newPayload_.rememberAs(context_, archivePath_);
         rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,

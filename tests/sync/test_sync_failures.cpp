@@ -12,6 +12,7 @@
 
 #include "archive/media_archive.h"
 #include "platform/system_error.h"
+#include "platform/withholding_platform.h"
 #include "sync/sync_messages.h"
 #include "sync/sync_run.h"
 #include "sync/synchronize_project.h"
@@ -77,6 +78,10 @@ class LimitedMedium final : public testkit::PassThroughPlatform {
         const std::uint64_t room = capacity_ - std::min(capacity_, used());
         if (room == 0) return {-1, testkit::NoRoom};
         return real_.writeFile(handle, source, std::min<std::uint64_t>(count, room));
+    }
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override {
+        if (!folder.starts_with(folder_)) return real_.roomToWrite(folder);
+        return {static_cast<std::int64_t>(capacity_ - std::min(capacity_, used())), {}};
     }
 
   private:
@@ -164,6 +169,37 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
     ASSERT_EQ(content->records.size(), 1u);
     EXPECT_TRUE(content->records[0].content == readDiskFile(ann.folder / "a.txt"));
     EXPECT_FALSE(exists(temporary()));
+}
+
+// A preview on a medium without room for the new archive, or that takes no writes, tells
+// what the run would meet there instead of foretelling a replacement.
+TEST_F(FailureTest, PreviewTellsWhatTheMediumWouldRefuse) {
+    const auto preview = [&](Platform& stick) {
+        WithholdingPlatform withheld(stick);
+        ann.platform = &withheld;
+        SyncOptions options;
+        options.preview = true;
+        const ProjectResult result =
+            testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path(), options);
+        ann.platform = &systemPlatform();
+        return result.end;
+    };
+    const auto told = [&](const std::string& reason) {
+        return std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                        project.path + " (" + reason + ")"};
+    };
+    LimitedMedium full(medium.path(), 170000);
+    EXPECT_EQ(preview(full), ProjectEnd::Stopped);
+    EXPECT_EQ(ann.prompt.messages, told("may be no space on media or media removed"));
+    ann.prompt.clear();
+    LimitedMedium roomForOne(medium.path(), 260000);
+    EXPECT_EQ(preview(roomForOne), ProjectEnd::Synchronized);
+    EXPECT_TRUE(ann.prompt.messages.empty());
+    FaultPlatform locked;
+    locked.failCall(Call::RoomToWrite, "Ferry/", testkit::ReadOnlyMedium);
+    EXPECT_EQ(preview(locked), ProjectEnd::Stopped);
+    EXPECT_EQ(ann.prompt.messages, told("the medium is read-only: nothing can be written on it"));
+    EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "a preview writes nothing";
 }
 
 // A medium that fails (removed, broken, locked, not this user's) is never overwritten: the
