@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "archive/archive_check.h"
+#include "archive/archive_loading.h"
 #include "archive/media_archive.h"
 #include "compress/file_stream.h"
 #include "platform/files.h"
@@ -176,6 +178,46 @@ void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath)
     const std::string temporary = temporaryArchivePath(archivePath);
     if (fileExists(system, archivePath) && fileExists(system, temporary))
         (void)system.removeFile(temporary);
+}
+
+SystemError mediumRefusal(Platform& system, const NewArchive& archive, const OldArchive& old) {
+    const std::string ferryFolder = folderOf(archive.path);
+    SystemResult<std::int64_t> room = system.roomToWrite(ferryFolder);
+    // A first run makes the folder: the medium's own room and permission count then.
+    if (errorKind(room.error) == ErrorKind::NotFound)
+        room = system.roomToWrite(folderOf(withoutTrailingSeparator(ferryFolder)));
+    if (!room) return room.error;
+    const auto sizeOf = [](std::string_view headerText, Stream* payload) {
+        return headerText.size() + 1 + sizeof(DateTime) + (payload ? getSize(*payload) : 0);
+    };
+    const std::uint64_t newSize = sizeOf(archive.headerText, archive.payload);
+    const std::uint64_t oldSize = old.path.empty() ? 0 : sizeOf(old.headerText, old.payload);
+    const std::uint64_t needed = newSize - std::min(newSize, oldSize);
+    return static_cast<std::uint64_t>(room.value) < needed ? noRoom() : SystemError{};
+}
+
+CutFirstWrite settleCutFirstWrite(Platform& system, const std::string& temporaryPath) {
+    if (!temporaryPath.ends_with(TemporarySuffix)) return CutFirstWrite::Kept;
+    const std::string archivePath =
+        temporaryPath.substr(0, temporaryPath.size() - TemporarySuffix.size());
+    if (fileExists(system, archivePath)) return CutFirstWrite::Kept;
+    ProgressReceiver quiet;
+    ProjectProgress unseen(quiet, {});
+    const LoadedArchive loaded = loadArchive(system, temporaryPath, unseen);
+    // Only a file the system could read is judged: one it failed to read may be whole.
+    if (loaded.outcome.fault == Fault::System) return CutFirstWrite::Kept;
+    const std::optional<ArchiveHeader> header =
+        loaded.outcome.done() && loaded.found ? parseHeaderText(loaded.headerText) : std::nullopt;
+    bool whole = false;
+    if (header) {
+        const RecordNames names(header->projectPath, header->projectPath, LetterCase::Exact);
+        whole = checkArchivePayload(*loaded.payload, names, unseen).outcome.done();
+    }
+    if (!whole)
+        return system.removeFile(temporaryPath) ? CutFirstWrite::Removed : CutFirstWrite::Kept;
+    if (!system.renameNoReplace(temporaryPath, archivePath)) return CutFirstWrite::Kept;
+    (void)flushArchiveFolder(system, archivePath);
+    return CutFirstWrite::Finished;
 }
 
 Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArchive& old,

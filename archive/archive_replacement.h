@@ -66,6 +66,11 @@ Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArc
                        const ArchiveTroubles& report, ProjectProgress& progress,
                        DateTime& lastSync);
 
+// For a preview, which writes nothing: what replaceArchive would meet on the medium, from
+// its room and whether it takes writes. None when the archive would fit (where the old
+// one is, when there is no room for both); else a lack of room or the system's refusal.
+SystemError mediumRefusal(Platform& system, const NewArchive& archive, const OldArchive& old);
+
 // Writes the archive `old` describes at `path`, to the byte and with its time, flushed
 // with its folder: to this machine and to others it is the archive it was.
 Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old);
@@ -77,5 +82,12 @@ std::string temporaryArchivePath(std::string_view archivePath);
 // Removes the temporary file of an archive left by a run that was cut off, but only
 // when the archive itself exists (otherwise the temporary file may be the only copy).
 void removeStrayTemporaryArchive(Platform& system, std::string_view archivePath);
+
+// The temporary file of a project's first archive, left without its archive by a run cut
+// off before the rename: a whole, sound archive is the project's only copy on the medium
+// and is put in place (Finished); anything else is removed (Removed). Kept: the archive
+// exists, or the rename or removal failed. Only while no run writes the medium.
+enum class CutFirstWrite { Finished, Removed, Kept };
+CutFirstWrite settleCutFirstWrite(Platform& system, const std::string& temporaryPath);
 
 }  // namespace ferry

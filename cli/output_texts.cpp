@@ -1,5 +1,6 @@
 #include "cli/output_texts.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "sync/sync_messages.h"
@@ -33,6 +34,21 @@ std::string_view decisionName(FileDecision decision) {
     return "";
 }
 
+// The letter of a one-letter escape and the character it stands for.
+constexpr std::string_view EscapeLetters = "\\tnr";
+constexpr std::string_view EscapedCharacters = "\\\t\n\r";
+
+// '\0' when the character has no one-letter escape.
+char escapeLetterOf(char c) {
+    const std::size_t at = EscapedCharacters.find(c);
+    return at == std::string_view::npos ? '\0' : EscapeLetters[at];
+}
+
+char characterOfEscape(char letter) {
+    const std::size_t at = letter == '\0' ? std::string_view::npos : EscapeLetters.find(letter);
+    return at == std::string_view::npos ? '\0' : EscapedCharacters[at];
+}
+
 }  // namespace
 
 std::string withUnixLineEnds(std::string_view text) {
@@ -55,11 +71,52 @@ std::string isoLocalTime(DateTime value) {
     return text;
 }
 
+std::string escapedField(std::string_view text) {
+    std::string field;
+    field.reserve(text.size());
+    for (const char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (const char letter = escapeLetterOf(c); letter != '\0') {
+            field += '\\';
+            field += letter;
+        } else if (code < 0x20 || code == 0x7f) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", unsigned{code});
+            field += escape;
+        } else {
+            field += c;
+        }
+    }
+    return field;
+}
+
+std::string unescapedField(std::string_view field) {
+    std::string text;
+    text.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const char next = i + 1 < field.size() ? field[i + 1] : '\0';
+        const char escaped = field[i] == '\\' ? characterOfEscape(next) : '\0';
+        if (escaped != '\0') {
+            text += escaped;
+            ++i;
+        } else if (field[i] == '\\' && next == 'x' && i + 3 < field.size() &&
+                   std::isxdigit(static_cast<unsigned char>(field[i + 2])) &&
+                   std::isxdigit(static_cast<unsigned char>(field[i + 3]))) {
+            text += static_cast<char>(std::stoi(std::string(field.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
 std::string listLine(const ListedProject& project, const ProjectRecord* record) {
-    std::string line = project.path + '\t' + project.mask + '\t' +
-                       (project.includeSubfolders ? "Yes" : "") + '\t' + project.key + '\t';
+    std::string line = escapedField(project.path) + '\t' + escapedField(project.mask) + '\t' +
+                       (project.includeSubfolders ? "Yes" : "") + '\t' + escapedField(project.key) +
+                       '\t';
     if (record != nullptr)
-        line += record->workDir + '\t' + isoLocalTime(record->lastSync);
+        line += escapedField(record->workDir) + '\t' + isoLocalTime(record->lastSync);
     else
         line += '\t';
     return line;
@@ -73,22 +130,21 @@ std::string decisionLine(const FileDecisionNote& note, bool askedInRealRun) {
         line += askedInRealRun ? ", asked (no assumed here)"
                                : ", answer " + std::string(answerName(note.answer));
     }
-    return line + '\t' + (note.localPath.empty() ? note.recordName : note.localPath);
+    return line + '\t' + escapedField(note.localPath.empty() ? note.recordName : note.localPath);
 }
 
 std::string conflictPathOf(std::string_view question) {
-    // Where the question puts the path: around it stands the same text for every file.
+    // Where the question puts the path: around it stands the same text for every file,
+    // and then the lines about both copies.
     constexpr std::string_view Marker = "\x01";
     const std::string framed = conflictQuestion(Marker);
     const std::size_t at = framed.find(Marker);
     const std::string_view before = std::string_view(framed).substr(0, at);
     const std::string_view after = std::string_view(framed).substr(at + Marker.size());
-    if (question.size() < before.size() + after.size() || !question.starts_with(before) ||
-        !question.ends_with(after)) {
+    const std::size_t end = question.rfind(after);
+    if (!question.starts_with(before) || end == std::string_view::npos || end < before.size())
         return "";
-    }
-    return std::string(
-        question.substr(before.size(), question.size() - before.size() - after.size()));
+    return std::string(question.substr(before.size(), end - before.size()));
 }
 
 }  // namespace ferry::cli

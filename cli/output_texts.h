@@ -17,6 +17,13 @@ std::string withUnixLineEnds(std::string_view text);
 // "2024-05-17T18:30:15" in local time; "" for a time never set.
 std::string isoLocalTime(DateTime value);
 
+// A name or mask as one field of a tab-separated line: a backslash, tab, newline,
+// carriage return and every other control character escaped C-style ("\\", "\t", "\n",
+// "\r", "\x01"), so the line still splits at its tabs.
+std::string escapedField(std::string_view text);
+// The text an escaped field stood for; a backslash starting no known escape stays as is.
+std::string unescapedField(std::string_view field);
+
 // One line of `list`: path, mask, "Yes" or "", key, work directory, last
 // synchronization, tab-separated. `record` may be null (never synchronized here).
 std::string listLine(const ListedProject& project, const ProjectRecord* record);

@@ -10,9 +10,8 @@ namespace ferry::cli {
 
 namespace {
 
-// The listed projects PROJECT names: the one with that key, else those with that path.
-std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>& projects,
-                                                std::string_view named) {
+std::vector<const ListedProject*> projectsNamedExactly(const std::vector<ListedProject>& projects,
+                                                       std::string_view named) {
     const std::string key = absolutePathOf(named);
     std::vector<const ListedProject*> found;
     for (const ListedProject& project : projects) {
@@ -22,6 +21,16 @@ std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>
     for (const ListedProject& project : projects) {
         if (project.path == named || project.path == path) found.push_back(&project);
     }
+    return found;
+}
+
+// The listed projects PROJECT names: the one with that key, else those with that path;
+// each as stored, or escaped as `list` prints it.
+std::vector<const ListedProject*> projectsNamed(const std::vector<ListedProject>& projects,
+                                                std::string_view named) {
+    std::vector<const ListedProject*> found = projectsNamedExactly(projects, named);
+    const std::string unescaped = unescapedField(named);
+    if (found.empty() && unescaped != named) found = projectsNamedExactly(projects, unescaped);
     return found;
 }
 

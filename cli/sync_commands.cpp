@@ -61,13 +61,13 @@ int addProject(const Arguments& arguments, TerminalPrompt& prompt) {
     }
     const ListedProject project{asLocalFolder(folder), arguments.mask, arguments.includeSubfolders,
                                 ""};
-    saveMaskHistory(rememberMask(loadMaskHistory(), project.mask));
     if (const std::string problem =
             newProjectProblem(project.path, project.mask, project.includeSubfolders);
         !problem.empty()) {
         prompt.showMessage(problem);
         return ExitStopped;
     }
+    saveMaskHistory(rememberMask(loadMaskHistory(), project.mask));
     auto scan = projectsOnMedium(medium, prompt);
     if (!scan) return ExitClockRefused;
     std::vector<ListedProject>* projects = &scan->projects;

@@ -143,6 +143,9 @@ class Platform {
     // Whether names in the folder match regardless of letter case (FAT, exFAT, NTFS, or a
     // folder marked case-insensitive on ext4 or f2fs).
     virtual SystemResult<bool> foldsLetterCase(const std::string& folder) = 0;
+    // The bytes this user may still write in the folder's file system. Fails with the
+    // system's error when the folder takes no writes: a read-only device, no permission.
+    virtual SystemResult<std::int64_t> roomToWrite(const std::string& folder) = 0;
     // Lets only this user reach the folder `path`: nobody else may list it or open what
     // lies in it.
     virtual SystemResult<> keepFolderPrivate(const std::string& path) = 0;

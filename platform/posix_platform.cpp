@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -281,6 +282,14 @@ class PosixPlatform final : public Platform {
         if (::stat(path.c_str(), &st) != 0) return failed();
         const mode_t mode = st.st_mode & 07777;
         return doneOrFailed(::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0);
+    }
+
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override {
+        struct statvfs fs {};
+        if (::statvfs(folder.c_str(), &fs) != 0) return failed(std::int64_t{-1});
+        if ((fs.f_flag & ST_RDONLY) != 0) return {-1, SystemError{EROFS}};
+        if (::access(folder.c_str(), W_OK) != 0) return failed(std::int64_t{-1});
+        return {static_cast<std::int64_t>(fs.f_bavail * fs.f_frsize), {}};
     }
 
     SystemResult<bool> foldsLetterCase(const std::string& folder) override {

@@ -38,6 +38,9 @@ ErrorKind errorKind(SystemError error) {
         case EIO:
         case ENODEV:
         case ENXIO: return ErrorKind::DeviceGone;
+        case EROFS: return ErrorKind::ReadOnly;
+        case EACCES:
+        case EPERM: return ErrorKind::AccessDenied;
         case EINVAL:
         case ENOTSUP: return ErrorKind::NotSupported;
         default: return ErrorKind::Other;
@@ -54,6 +57,10 @@ SystemError outOfMemory() {
 
 SystemError fileTooLarge() {
     return SystemError{EFBIG};
+}
+
+SystemError noRoom() {
+    return SystemError{ENOSPC};
 }
 
 std::string systemErrorText(SystemError error) {

@@ -20,6 +20,8 @@ enum class ErrorKind {
     Exists,        // the name exists already
     LackOfRoom,    // the device or the user's quota is full, or the file too large for it
     DeviceGone,    // the device failed or went away (a pulled stick)
+    ReadOnly,      // the device or its file system takes no writes (a locked card)
+    AccessDenied,  // this user may not do it there (permissions)
     NotSupported,  // the file system cannot do this (flushing a folder, say)
     Other
 };
@@ -33,6 +35,8 @@ SystemError deviceFailure();
 SystemError outOfMemory();
 // The error to give for a file larger than the program can handle.
 SystemError fileTooLarge();
+// The error to give for a device found too full for what is to be written.
+SystemError noRoom();
 
 // The system's own text for the error, with the line break and blanks it may end with
 // removed. "" when the system has no text for it; never fails.

@@ -1,5 +1,7 @@
 #include "platform/local_paths.h"
 
+#include "platform/windows_text.h"
+
 namespace ferry {
 
 namespace {
@@ -19,6 +21,19 @@ bool isAbsoluteLocalPath(std::string_view path) {
         path.size() >= 3 && isLetter(path[0]) && path[1] == ':' && isSeparator(path[2]);
     const bool share = path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
     return drive || share;
+}
+
+bool localPathFits(std::string_view path) {
+    constexpr std::size_t LongestName = 255;
+    constexpr std::size_t LongestPath = 32767;
+    const std::wstring wide = toWide(path);
+    if (wide.size() >= LongestPath) return false;
+    std::size_t length = 0;
+    for (const wchar_t c : wide) {
+        length = c == L'/' || c == L'\\' ? 0 : length + 1;
+        if (length > LongestName) return false;
+    }
+    return true;
 }
 
 std::string asLocalFolder(std::string_view path) {

@@ -286,6 +286,20 @@ class WindowsPlatform final : public Platform {
     }
 
     // Folders on Windows match names regardless of letter case.
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override {
+        ULARGE_INTEGER free{};
+        if (!GetDiskFreeSpaceExW(widePath(folder).c_str(), &free, nullptr, nullptr))
+            return failed(std::int64_t{-1});
+        // The volume's root: "C:\" of "C:\Work\", "\\server\share\" of a share.
+        wchar_t root[MAX_PATH + 1] = {};
+        DWORD flags = 0;
+        if (GetVolumePathNameW(widePath(folder).c_str(), root, MAX_PATH) &&
+            GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+            (flags & FILE_READ_ONLY_VOLUME) != 0)
+            return {-1, SystemError{ERROR_WRITE_PROTECT}};
+        return {static_cast<std::int64_t>(free.QuadPart), {}};
+    }
+
     SystemResult<bool> foldsLetterCase(const std::string& folder) override {
         const PathInfo info = pathInfo(folder);
         if (!info.exists) return {false, info.error};

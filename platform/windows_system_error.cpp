@@ -24,6 +24,8 @@ ErrorKind errorKind(SystemError error) {
         case ERROR_DEVICE_REMOVED:
         case ERROR_IO_DEVICE:
         case ERROR_GEN_FAILURE: return ErrorKind::DeviceGone;
+        case ERROR_WRITE_PROTECT: return ErrorKind::ReadOnly;
+        case ERROR_ACCESS_DENIED: return ErrorKind::AccessDenied;
         case ERROR_INVALID_FUNCTION:
         case ERROR_INVALID_PARAMETER:
         case ERROR_NOT_SUPPORTED: return ErrorKind::NotSupported;
@@ -41,6 +43,10 @@ SystemError outOfMemory() {
 
 SystemError fileTooLarge() {
     return SystemError{ERROR_FILE_TOO_LARGE};
+}
+
+SystemError noRoom() {
+    return SystemError{ERROR_DISK_FULL};
 }
 
 std::string systemErrorText(SystemError error) {

@@ -344,10 +344,11 @@ PathInfo WithholdingPlatform::pathInfo(const std::string& path) {
     info.exists = true;
     info.isFolder = found.kind == WithheldKind::Folder;
     info.lastWrite = found.diskTime;
-    if (found.file && found.file->time) {
-        info.lastWrite = *found.file->time;
-    } else if (found.file && !found.file->diskPath.empty()) {
-        info.lastWrite = base_.pathInfo(found.file->diskPath).lastWrite;
+    if (found.file) {
+        const WithheldFile& file = *found.file;
+        const PathInfo disk = file.diskPath.empty() ? PathInfo{} : base_.pathInfo(file.diskPath);
+        info.lastWrite = file.time ? *file.time : disk.lastWrite;
+        info.size = file.copied || file.diskPath.empty() ? file.bytes.size() : disk.size;
     }
     return info;
 }
@@ -435,6 +436,11 @@ SystemResult<> WithholdingPlatform::allowRunning(const std::string& path) {
 // The disk's answer; a folder made only in memory is not there to ask about.
 SystemResult<bool> WithholdingPlatform::foldsLetterCase(const std::string& folder) {
     return base_.foldsLetterCase(folder);
+}
+
+// The disk's room: what a real run would find there.
+SystemResult<std::int64_t> WithholdingPlatform::roomToWrite(const std::string& folder) {
+    return base_.roomToWrite(folder);
 }
 
 SystemResult<> WithholdingPlatform::keepFolderPrivate(const std::string& path) {

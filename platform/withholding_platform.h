@@ -55,6 +55,7 @@ class WithholdingPlatform final : public Platform {
     SystemResult<> copyPermissions(const std::string& from, const std::string& to) override;
     SystemResult<> allowRunning(const std::string& path) override;
     SystemResult<bool> foldsLetterCase(const std::string& folder) override;
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override;
     SystemResult<> keepFolderPrivate(const std::string& path) override;
     SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;

@@ -3,11 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "archive/archive_replacement.h"
 #include "archive/media_archive.h"
 #include "archive/medium_write_time.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
 #include "support/paths.h"
+#include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 
 namespace ferry {
@@ -44,6 +46,27 @@ SystemError openingError(Platform& system, const std::string& path) {
     return opened.error;
 }
 
+// First archives whose writing was cut off before their rename: finished when whole,
+// else removed. Only while no run holds the medium, for a run writes such files.
+void settleCutFirstWrites(Platform& system, std::string_view mediumFolder, UserPrompt& prompt) {
+    const FolderListing cut = listFolderWithMask(
+        system, withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
+        temporaryArchivePath(std::string("*").append(ArchiveExtension)), FileAttributeNormal);
+    if (cut.count() == 0) return;
+    const RunLock lock = acquireRunLock({system, {}}, mediumFolder, RunLockUse::Preview);
+    if (!lock.held()) return;
+    for (std::int32_t i = 0; i < cut.count(); ++i) {
+        const std::string path = cut.path() + cut.name(i);
+        switch (settleCutFirstWrite(system, path)) {
+            case CutFirstWrite::Finished:
+                prompt.showMessage(cutArchiveFinishedMessage(path));
+                break;
+            case CutFirstWrite::Removed: prompt.showMessage(cutArchiveRemovedMessage(path)); break;
+            case CutFirstWrite::Kept: break;
+        }
+    }
+}
+
 }  // namespace
 
 std::string mediumFolderOf(Platform& system, std::string_view text) {
@@ -55,6 +78,7 @@ MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPromp
     MediumScan scan;
     // Without a medium there is nothing to list (the current folder is no medium).
     if (mediumFolder.empty()) return scan;
+    settleCutFirstWrites(system, mediumFolder, prompt);
     const FolderListing listing = listFolderWithMask(
         system, withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
         std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);

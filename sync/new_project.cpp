@@ -22,12 +22,22 @@ std::string newProjectProblem(std::string_view projectPath, std::string_view mas
                               bool includeSubfolders) {
     if (projectPath.find(',') != std::string_view::npos)
         return projectPathCommaMessage(projectPath);
+    if (std::string problem = maskListProblem(projectPath, mask, includeSubfolders);
+        !problem.empty())
+        return problem;
     const std::string fileName =
         mediaFileName(projectPath, mask, includeSubfolders) + std::string(ArchiveExtension);
     if (std::any_of(fileName.begin(), fileName.end(), unfitForMediumName) ||
         fileName.size() > LongestMediumFileName)
         return projectPathUnfitMessage(projectPath);
     return {};
+}
+
+std::string maskListProblem(std::string_view projectPath, std::string_view mask,
+                            bool includeSubfolders) {
+    const std::string header =
+        buildHeaderText({includeSubfolders, std::string(projectPath), std::string(mask)});
+    return header.size() > LongestArchiveText ? maskListTooLongMessage(mask) : std::string();
 }
 
 std::string archiveTakenByAnother(Platform& system, const std::vector<ListedProject>& projects,

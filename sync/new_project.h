@@ -18,6 +18,10 @@ namespace ferry {
 // more than 255 bytes.
 std::string newProjectProblem(std::string_view projectPath, std::string_view mask,
                               bool includeSubfolders);
+// "" when the archive header can hold the project path with this mask list; otherwise the
+// message that refuses the mask list, before anything is written.
+std::string maskListProblem(std::string_view projectPath, std::string_view mask,
+                            bool includeSubfolders);
 
 // Lists `project` under the key its archive will have on this medium (the key the next
 // scan gives it), unless a listed project has that key already. The index of the

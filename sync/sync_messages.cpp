@@ -1,8 +1,27 @@
 #include "sync/sync_messages.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "archive/media_archive.h"
 #include "support/text.h"
 
 namespace ferry {
+namespace {
+
+// "1,234,567": a size the eye can read at once.
+std::string groupedDigits(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3 && std::isdigit(digits[at - 4]); at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string copyText(DateTime time, std::uint64_t size) {
+    return dateTimeToText(time) + ", " + groupedDigits(size) + " bytes";
+}
+
+}  // namespace
 
 std::string cannotOpenFileMessage(std::string_view path) {
     return "Can not open file " + std::string(path);
@@ -15,16 +34,27 @@ std::string conflictQuestion(std::string_view localPath) {
            "disk? (old version will be saved with extension .old)";
 }
 
-std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::int32_t projectNumber,
+std::string conflictQuestion(std::string_view localPath, const ConflictCopies& copies) {
+    return conflictQuestion(localPath) +
+           "\r\nOn disk: " + copyText(copies.diskTime, copies.diskSize) +
+           "\r\nOn the medium: " + copyText(copies.mediumTime, copies.mediumSize);
+}
+
+std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::string_view projectPath,
                                         std::string_view errorText) {
     return "Could not replace file " + std::string(archivePath) + " for project " +
-           intToDecimal(projectNumber) + "(old version did not delete on media, error" +
+           std::string(projectPath) + " (old version did not delete on media, error " +
            std::string(errorText) + ")";
 }
 
-std::string archiveNotWrittenMessage(std::string_view archivePath, std::int32_t projectNumber) {
+std::string archiveNotWrittenMessage(std::string_view archivePath, std::string_view projectPath,
+                                     ErrorKind why) {
+    const std::string reason =
+        why == ErrorKind::ReadOnly       ? "the medium is read-only: nothing can be written on it"
+        : why == ErrorKind::AccessDenied ? "this user may not write on the medium"
+                                         : "may be no space on media or media removed";
     return "Could not replace file " + std::string(archivePath) + " for project " +
-           intToDecimal(projectNumber) + "(may be no space on media or media removed)";
+           std::string(projectPath) + " (" + reason + ")";
 }
 
 std::string archiveNotRestoredMessage(std::string_view archivePath) {
@@ -46,6 +76,18 @@ std::string projectPathUnfitMessage(std::string_view projectPath) {
     return "The project path " + std::string(projectPath) +
            " can not be carried: a removable medium can not name its archive "
            "(no * ? < > | \" or control characters, at most 255 bytes)";
+}
+
+std::string maskListTooLongMessage(std::string_view mask) {
+    // The start of the list names it; all of it would fill the screen.
+    constexpr std::size_t Shown = 60;
+    std::size_t cut = std::min(mask.size(), Shown);
+    while (cut > 0 && cut < mask.size() && (static_cast<unsigned char>(mask[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "The mask list " + std::string(mask.substr(0, cut)) + (cut < mask.size() ? "..." : "") +
+           " (" + std::to_string(mask.size()) +
+           " bytes) is too long: an archive's header holds at most " +
+           std::to_string(LongestArchiveText) + " bytes of project path and mask list";
 }
 
 std::string archivePutBackMessage(std::string_view archivePath) {
@@ -137,6 +179,12 @@ std::string uncarriableNameMessage(std::string_view path) {
            " holds \\, which separates folders in this project: the medium can not carry it";
 }
 
+std::string pathTooLongMessage(std::string_view path) {
+    return "The file " + std::string(path) +
+           " can not be created here: a name in its path, or the path, is longer than this "
+           "system allows; it stays on the medium";
+}
+
 std::string fileTooLargeMessage(std::string_view path) {
     return "The file " + std::string(path) + " is too large for the medium (4 GB or more)";
 }
@@ -149,6 +197,18 @@ std::string projectTooLargeMessage(std::string_view projectPath) {
 std::string mediumGoneMessage(std::string_view mediumFolder) {
     return "The medium " + std::string(mediumFolder) +
            " is not there any more; the synchronization stopped";
+}
+
+std::string cutArchiveFinishedMessage(std::string_view temporaryPath) {
+    return "The file " + std::string(temporaryPath) +
+           " was left by a run cut off before it could put it in place; it holds a whole "
+           "archive, the only copy of its project on the medium, and was put in place";
+}
+
+std::string cutArchiveRemovedMessage(std::string_view temporaryPath) {
+    return "The file " + std::string(temporaryPath) +
+           " was left by a run cut off while it wrote a new archive; it was not whole and "
+           "was removed";
 }
 
 std::string syncReportText(std::string_view mediumFolder, const SyncCounters& counters) {

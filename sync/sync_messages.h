@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/date_time.h"
+#include "platform/system_error.h"
 #include "sync/synchronize_project.h"
 
 namespace ferry {
@@ -17,14 +18,26 @@ inline constexpr std::string_view ConflictAnswers = "Yes/Yes to all/No/No to all
 
 std::string cannotOpenFileMessage(std::string_view path);
 std::string conflictQuestion(std::string_view localPath);
-std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::int32_t projectNumber,
+// What the user judges the two copies by, shown on lines after the question.
+struct ConflictCopies {
+    DateTime diskTime = 0;
+    std::uint64_t diskSize = 0;
+    DateTime mediumTime = 0;
+    std::uint64_t mediumSize = 0;
+};
+std::string conflictQuestion(std::string_view localPath, const ConflictCopies& copies);
+std::string oldArchiveNotDeletedMessage(std::string_view archivePath, std::string_view projectPath,
                                         std::string_view errorText);
-std::string archiveNotWrittenMessage(std::string_view archivePath, std::int32_t projectNumber);
+// Why the medium took no new archive, as far as the system said: no room, gone, read-only,
+// or not this user's to write.
+std::string archiveNotWrittenMessage(std::string_view archivePath, std::string_view projectPath,
+                                     ErrorKind why);
 std::string archiveNotRestoredMessage(std::string_view archivePath);
 std::string clockWarning(DateTime stamp, DateTime current, std::string_view projectPath);
 // Refusals of a project the user adds.
 std::string projectPathCommaMessage(std::string_view projectPath);
 std::string projectPathUnfitMessage(std::string_view projectPath);
+std::string maskListTooLongMessage(std::string_view mask);
 // Another synchronization holds the lock of this user or of this medium.
 // A project added, or given a new mask list, whose archive another project has.
 std::string projectOnMediumMessage(std::string_view key);
@@ -35,6 +48,10 @@ std::string archivePutBackMessage(std::string_view archivePath);
 std::string archiveNotPutBackMessage(std::string_view archivePath, std::string_view errorText);
 // The medium folder went away (unplugged, unmounted) while a run was going on.
 std::string mediumGoneMessage(std::string_view mediumFolder);
+// The temporary file of a project's first archive, left by a run cut off before its
+// rename: put in place as the archive, or removed when it was not whole.
+std::string cutArchiveFinishedMessage(std::string_view temporaryPath);
+std::string cutArchiveRemovedMessage(std::string_view temporaryPath);
 
 // A project on the medium that this machine has no record of.
 inline constexpr std::string_view NewProjectAnswers = "Yes/No";
@@ -55,6 +72,8 @@ std::string linkInWayMessage(std::string_view path, std::string_view link);
 std::string listingFailedMessage(std::string_view folder, std::string_view errorText);
 std::string caseTwinsMessage(std::string_view first, std::string_view second);
 std::string uncarriableNameMessage(std::string_view path);
+// A record whose path this system cannot create.
+std::string pathTooLongMessage(std::string_view path);
 std::string fileTooLargeMessage(std::string_view path);
 std::string projectTooLargeMessage(std::string_view projectPath);
 

@@ -61,7 +61,7 @@ class ProjectRun {
         return true;
     }
 
-    ProjectEnd run(std::int32_t number, ListedProject& project) {
+    ProjectEnd run(ListedProject& project) {
         std::int32_t entry =
             catalogueEntryOf(context_.platform, catalogue_, mediumFolder_, project.key);
         ProjectRecord previewRecord;
@@ -77,7 +77,7 @@ class ProjectRun {
             entry = catalogue_.refile(entry, project.key);
             record = catalogue_.record(entry);
         }
-        const ProjectInputs inputs = inputsOf(number, project, *record);
+        const ProjectInputs inputs = inputsOf(project, *record);
         const ProjectResult result =
             synchronizeProject(context_, inputs, record->lastSync, counters_, prompt_, options_);
         if (options_.preview) return result.end;
@@ -95,10 +95,8 @@ class ProjectRun {
     }
 
   private:
-    ProjectInputs inputsOf(std::int32_t number, const ListedProject& project,
-                           const ProjectRecord& record) const {
+    ProjectInputs inputsOf(const ListedProject& project, const ProjectRecord& record) const {
         ProjectInputs inputs;
-        inputs.projectNumber = number;
         inputs.mediumRoot = mediumFolder_;
         inputs.projectPath = projectPathOf(project.path);
         inputs.mask = project.mask;
@@ -188,7 +186,7 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
             ++result.waitingProjects;
             continue;
         }
-        const ProjectEnd end = projectRun.run(static_cast<std::int32_t>(i + 1), projects[i]);
+        const ProjectEnd end = projectRun.run(projects[i]);
         if (end == ProjectEnd::Stopped) {
             result.end = RunEnd::Stopped;
             return result;

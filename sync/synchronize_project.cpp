@@ -98,7 +98,8 @@ class ProjectSync {
     ProjectResult endWithoutChanges();
     ProjectResult endWithNewArchive();
 
-    std::optional<ConflictAnswer> answerConflict(const std::string& diskPath);
+    std::optional<ConflictAnswer> answerConflict(const std::string& diskPath, const PathInfo& disk,
+                                                 const RecordHead& head);
     void note(FileDecision decision, const std::string& localPath, const std::string& recordName,
               ConflictAnswer answer = ConflictAnswer::None);
     Outcome passOn(const RecordHead& head, Stream& content);
@@ -365,7 +366,7 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string&
     bool mediumNewer = order < 0;
     if (diskNewer && mayAskConflict()) {
         diskNewer = false;
-        const std::optional<ConflictAnswer> answer = answerConflict(diskPath);
+        const std::optional<ConflictAnswer> answer = answerConflict(diskPath, disk, head);
         note(FileDecision::Question, diskPath, head.name, answer.value_or(ConflictAnswer::Cancel));
         if (!answer) return stopped();
         mediumNewer = *answer == ConflictAnswer::Yes || *answer == ConflictAnswer::YesToAll;
@@ -382,12 +383,18 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string&
 
 // The answer to the conflict question; nothing for "Cancel". "Yes to all" and "No to
 // all" answer the rest of this project's questions without showing them.
-std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& diskPath) {
+std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& diskPath,
+                                                          const PathInfo& disk,
+                                                          const RecordHead& head) {
     ConflictAnswer answer = rememberedAnswer_;
     if (answer == ConflictAnswer::None) {
-        answer = options_.preview ? options_.previewAnswer
-                                  : conflictAnswerOf(prompt_.askChoice(
-                                        conflictQuestion(diskPath), std::string(ConflictAnswers)));
+        ConflictCopies copies{0, disk.size, 0, head.size};
+        fileTimeToDateTime(system_, disk.lastWrite, copies.diskTime);
+        fileTimeToDateTime(system_, head.time, copies.mediumTime);
+        answer = options_.preview
+                     ? options_.previewAnswer
+                     : conflictAnswerOf(prompt_.askChoice(conflictQuestion(diskPath, copies),
+                                                          std::string(ConflictAnswers)));
         if (answer == ConflictAnswer::YesToAll || answer == ConflictAnswer::NoToAll)
             rememberedAnswer_ = answer;
     }
@@ -467,6 +474,13 @@ Outcome ProjectSync::handleMissingFile(const RecordHead& head, const std::string
         ++changes_;
         return done();
     }
+    // A path this system cannot create is told and stays on the medium, before any folder
+    // is made for it.
+    if (!localPathFits(localPath + std::string(DiskTemporarySuffix))) {
+        prompt_.showMessage(pathTooLongMessage(localPath));
+        ++counters_.uncarriedFiles;
+        return keepRecord(head);
+    }
     note(FileDecision::CreateOnDisk, localPath, head.name);
     if (const Outcome put = putOnDisk(head, localPath, DiskTarget::Create); !put.done()) return put;
     ++counters_.addedToProjects;
@@ -541,10 +555,11 @@ ProjectResult ProjectSync::endWithNewArchive() {
         switch (trouble) {
             case ArchiveTrouble::OldNotDeleted:
                 prompt_.showMessage(
-                    oldArchiveNotDeletedMessage(failed.path, in_.projectNumber, errorText(failed)));
+                    oldArchiveNotDeletedMessage(failed.path, in_.projectPath, errorText(failed)));
                 break;
             case ArchiveTrouble::NotWritten:
-                prompt_.showMessage(archiveNotWrittenMessage(failed.path, in_.projectNumber));
+                prompt_.showMessage(archiveNotWrittenMessage(failed.path, in_.projectPath,
+                                                             errorKind(failed.error)));
                 break;
             case ArchiveTrouble::NotRestored:
                 prompt_.showMessage(archiveNotRestoredMessage(failed.path));
@@ -552,6 +567,14 @@ ProjectResult ProjectSync::endWithNewArchive() {
         }
     };
     const Outcome replaced = replaceArchive(system_, archive, old, tell, progress_, lastSync_);
+    // A preview wrote nowhere: it tells what the medium would refuse.
+    if (const SystemError refusal = replaced.done() && options_.preview
+                                        ? mediumRefusal(system_, archive, old)
+                                        : SystemError{};
+        refusal.failed()) {
+        tell(ArchiveTrouble::NotWritten, systemFailure(archivePath_, refusal));
+        return {ProjectEnd::Stopped, old.path};
+    }
     if (replaced.done()) {
         const std::optional<Digest> survey = newPayload_.rememberAs(context_, archivePath_);
         rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,

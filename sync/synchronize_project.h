@@ -25,10 +25,9 @@ struct SyncCounters {
 };
 
 struct ProjectInputs {
-    std::int32_t projectNumber = 0;  // 1-based position in the list; for messages only
-    std::string mediumRoot;          // the medium folder ending in "/"; "" for none
-    std::string projectPath;         // as listed, ending in its separator ("/" or "\")
-    std::string mask;                // the mask list, exactly as listed
+    std::string mediumRoot;   // the medium folder ending in "/"; "" for none
+    std::string projectPath;  // as listed, ending in its separator ("/" or "\")
+    std::string mask;         // the mask list, exactly as listed
     bool includeSubfolders = false;
     std::string existingArchivePath;  // the project key: the archive's full path
     std::string localDir;             // work directory, else projectPath; ending in "/"

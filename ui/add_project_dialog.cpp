@@ -61,6 +61,8 @@ void AddProjectDialog::build() {
     browseButton_ = placed(createButton(form, "Browse"), 536, 8, 73, 22, "browseButton");
     maskBox_ = placed(createComboBox(form, ComboNoIntegralHeight), 56, 40, 553, 22, "maskBox");
     maskBox_->setColor(SystemColorWindow);
+    pathLabel->setFocusTarget(pathBox_);
+    maskLabel->setFocusTarget(maskBox_);
     okButton_ = placed(createButton(form, "OK"), 56, 72, 64, 22, "okButton");
     Window* cancelButton = placed(createButton(form, "Cancel"), 128, 72, 64, 22, "cancelButton");
     subfoldersCheck_ = createCheckBox(form, "Including subfolders");

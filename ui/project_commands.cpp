@@ -65,6 +65,11 @@ void MainWindow::editProjectMask() {
     if (answer <= 0) return;
     const std::string mask = dialog.maskBox().text();
     const bool includeSubfolders = dialog.subfoldersCheck().checked();
+    if (const std::string problem = maskListProblem(project->path, mask, includeSubfolders);
+        !problem.empty()) {
+        showMessage(problem);
+        return;
+    }
     if (const std::string taken = archiveTakenByAnother(
             *services_.platform, listed_, mediumFolder(), *project, mask, includeSubfolders);
         !taken.empty()) {

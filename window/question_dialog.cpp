@@ -137,6 +137,7 @@ std::int32_t runQuestion(Window& form, std::string_view text, std::string_view a
         buttons[i]->events().click = [&form](Window& button) { form.setModalResult(button.tag()); };
     }
     form.setFocusedControl(buttons.front());
+    form.setDefaultButton(buttons.front());
     form.setClientSize(0, buttons.front()->bounds().bottom + Spacing);
     form.center();
 

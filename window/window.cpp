@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QVariant>
@@ -70,22 +71,41 @@ qsizetype mnemonicPlace(const QString& caption, const QString& taken) {
     return -1;
 }
 
-// Every button of the form answers to Alt and a letter of its caption that no button
-// before it took.
+// A label that moves the focus to a control answers to Alt and a letter, as a button does.
+QLabel* labelWithTarget(QWidget* widget) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    return label != nullptr && label->buddy() != nullptr ? label : nullptr;
+}
+
+QString mnemonicCaption(QWidget* widget) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+    if (QLabel* label = labelWithTarget(widget)) return label->text();
+    return {};
+}
+
+void setMnemonicCaption(QWidget* widget, const QString& caption) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(caption);
+    if (QLabel* label = labelWithTarget(widget)) label->setText(caption);
+}
+
+// Every button of the form, and every label leading to a control, answers to Alt and a
+// letter of its caption that none before it took.
 void giveMnemonics(QWidget* form) {
-    const QList<QAbstractButton*> buttons = form->findChildren<QAbstractButton*>();
+    QList<QWidget*> captioned;
+    for (QWidget* widget : form->findChildren<QWidget*>())
+        if (!mnemonicCaption(widget).isEmpty()) captioned.push_back(widget);
     QString taken;
-    for (const QAbstractButton* button : buttons) {
-        const qsizetype mark = button->text().indexOf('&');
-        if (mark >= 0 && mark + 1 < button->text().size())
-            taken += button->text()[mark + 1].toLower();
+    for (QWidget* widget : captioned) {
+        const QString caption = mnemonicCaption(widget);
+        const qsizetype mark = caption.indexOf('&');
+        if (mark >= 0 && mark + 1 < caption.size()) taken += caption[mark + 1].toLower();
     }
-    for (QAbstractButton* button : buttons) {
-        QString caption = button->text();
+    for (QWidget* widget : captioned) {
+        QString caption = mnemonicCaption(widget);
         if (caption.contains('&')) continue;
         if (const qsizetype place = mnemonicPlace(caption, taken); place >= 0) {
             taken += caption[place].toLower();
-            button->setText(caption.insert(place, '&'));
+            setMnemonicCaption(widget, caption.insert(place, '&'));
         }
     }
 }
@@ -176,6 +196,7 @@ std::string Window::name() const {
 
 std::string Window::text() const {
     if (isTopLevel()) return fromQt(widget_->windowTitle());
+    if (QLabel* label = labelWithTarget(widget_)) return fromQt(withoutMnemonic(label->text()));
     if (auto* label = qobject_cast<QLabel*>(widget_)) return fromQt(label->text());
     if (auto* button = qobject_cast<QAbstractButton*>(widget_)) {
         return fromQt(withoutMnemonic(button->text()));
@@ -388,7 +409,18 @@ void Window::setFocusedControl(Window* control) {
 }
 
 void Window::setDefaultButton(Window* button) {
+    // The default button shows that Enter presses it.
+    if (auto* shown =
+            defaultButton_ ? qobject_cast<QPushButton*>(defaultButton_->widget_) : nullptr)
+        shown->setDefault(false);
     defaultButton_ = button;
+    if (auto* shown = button ? qobject_cast<QPushButton*>(button->widget_) : nullptr)
+        shown->setDefault(true);
+}
+
+void Window::setFocusTarget(Window* control) {
+    if (auto* label = qobject_cast<QLabel*>(widget_))
+        label->setBuddy(control != nullptr ? control->widget_ : nullptr);
 }
 
 void Window::setCancelButton(Window* button) {

@@ -197,6 +197,8 @@ class Window {
     // another button (a check box counts) or in a multi-line edit box; Esc presses the
     // cancel button wherever the focus is. Only visible and enabled buttons react.
     void setDefaultButton(Window* button);
+    // For a label: Alt and a letter of its caption moves the focus to `control`.
+    void setFocusTarget(Window* control);
     void setCancelButton(Window* button);
     std::int32_t modalResult() const { return modalResult_; }
     // Any value but 0 ends a modal loop running on this form.

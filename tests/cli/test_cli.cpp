@@ -319,7 +319,7 @@ TEST_F(CommandLine, OnATerminalItAsksShowsProgressAndStopsAtCtrlC) {
         });
     EXPECT_EQ(answered.status, 0) << answered.out;
     EXPECT_EQ(asked, 2u) << answered.out;
-    EXPECT_NE(answered.out.find(conflictQuestion(bobsCopy) + "\r\n" + offer), std::string::npos)
+    EXPECT_NE(answered.out.find(conflictQuestion(bobsCopy) + "\r\nOn disk: "), std::string::npos)
         << answered.out;
     std::string terminalReport = report(medium, 0, 1, 0, 0, 0);
     for (auto at = terminalReport.find('\n'); at != std::string::npos;
@@ -394,6 +394,28 @@ TEST_F(CommandLine, DryRunChangesNothingAndForetellsTheRun) {
     EXPECT_EQ(readDiskFile(bob + "code/main.c.old"), "int main() { return 2; }");
 }
 
+// Tabs, line breaks and backslashes in paths, masks and file names are printed escaped,
+// so every line still splits at its tabs; a project is named back either way.
+TEST_F(CommandLine, OutputEscapesTabsLineBreaksAndBackslashes) {
+    const std::string project = ann + "back\\slash/";
+    const std::string mask = "*.txt;\t*.md\x01;*.c";
+    writeDiskFile(project + "tab\there.txt", "a");
+    writeDiskFile(project + "line\nbreak.txt", "b");
+    ASSERT_EQ(runCli(annsMachine, {"add", medium, project, "--mask", mask}).status, 0);
+    const std::string key = keyOf(project, mask, false);
+    const std::string listed = ann + "back\\\\slash/";
+    EXPECT_EQ(runCli(bobsMachine, {"list", medium}).out,
+              listed + "\t*.txt;\\t*.md\\x01;*.c\t\t" + key + "\t\t\n");
+
+    std::filesystem::create_directories(bob + "w");
+    EXPECT_EQ(runCli(bobsMachine, {"workdir", medium, listed, bob + "w"}).status, 0);
+    EXPECT_EQ(runCli(bobsMachine, {"workdir", medium, project, bob + "w"}).status, 0);
+    const CliRun dry = runCli(bobsMachine, {"sync", medium, "--dry-run"});
+    EXPECT_EQ(sortedLines(dry.out),
+              sortedLines("add to project\t" + bob + "w/tab\\there.txt\n" + "add to project\t" +
+                          bob + "w/line\\nbreak.txt\n" + report(medium, 0, 0, 2, 0, 0)));
+}
+
 TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     const auto status = [&](const std::vector<std::string>& arguments) {
         return runCli(annsMachine, arguments).status;
@@ -442,6 +464,17 @@ TEST_F(CommandLine, ExitStatusTellsHowTheCommandEnded) {
     const CliRun comma = runCli(annsMachine, {"add", medium, ann + "a,b"});
     EXPECT_EQ(comma.status, 1);
     EXPECT_EQ(comma.err, projectPathCommaMessage(ann + "a,b/") + "\n");
+    // So is a mask list it cannot hold with the path, before anything is written.
+    const std::string longMask = std::string(32767 - ann.size(), 'm') + "\xc3\xa9";
+    const std::string before = storeState(annsMachine);
+    const CliRun masked = runCli(annsMachine, {"add", medium, ann + "p", "--mask", longMask});
+    EXPECT_EQ(masked.status, 1);
+    EXPECT_EQ(masked.err, "The mask list " + std::string(60, 'm') + "... (" +
+                              std::to_string(longMask.size()) +
+                              " bytes) is too long: an archive's header holds at most 32768 "
+                              "bytes of project path and mask list\n");
+    EXPECT_FALSE(std::filesystem::exists(keyOf(ann + "p/", longMask, false)));
+    EXPECT_EQ(storeState(annsMachine), before) << "not even the mask history";
 
     // A project new to this machine waits, untouched, until accepted: 1 with its message.
     writeDiskFile(medium + "Ferry/damaged.move",

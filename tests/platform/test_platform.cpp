@@ -203,6 +203,8 @@ TEST(PosixPlatform, FailuresComeWithTheirError) {
     EXPECT_EQ(folder.value, nullptr);
     EXPECT_EQ(errorKind(folder.error), ErrorKind::NotFound);
     EXPECT_TRUE(os.removeFile(dir.path()).error.failed()) << "a folder is no file";
+    EXPECT_EQ(errorKind(os.roomToWrite(dir / "missing").error), ErrorKind::NotFound);
+    EXPECT_GT(os.roomToWrite(dir.path()).value, 0);
 }
 
 TEST(FaultPlatform, RefusesOpenEvenForRoot) {

@@ -42,8 +42,9 @@ TEST(ErrorKind, TheSystemCodesTheEngineActsOn) {
                  {ENODEV, ErrorKind::DeviceGone},
                  {ENOTSUP, ErrorKind::NotSupported},
                  {EINVAL, ErrorKind::NotSupported},
-                 {EACCES, ErrorKind::Other},
-                 {EROFS, ErrorKind::Other}};
+                 {EACCES, ErrorKind::AccessDenied},
+                 {EROFS, ErrorKind::ReadOnly},
+                 {EBUSY, ErrorKind::Other}};
     for (const auto& c : cases) EXPECT_EQ(errorKind({c.code}), c.kind) << "code " << c.code;
 }
 

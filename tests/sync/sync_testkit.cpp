@@ -104,7 +104,6 @@ ProjectResult synchronizeOn(Machine& machine, const std::string& mediumRoot,
                             const SyncOptions& options) {
     std::filesystem::create_directories(mediumRoot + std::string(MediaFolderName));
     ProjectInputs inputs;
-    inputs.projectNumber = 1;
     inputs.mediumRoot = mediumRoot;
     inputs.projectPath = project.path;
     inputs.mask = project.mask;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/date_time.h"
+#include "sync/run_lock.h"
 #include "sync/sync_messages.h"
 #include "sync/sync_run.h"
 #include "tests/sync/sync_testkit.h"
@@ -132,6 +133,52 @@ TEST(MediumScan, UnreadableFolderOrArchiveIsNamed) {
         EXPECT_EQ(scan.projects.size(), c.listed);
         EXPECT_EQ(prompt.messages, std::vector<std::string>{cannotReadFileMessage(
                                        c.failing, systemErrorText(testkit::AccessDenied))});
+    }
+}
+
+// A first archive left under its temporary name by a run cut off before the rename is
+// put in place when whole (it is the project's only copy) and removed when not; one
+// beside its archive, or met while another run holds the medium, is left alone.
+TEST(MediumScan, CutFirstWriteIsFinishedOrRemoved) {
+    const DateTime past = now(systemPlatform()) - 1;
+    const std::string whole = testkit::archiveBytes(
+        " /home/ann/p/,*", {{"/home/ann/p/a.txt", 1, std::string(5000, 'a')}}, past);
+    const std::string cut = whole.substr(0, whole.size() - 3);
+    const std::string other = archiveBytes(" /home/ann/p/,*", past);
+    const struct {
+        std::string name;
+        std::string temporary;
+        std::string archive;  // "" for none
+        bool lockedElsewhere;
+        std::string archiveAfter;  // "" for none
+        bool temporaryKept;
+    } cases[] = {
+        {"whole", whole, "", false, whole, false},
+        {"cut short", cut, "", false, "", false},
+        {"beside its archive", cut, other, false, other, true},
+        {"another run holds the medium", whole, "", true, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir medium;
+        const std::string archive = medium / "Ferry/p.move";
+        const std::string temporary = archive + ".new";
+        writeDiskFile(temporary, c.temporary);
+        if (!c.archive.empty()) writeDiskFile(archive, c.archive);
+        const TempDir otherUser;
+        const RunLock held = acquireRunLock({systemPlatform(), otherUser / ""},
+                                            c.lockedElsewhere ? medium.path() : std::string());
+        testkit::ScriptedPrompt prompt;
+        const MediumScan scan = scanMedium(systemPlatform(), medium.path(), prompt);
+
+        EXPECT_EQ(std::filesystem::exists(temporary), c.temporaryKept);
+        EXPECT_EQ(std::filesystem::exists(archive), !c.archiveAfter.empty());
+        EXPECT_TRUE(c.archiveAfter.empty() || testkit::readDiskFile(archive) == c.archiveAfter);
+        EXPECT_EQ(scan.projects.size(), c.archiveAfter.empty() ? 0u : 1u);
+        std::vector<std::string> messages;
+        if (c.name == "whole") messages.push_back(cutArchiveFinishedMessage(temporary));
+        if (c.name == "cut short") messages.push_back(cutArchiveRemovedMessage(temporary));
+        EXPECT_EQ(prompt.messages, messages);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "archive/media_archive.h"
 #include "platform/system_error.h"
+#include "platform/withholding_platform.h"
 #include "sync/sync_messages.h"
 #include "sync/sync_run.h"
 #include "sync/synchronize_project.h"
@@ -77,6 +78,10 @@ class LimitedMedium final : public testkit::PassThroughPlatform {
         const std::uint64_t room = capacity_ - std::min(capacity_, used());
         if (room == 0) return {-1, testkit::NoRoom};
         return real_.writeFile(handle, source, std::min<std::uint64_t>(count, room));
+    }
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override {
+        if (!folder.starts_with(folder_)) return real_.roomToWrite(folder);
+        return {static_cast<std::int64_t>(capacity_ - std::min(capacity_, used())), {}};
     }
 
   private:
@@ -146,8 +151,10 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
         LimitedMedium stick(medium.path(), 170000);
         EXPECT_EQ(sync(stick).end, ProjectEnd::Stopped);
     }
-    EXPECT_EQ(ann.prompt.messages,
-              std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+    EXPECT_EQ(
+        ann.prompt.messages,
+        std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                 project.path + " (may be no space on media or media removed)"});
     expectArchiveAsBefore();
     EXPECT_FALSE(exists(temporary()));
 
@@ -164,16 +171,55 @@ TEST_F(FailureTest, FullMediumFallsBackToOverwritingAndRestores) {
     EXPECT_FALSE(exists(temporary()));
 }
 
-// A medium that fails (removed, broken) is never overwritten: the old archive stays.
+// A preview on a medium without room for the new archive, or that takes no writes, tells
+// what the run would meet there instead of foretelling a replacement.
+TEST_F(FailureTest, PreviewTellsWhatTheMediumWouldRefuse) {
+    const auto preview = [&](Platform& stick) {
+        WithholdingPlatform withheld(stick);
+        ann.platform = &withheld;
+        SyncOptions options;
+        options.preview = true;
+        const ProjectResult result =
+            testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path(), options);
+        ann.platform = &systemPlatform();
+        return result.end;
+    };
+    const auto told = [&](const std::string& reason) {
+        return std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                        project.path + " (" + reason + ")"};
+    };
+    LimitedMedium full(medium.path(), 170000);
+    EXPECT_EQ(preview(full), ProjectEnd::Stopped);
+    EXPECT_EQ(ann.prompt.messages, told("may be no space on media or media removed"));
+    ann.prompt.clear();
+    LimitedMedium roomForOne(medium.path(), 260000);
+    EXPECT_EQ(preview(roomForOne), ProjectEnd::Synchronized);
+    EXPECT_TRUE(ann.prompt.messages.empty());
+    FaultPlatform locked;
+    locked.failCall(Call::RoomToWrite, "Ferry/", testkit::ReadOnlyMedium);
+    EXPECT_EQ(preview(locked), ProjectEnd::Stopped);
+    EXPECT_EQ(ann.prompt.messages, told("the medium is read-only: nothing can be written on it"));
+    EXPECT_TRUE(readDiskFile(archive()) == archiveBefore) << "a preview writes nothing";
+}
+
+// A medium that fails (removed, broken, locked, not this user's) is never overwritten: the
+// old archive stays, and the user is told which of these it was.
 TEST_F(FailureTest, FailingMediumKeepsTheOldArchive) {
-    for (const SystemError error : {testkit::DeviceFailure, testkit::DeviceGone}) {
+    const std::string removed = "may be no space on media or media removed";
+    const std::pair<SystemError, std::string> rows[] = {
+        {testkit::DeviceFailure, removed},
+        {testkit::DeviceGone, removed},
+        {testkit::ReadOnlyMedium, "the medium is read-only: nothing can be written on it"},
+        {testkit::AccessDenied, "this user may not write on the medium"}};
+    for (const auto& [error, reason] : rows) {
         SCOPED_TRACE(systemErrorText(error));
         ann.prompt.clear();
         FaultPlatform faults;
         faults.failWritesAfter(5000, "Ferry/", error);
         EXPECT_EQ(sync(faults).end, ProjectEnd::Stopped);
         EXPECT_EQ(ann.prompt.messages,
-                  std::vector<std::string>{archiveNotWrittenMessage(archive(), 1)});
+                  std::vector<std::string>{"Could not replace file " + archive() + " for project " +
+                                           project.path + " (" + reason + ")"});
         expectArchiveAsBefore();
         EXPECT_FALSE(exists(temporary()));
     }
@@ -298,8 +344,8 @@ TEST_F(FailureTest, KillInTheFullMediumPathNeverLosesTheProject) {
 // and the old one is deleted only then.
 TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
     const std::string oldArchive = archive();
-    ProjectInputs inputs{1,     medium.path(), project.path,     "*.txt;*.md",
-                         false, oldArchive,    ann.folder.path()};
+    ProjectInputs inputs{medium.path(), project.path, "*.txt;*.md",
+                         false,         oldArchive,   ann.folder.path()};
     const std::string newArchive =
         testkit::archivePathOf(medium.path(), {project.path, "*.txt;*.md"});
     {
@@ -311,8 +357,9 @@ TEST_F(FailureTest, ArchiveUnderANewNameIsWrittenBeforeTheOldGoes) {
         EXPECT_EQ(result.end, ProjectEnd::Stopped);
         EXPECT_EQ(result.archivePath, newArchive);
     }
-    EXPECT_EQ(ann.prompt.messages, std::vector<std::string>{oldArchiveNotDeletedMessage(
-                                       oldArchive, 1, errorText(testkit::DeviceFailure))});
+    EXPECT_EQ(ann.prompt.messages,
+              std::vector<std::string>{oldArchiveNotDeletedMessage(
+                  oldArchive, project.path, errorText(testkit::DeviceFailure))});
     EXPECT_TRUE(readDiskFile(oldArchive) == archiveBefore) << "still whole";
     ASSERT_TRUE(testkit::readArchiveFile(newArchive));
     EXPECT_EQ(testkit::readArchiveFile(newArchive)->headerText, " " + project.path + ",*.txt;*.md");

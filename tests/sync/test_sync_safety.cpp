@@ -126,8 +126,8 @@ TEST_F(SafetyTest, TheMediumWrittenSinceIsKnownExactly) {
                     FileTime{testkit::diskFileTime(bob.folder / "a.txt").ticks + 10000000});
     ann.prompt.answers = {3};  // No: both versions stay where they are
     ASSERT_EQ(syncOn(ann), ProjectEnd::Synchronized);
-    EXPECT_EQ(ann.prompt.questions,
-              std::vector<std::string>{conflictQuestion(ann.folder / "a.txt")});
+    ASSERT_EQ(ann.prompt.questions.size(), 1u);
+    EXPECT_TRUE(ann.prompt.questions[0].starts_with(conflictQuestion(ann.folder / "a.txt")));
     EXPECT_EQ(testkit::readArchiveFile(archive())->records[0].content, "bob 4");
     EXPECT_EQ(readDiskFile(ann.folder / "a.txt"), "ann 4");
 }

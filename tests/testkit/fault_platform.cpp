@@ -192,6 +192,12 @@ SystemResult<> FaultPlatform::copyPermissions(const std::string& from, const std
     return real_.copyPermissions(from, to);
 }
 
+SystemResult<std::int64_t> FaultPlatform::roomToWrite(const std::string& folder) {
+    if (const SystemError error = faulted(Call::RoomToWrite, folder); error.failed())
+        return {-1, error};
+    return real_.roomToWrite(folder);
+}
+
 SystemResult<std::unique_ptr<FolderReader>> FaultPlatform::openFolder(const std::string& path) {
     if (const SystemError error = faulted(Call::OpenFolder, path); error.failed())
         return {nullptr, error};

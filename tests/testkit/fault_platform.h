@@ -54,7 +54,8 @@ enum class Call {
     FlushFolder,
     CopyPermissions,
     OpenFolder,
-    LockFile
+    LockFile,
+    RoomToWrite
 };
 
 class FaultPlatform final : public PassThroughPlatform {
@@ -94,6 +95,7 @@ class FaultPlatform final : public PassThroughPlatform {
     SystemResult<> renameReplace(const std::string& from, const std::string& to) override;
     SystemResult<> flushFolder(const std::string& path) override;
     SystemResult<> copyPermissions(const std::string& from, const std::string& to) override;
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override;
     SystemResult<std::unique_ptr<FolderReader>> openFolder(const std::string& path) override;
     FileLock lockFile(const std::string& path, FileCreation creation) override;
     FileTime currentTime() override;

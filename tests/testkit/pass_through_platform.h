@@ -62,6 +62,9 @@ class PassThroughPlatform : public Platform {
     SystemResult<bool> foldsLetterCase(const std::string& folder) override {
         return real_.foldsLetterCase(folder);
     }
+    SystemResult<std::int64_t> roomToWrite(const std::string& folder) override {
+        return real_.roomToWrite(folder);
+    }
     SystemResult<> keepFolderPrivate(const std::string& path) override {
         return real_.keepFolderPrivate(path);
     }

@@ -37,6 +37,15 @@ TEST_F(AddProjectTest, AddsAKeyedRowOnceAndRefusesWhatTheMediumCannotCarry) {
         EXPECT_EQ(at("okButton"), (std::vector<int>{56, 72, 64}));
         EXPECT_EQ(at("cancelButton"), (std::vector<int>{128, 72, 64}));
         EXPECT_EQ(at("subfoldersCheck")[0], 208);
+        // Alt and the labels' letters lead to their fields.
+        const auto label = [this](const char* name) {
+            return dialogForm()->findChild<QLabel*>(name)->text().toStdString();
+        };
+        EXPECT_EQ(label("pathLabel") + "|" + label("maskLabel"), "&Path|&Mask");
+        QTest::keyClick(dialogForm(), Qt::Key_M, Qt::AltModifier);
+        EXPECT_EQ(dialogForm()->focusWidget(), maskBox()) << "Alt+M";
+        QTest::keyClick(dialogForm(), Qt::Key_P, Qt::AltModifier);
+        EXPECT_EQ(dialogForm()->focusWidget(), pathBox()) << "Alt+P";
         EXPECT_EQ(pathBox()->text(), "");
         EXPECT_FALSE(ok()->isEnabled()) << "an empty path would make the whole disk a project";
         typePath(project + "x");

@@ -34,6 +34,7 @@ struct QuestionSeen {
     QRect area;
     QSize client;
     bool firstFocused = false;
+    bool firstDefault = false;  // drawn as the button Enter presses
     int lastLineTop = 0;
     int lineRoom = 0;  // what the last line needs below its top
 };
@@ -52,6 +53,7 @@ void whenAsked(QuestionSeen& seen, std::function<void(QWidget*)> act) {
             seen.buttons.push_back(button->geometry());
         }
         seen.firstFocused = dialog->focusWidget() == answerButton(dialog, 1);
+        seen.firstDefault = answerButton(dialog, 1)->isDefault();
         auto* area = dialog->findChild<QTextEdit*>("questionText");
         seen.area = area->geometry();
         QTextCursor last(area->document());
@@ -107,6 +109,7 @@ TEST_F(QuestionDialog, EnterAndTabOnTheButtons) {
               [](QWidget* dialog) { QTest::keyClick(answerButton(dialog, 1), Qt::Key_Return); });
     EXPECT_EQ(askChoice("Overwrite?", ConflictAnswers), 1);
     EXPECT_TRUE(seen.firstFocused);
+    EXPECT_TRUE(seen.firstDefault);
 
     whenAsked(seen, [](QWidget* dialog) {
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);

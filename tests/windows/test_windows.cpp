@@ -165,7 +165,8 @@ TEST(WindowsPlatform, SystemErrorsSortIntoTheKindsTheEngineActsOn) {
                  {ERROR_DEV_NOT_EXIST, ErrorKind::DeviceGone},
                  {ERROR_NOT_SUPPORTED, ErrorKind::NotSupported},
                  {ERROR_SHARING_VIOLATION, ErrorKind::Other},
-                 {ERROR_ACCESS_DENIED, ErrorKind::Other}};
+                 {ERROR_WRITE_PROTECT, ErrorKind::ReadOnly},
+                 {ERROR_ACCESS_DENIED, ErrorKind::AccessDenied}};
     for (const auto& c : cases) {
         EXPECT_EQ(errorKind(SystemError{static_cast<int>(c.code)}), c.kind) << c.code;
     }
