@@ -43,6 +43,7 @@
 #include <ucl/ucl.h>
 
 #include "archive/media_archive.h"
+#include "bench/medium_counter.h"
 #include "bench/source_text.h"
 #include "platform/cpu.h"
 #include "settings/registry.h"
@@ -109,6 +110,26 @@ Project generateProject(const fs::path& root) {
     return project;
 }
 
+// A copy of a real tree instead: its regular files and folders (links are left out, as
+// they would point into the original).
+Project copyTree(const fs::path& tree, const fs::path& root) {
+    Project project;
+    for (auto entry = fs::recursive_directory_iterator(tree); entry != fs::end(entry); ++entry) {
+        const fs::path target = root / fs::relative(entry->path(), tree);
+        if (entry->is_symlink()) {
+            if (entry->is_directory()) entry.disable_recursion_pending();
+        } else if (entry->is_directory()) {
+            fs::create_directories(target);
+        } else if (entry->is_regular_file()) {
+            fs::copy_file(entry->path(), target);
+            project.files.push_back(target);
+            project.bytes += entry->file_size();
+            project.largest = std::max<std::uint64_t>(project.largest, entry->file_size());
+        }
+    }
+    return project;
+}
+
 std::string readWhole(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -142,7 +163,9 @@ class SilentPrompt final : public UserPrompt {
 
 bool countsAsExpected(const std::string& scenario, const SyncCounters& c, std::uint32_t files) {
     const std::uint32_t others = c.replacedInProjects + c.addedToProjects + c.removedFromMedia;
-    if (scenario == "first") return c.addedNewFiles == files && c.replacedOnMedia == 0 && !others;
+    // A real tree may hold a name the medium cannot carry.
+    if (scenario == "first")
+        return c.addedNewFiles + c.uncarriedFiles == files && c.replacedOnMedia == 0 && !others;
     if (scenario == "nochange") return c.addedNewFiles == 0 && c.replacedOnMedia == 0 && !others;
     if (scenario.starts_with("onenew"))
         return c.addedNewFiles == 1 && c.replacedOnMedia == 0 && !others;
@@ -156,7 +179,8 @@ bool countsAsExpected(const std::string& scenario, const SyncCounters& c, std::u
 int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t files) {
     SilentPrompt prompt;
     LoadedSettings settings = loadSettings();
-    const RunContext context{systemPlatform(), settingsFolder()};
+    bench::MediumCounter counter((work / "medium").string());
+    const RunContext context{counter, settingsFolder()};
     const std::string medium = mediumFolderOf(context.platform, (work / "medium").string());
     MediumScan scan = scanMedium(context.platform, medium, prompt);
     if (scan.clockRefused) return 2;
@@ -177,7 +201,26 @@ int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t
         std::fprintf(stderr, "%s: unexpected counts\n", scenario.c_str());
         return 3;
     }
+    std::ofstream(work / "medium-io.txt") << counter.bytesRead << ' ' << counter.bytesWritten;
     return 0;
+}
+
+// Every folder in `work`/many a project of its own on one medium, all synchronized in one
+// run, as a user with many small projects has them.
+int runManyProjects(const fs::path& work) {
+    SilentPrompt prompt;
+    LoadedSettings settings = loadSettings();
+    const RunContext context{systemPlatform(), settingsFolder()};
+    const std::string medium = mediumFolderOf(context.platform, (work / "many-medium").string());
+    MediumScan scan = scanMedium(context.platform, medium, prompt);
+    if (scan.projects.empty()) {
+        for (const auto& folder : fs::directory_iterator(work / "many"))
+            addListedProject(scan.projects, medium,
+                             ListedProject{folder.path().string() + "/", "*", true, ""});
+    }
+    const RunResult result =
+        runSynchronization(context, medium, scan.projects, settings.catalogue, prompt, {});
+    return result.end == RunEnd::Completed && result.refusedProjects == 0 ? 0 : 2;
 }
 
 // libucl alone on the project's bytes, read first: the archive's block size and level,
@@ -313,22 +356,22 @@ Scenario timeCompressor(const std::string& self, const fs::path& project, const 
     return scenario;
 }
 
-// One new file per run, carried by rsync -a --fsync to its copy and by a synchronization
-// (`scenario`) to the medium: both see the same single change.
-struct OneNew {
+// A change per run, made by `change(run)` and carried by rsync (`rsyncArguments`) to its
+// copy and by a synchronization (`scenario`) to the medium: both see the same change.
+struct Paired {
     Scenario rsync;
     Scenario synchronization;
+    double ratio() const { return synchronization.seconds / rsync.seconds; }
 };
 
-OneNew timeOneNew(int runs, const std::string& self, const std::vector<std::string>& rsyncArguments,
-                  const std::vector<std::string>& scenario, const fs::path& folder,
-                  const std::string& tag) {
-    std::mt19937 random(7);
+template <typename Change>
+Paired timeAgainstRsync(int runs, const std::string& self,
+                        const std::vector<std::string>& rsyncArguments,
+                        const std::vector<std::string>& scenario, Change change) {
     std::vector<double> rsyncTimes, rsyncCpu, syncTimes, syncCpu;
-    OneNew result;
+    Paired result;
     for (int run = 0; run < runs; ++run) {
-        std::ofstream(folder / ("new-" + tag + std::to_string(run) + ".cpp"), std::ios::binary)
-            << bench::sourceLikeText(random, 15000);
+        change(run);
         const ChildRun copied = runChild("rsync", rsyncArguments);
         const ChildRun synchronized = runChild(self, scenario);
         rsyncTimes.push_back(copied.seconds);
@@ -346,6 +389,39 @@ OneNew timeOneNew(int runs, const std::string& self, const std::vector<std::stri
     return result;
 }
 
+// Bytes the last run of a scenario read from and wrote to the medium, in MB.
+struct MediumIo {
+    double readMb = 0;
+    double writtenMb = 0;
+};
+
+MediumIo lastMediumIo(const fs::path& work) {
+    std::uint64_t read = 0;
+    std::uint64_t written = 0;
+    std::ifstream(work / "medium-io.txt") >> read >> written;
+    return {static_cast<double>(read) / 1e6, static_cast<double>(written) / 1e6};
+}
+
+// 500 projects of 20 small files each, synchronized once, then timed with nothing
+// changed; with settings of their own.
+double timeManyProjects(const std::string& self, const fs::path& work) {
+    for (int project = 0; project < 500; ++project) {
+        const fs::path folder = work / "many" / ("p" + std::to_string(project));
+        fs::create_directories(folder);
+        for (int file = 0; file < 20; ++file)
+            std::ofstream(folder / ("f" + std::to_string(file) + ".txt"))
+                << "project " << project << " file " << file << '\n';
+    }
+    fs::create_directories(work / "many-medium");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string settings = config == nullptr ? "" : config;
+    setenv("XDG_CONFIG_HOME", (work / "many-config").c_str(), 1);
+    runChild(self, {"--many", work.string()});
+    const Scenario noChange = timeRuns(FastRuns, self, {"--many", work.string()}, [](int) {});
+    setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
+    return noChange.seconds;
+}
+
 // A scenario's peak memory against what it may take.
 struct MemoryFigure {
     double peakMb = 0;
@@ -360,6 +436,9 @@ int main(int argc, char** argv) {
         return runScenario(argv[2], argv[3], static_cast<std::uint32_t>(std::atoi(argv[4])));
     }
     if (argc == 4 && mode == "--compressor") return runCompressor(argv[2], argv[3]);
+    if (argc == 3 && mode == "--many") return runManyProjects(argv[2]);
+    const bool ownTree = argc > 2 && mode == "--tree";
+    const int folderArgument = ownTree ? 3 : 1;
 
     // Children inherit the cores, so every figure is taken on the same two.
     if (!keepToFirstCores(MeasuredCores))
@@ -368,7 +447,8 @@ int main(int argc, char** argv) {
     const unsigned workers = usableCores();
     std::printf("worker threads: %u (the cores this process may use)\n", workers);
 
-    const fs::path parent = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
+    const fs::path parent =
+        argc > folderArgument ? fs::path(argv[folderArgument]) : fs::temp_directory_path();
     std::string pattern = (parent / "ferry-bench-sync-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
@@ -383,7 +463,7 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     const std::string self = fs::read_symlink("/proc/self/exe").string();
 
-    const Project generated = generateProject(project);
+    const Project generated = ownTree ? copyTree(argv[2], project) : generateProject(project);
     const auto files = static_cast<std::uint32_t>(generated.files.size());
     const auto bytes = generated.bytes;
     std::printf("project: %u files, %.1f MB, largest file %.2f MB, in %s\n", files,
@@ -414,6 +494,7 @@ int main(int argc, char** argv) {
     const Scenario first = timeRuns(SlowRuns, self, scenario("first"), startAfresh);
     const std::uint64_t archive = archiveBytes(medium);
     const Scenario noChange = timeRuns(FastRuns, self, scenario("nochange"), [](int) {});
+    const MediumIo noChangeIo = lastMediumIo(work);
     // As after another machine's run: the archive is not one this machine remembers.
     const Scenario noChangeUnknown = timeRuns(FastRuns, self, scenario("nochange"), [&](int) {
         fs::remove_all(config / "ferryman" / "checked");
@@ -438,10 +519,38 @@ int main(int argc, char** argv) {
     runChild("rsync", {"-a", source, target});
     const std::vector<std::string> rsyncFsync{"-a", "--fsync", source, target};
     const fs::path newFolder = generated.files.front().parent_path();
-    const OneNew oneNew =
-        timeOneNew(FastRuns, self, rsyncFsync, scenario("onenew"), newFolder, "fast");
-    const OneNew oneNewWhole =
-        timeOneNew(SlowRuns, self, rsyncFsync, scenario("onenew-whole"), newFolder, "whole");
+    std::mt19937 random(7);
+    const auto newFile = [&](const std::string& tag) {
+        return [&, tag](int run) {
+            std::ofstream(newFolder / ("new-" + tag + std::to_string(run) + ".cpp"),
+                          std::ios::binary)
+                << bench::sourceLikeText(random, 15000);
+        };
+    };
+    const Paired oneNew =
+        timeAgainstRsync(FastRuns, self, rsyncFsync, scenario("onenew"), newFile("fast"));
+    const MediumIo oneNewIo = lastMediumIo(work);
+    const Paired oneNewWhole =
+        timeAgainstRsync(SlowRuns, self, rsyncFsync, scenario("onenew-whole"), newFile("whole"));
+    // One file given new bytes of the same size, as a touched or patched file.
+    const fs::path touched = generated.files[generated.files.size() / 3];
+    const Paired sameSize =
+        timeAgainstRsync(FastRuns, self, rsyncFsync, scenario("onechange"), [&](int run) {
+            std::string content = readWhole(touched);
+            if (!content.empty()) content[content.size() / 2] = static_cast<char>('a' + run);
+            std::ofstream(touched, std::ios::binary) << content;
+        });
+    // The same file changed again (its size too) right after a run that sent it.
+    const fs::path hot = generated.files[generated.files.size() / 4];
+    const auto appendTo = [&](int run) {
+        std::ofstream(hot, std::ios::app) << "// edited again " << run << "\n";
+    };
+    appendTo(-1);
+    runChild("rsync", rsyncFsync);
+    runChild(self, scenario("onechange"));
+    const Paired hotEdit =
+        timeAgainstRsync(FastRuns, self, rsyncFsync, scenario("onechange"), appendTo);
+    const double manyProjects = timeManyProjects(self, work);
     const std::uint64_t laterArchive = archiveBytes(medium);
     report("first synchronization", first, bytes);
     report("synchronization, nothing changed", noChange, bytes);
@@ -451,7 +560,13 @@ int main(int argc, char** argv) {
     report("rsync -a --fsync, one new file", oneNew.rsync, bytes);
     report("synchronization, one new file", oneNew.synchronization, bytes);
     report("the same, everything compressed", oneNewWhole.synchronization, bytes);
+    report("rsync -a --fsync, one file, same size", sameSize.rsync, bytes);
+    report("synchronization, one file, same size", sameSize.synchronization, bytes);
+    report("rsync -a --fsync, a file changed again", hotEdit.rsync, bytes);
+    report("synchronization, a file changed again", hotEdit.synchronization, bytes);
     std::printf("archive on the medium: %.1f MB\n", static_cast<double>(archive) / 1e6);
+    std::printf("medium read, nothing changed: %.3f MB; written, one new file: %.3f MB\n",
+                noChangeIo.readMb, oneNewIo.writtenMb);
     fs::remove_all(work);
 
     // The first synchronization has no old payload; the later ones have one as large as
@@ -471,7 +586,13 @@ int main(int argc, char** argv) {
     std::printf("first_vs_compressor_cpu %.3f\n", compressor.cpuSeconds / first.cpuSeconds);
     std::printf("first_vs_compressor %.3f\n", compressor.seconds / first.seconds);
     std::printf("nochange_vs_rsync %.3f\n", noChange.seconds / rsyncNoChange.seconds);
-    std::printf("onenew_vs_rsync %.3f\n", oneNew.synchronization.seconds / oneNew.rsync.seconds);
+    std::printf("onenew_vs_rsync %.3f\n", oneNew.ratio());
+    std::printf("onechg_vs_rsync %.3f\n", sameSize.ratio());
+    std::printf("hotedit_vs_rsync %.3f\n", hotEdit.ratio());
+    std::printf("nochange_medium_read_mb %.3f\n", noChangeIo.readMb);
+    std::printf("onenew_medium_write_mb %.3f\n", oneNewIo.writtenMb);
+    std::printf("nochange_peak_rss_mb %.1f\n", noChange.peakMb);
+    std::printf("nochange_500_projects_s %.3f\n", manyProjects);
     std::printf("peak_rss_mb %.1f\n", memory.peakMb);
     std::printf("peak_bound_mb %.1f\n", memory.boundMb);
     return 0;
