@@ -190,6 +190,8 @@ int runScenario(const std::string& scenario, const fs::path& work, std::uint32_t
     }
     SyncOptions options;
     options.wholeRecompression = scenario.ends_with("-whole");
+    // The other machine takes the project as its user would.
+    options.newProjects = NewProjects::Accept;
     const RunResult result =
         runSynchronization(context, medium, scan.projects, settings.catalogue, prompt, options);
     if (result.end != RunEnd::Completed) {

@@ -1,5 +1,6 @@
 #include "sync/synchronize_project.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -86,13 +87,15 @@ class ProjectSync {
     Outcome handleRecord(const RecordHead& head);
     Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
     Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
-    Outcome sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
+    Outcome sendDiskVersion(const RecordHead& head, const PathInfo& disk,
+                            const std::string& diskPath);
     Outcome takeMediumVersion(const RecordHead& head, const std::string& diskPath);
     Outcome keepRecord(const RecordHead& head);
     Outcome skipRecord(const RecordHead& head);
     Outcome putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target);
     Outcome phaseTwo();
-    Outcome addNewFile(const std::string& path);
+    struct TailFile;
+    Outcome addAtTheEnd(const TailFile& file);
     Outcome finishPayload();
     bool rewritesArchive() const;
     ProjectResult endWithoutChanges();
@@ -139,6 +142,14 @@ class ProjectSync {
     std::int32_t changes_ = 0;
     ConflictAnswer rememberedAnswer_ = ConflictAnswer::None;
     std::unordered_map<std::string, std::string> recordByMatchKey_;
+    // Files whose records go after those that stay as they were: new files, and new
+    // versions of another size.
+    struct TailFile {
+        std::string path;
+        std::string recordName;  // "" for a new file
+        FileTime time;
+    };
+    std::vector<TailFile> tail_;
     bool refused_ = false;  // the project ends before anything changed; the run goes on
 };
 
@@ -376,7 +387,7 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string&
                            : FileDecision::Keep,
              diskPath, head.name);
     }
-    if (diskNewer) return sendDiskVersion(head, disk.lastWrite, diskPath);
+    if (diskNewer) return sendDiskVersion(head, disk, diskPath);
     if (mediumNewer) return takeMediumVersion(head, diskPath);
     return keepRecord(head);
 }
@@ -404,15 +415,23 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
     return answer;
 }
 
-Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
+Outcome ProjectSync::sendDiskVersion(const RecordHead& head, const PathInfo& disk,
                                      const std::string& diskPath) {
-    const Made<DiskFile> disk = openDiskFile(system_, diskPath);
-    if (!disk.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
+    // A file someone works on changes again soon: at the end, its next version of another
+    // size costs a rewrite of the archive's tail only. One of the same size keeps its place.
+    if (disk.size != head.size) {
+        if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
+        newPayload_.leaveOut();
+        tail_.push_back({diskPath, head.name, disk.lastWrite});
+        return done();
+    }
+    const Made<DiskFile> file = openDiskFile(system_, diskPath);
+    if (!file.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
     if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
     const Made<StreamPtr> content =
-        readDiskContent(system_, *disk.value.stream, diskPath, progress_);
+        readDiskContent(system_, *file.value.stream, diskPath, progress_);
     if (!content.outcome.done()) return stopForRead(content.outcome);
-    const RecordHead replaced{head.name, diskTime, getSize(*content.value)};
+    const RecordHead replaced{head.name, disk.lastWrite, getSize(*content.value)};
     progress_.expect(replaced.size);
     if (const Outcome added = add(replaced, *content.value); !added.done()) return added;
     ++counters_.replacedOnMedia;
@@ -487,29 +506,40 @@ Outcome ProjectSync::handleMissingFile(const RecordHead& head, const std::string
     return done();
 }
 
+// The new files and the new versions that go last, oldest first: what changed last is
+// the likeliest to change again.
 Outcome ProjectSync::phaseTwo() {
     if (untouched_) return done();
     for (std::int32_t i = 0; i < files_.count(); ++i) {
-        if (files_.marked(i)) continue;
-        if (const Outcome added = addNewFile(files_.path(i)); !added.done()) return added;
+        if (!files_.marked(i))
+            tail_.push_back({files_.path(i), {}, system_.pathInfo(files_.path(i)).lastWrite});
+    }
+    std::stable_sort(tail_.begin(), tail_.end(), [](const TailFile& a, const TailFile& b) {
+        return a.time.ticks < b.time.ticks;
+    });
+    for (const TailFile& file : tail_) {
+        if (const Outcome added = addAtTheEnd(file); !added.done()) return added;
     }
     return done();
 }
 
-Outcome ProjectSync::addNewFile(const std::string& path) {
-    if (!progress_.startFile(path)) return stopped();
-    const Made<DiskFile> file = openDiskFile(system_, path);
-    // A listed file that went meanwhile has nothing to add.
-    if (errorKind(file.outcome.error) == ErrorKind::NotFound) return done();
-    if (!file.outcome.done()) return stop(cannotOpenFileMessage(path));
-    const std::string name = *names_.recordNameOf(path);
-    note(FileDecision::AddToMedium, path, name);
-    const Made<StreamPtr> content = readDiskContent(system_, *file.value.stream, path, progress_);
+Outcome ProjectSync::addAtTheEnd(const TailFile& file) {
+    const bool replaces = !file.recordName.empty();
+    if (!progress_.startFile(file.path)) return stopped();
+    const Made<DiskFile> opened = openDiskFile(system_, file.path);
+    // A new file that went meanwhile has nothing to add; the record of one that went must
+    // not go with it.
+    if (!replaces && errorKind(opened.outcome.error) == ErrorKind::NotFound) return done();
+    if (!opened.outcome.done()) return stop(cannotOpenFileMessage(file.path));
+    const std::string name = replaces ? file.recordName : *names_.recordNameOf(file.path);
+    if (!replaces) note(FileDecision::AddToMedium, file.path, name);
+    const Made<StreamPtr> content =
+        readDiskContent(system_, *opened.value.stream, file.path, progress_);
     if (!content.outcome.done()) return stopForRead(content.outcome);
-    const RecordHead head{name, file.value.time, getSize(*content.value)};
+    const RecordHead head{name, opened.value.time, getSize(*content.value)};
     progress_.expect(head.size);
     if (const Outcome added = add(head, *content.value); !added.done()) return added;
-    ++counters_.addedNewFiles;
+    ++(replaces ? counters_.replacedOnMedia : counters_.addedNewFiles);
     ++changes_;
     return done();
 }

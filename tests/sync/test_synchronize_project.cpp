@@ -708,10 +708,11 @@ TEST_F(SyncTest, WindowsArchiveTravelsThroughALinuxWorkDirectory) {
     const auto content = testkit::readArchiveFile(archive());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->headerText, "+" + WindowsProject + ",*.pas");
+    // What stayed first; then the new file and the version of another size, oldest first.
     const std::vector<ArchiveRecord> expected = {
         {WindowsProject + "a.pas", M.ticks, "program a;"},
-        {WindowsProject + "src\\b.pas", Newer.ticks, "unit b; { edited }"},
-        {WindowsProject + "src\\deep\\c.pas", Older.ticks, "unit c;"}};
+        {WindowsProject + "src\\deep\\c.pas", Older.ticks, "unit c;"},
+        {WindowsProject + "src\\b.pas", Newer.ticks, "unit b; { edited }"}};
     EXPECT_EQ(content->records, expected);
 
     // A Linux name holding "\" would come back to Windows as a folder: it stays, the rest
