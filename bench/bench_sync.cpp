@@ -505,6 +505,10 @@ int main(int argc, char** argv) {
     // this machine knows all but the archive's last blocks.
     const fs::path otherConfig = work / "other-config";
     const fs::path otherFolder = generated.files.back().parent_path();
+    // The other machine has carried the project before.
+    setenv("XDG_CONFIG_HOME", otherConfig.c_str(), 1);
+    runChild(self, scenario("nochange"));
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     const Scenario afterOther = timeRuns(FastRuns, self, scenario("nochange"), [&](int run) {
         std::ofstream(otherFolder / ("other-" + std::to_string(run) + ".cpp"), std::ios::binary)
             << "// written on the other machine\n";

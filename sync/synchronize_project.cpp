@@ -87,8 +87,7 @@ class ProjectSync {
     Outcome handleRecord(const RecordHead& head);
     Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
     Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
-    Outcome sendDiskVersion(const RecordHead& head, const PathInfo& disk,
-                            const std::string& diskPath);
+    Outcome sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
     Outcome takeMediumVersion(const RecordHead& head, const std::string& diskPath);
     Outcome keepRecord(const RecordHead& head);
     Outcome skipRecord(const RecordHead& head);
@@ -142,8 +141,8 @@ class ProjectSync {
     std::int32_t changes_ = 0;
     ConflictAnswer rememberedAnswer_ = ConflictAnswer::None;
     std::unordered_map<std::string, std::string> recordByMatchKey_;
-    // Files whose records go after those that stay as they were: new files, and new
-    // versions of another size.
+    // Files whose records go after those that stay as they were: new files, and the disk's
+    // newer versions.
     struct TailFile {
         std::string path;
         std::string recordName;  // "" for a new file
@@ -387,7 +386,7 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string&
                            : FileDecision::Keep,
              diskPath, head.name);
     }
-    if (diskNewer) return sendDiskVersion(head, disk, diskPath);
+    if (diskNewer) return sendDiskVersion(head, disk.lastWrite, diskPath);
     if (mediumNewer) return takeMediumVersion(head, diskPath);
     return keepRecord(head);
 }
@@ -415,27 +414,14 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
     return answer;
 }
 
-Outcome ProjectSync::sendDiskVersion(const RecordHead& head, const PathInfo& disk,
+// The disk's version goes at the end: a file someone works on changes again soon, and
+// its next version then costs a rewrite of the archive's tail only (the blocks before it
+// are copied as they are).
+Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
                                      const std::string& diskPath) {
-    // A file someone works on changes again soon: at the end, its next version of another
-    // size costs a rewrite of the archive's tail only. One of the same size keeps its place.
-    if (disk.size != head.size) {
-        if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
-        newPayload_.leaveOut();
-        tail_.push_back({diskPath, head.name, disk.lastWrite});
-        return done();
-    }
-    const Made<DiskFile> file = openDiskFile(system_, diskPath);
-    if (!file.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
     if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
-    const Made<StreamPtr> content =
-        readDiskContent(system_, *file.value.stream, diskPath, progress_);
-    if (!content.outcome.done()) return stopForRead(content.outcome);
-    const RecordHead replaced{head.name, disk.lastWrite, getSize(*content.value)};
-    progress_.expect(replaced.size);
-    if (const Outcome added = add(replaced, *content.value); !added.done()) return added;
-    ++counters_.replacedOnMedia;
-    ++changes_;
+    newPayload_.leaveOut();
+    tail_.push_back({diskPath, head.name, diskTime});
     return done();
 }
 
