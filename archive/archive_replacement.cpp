@@ -4,6 +4,7 @@
 
 #include "archive/archive_check.h"
 #include "archive/archive_loading.h"
+#include "archive/in_place_change.h"
 #include "archive/media_archive.h"
 #include "compress/file_stream.h"
 #include "platform/files.h"
@@ -155,6 +156,51 @@ Outcome overwriteArchive(Platform& system, const NewArchive& archive, const OldA
     return written.outcome;
 }
 
+// The new archive begins with the old one's leading blocks and differs in at most half of
+// its payload: only the rest goes to the medium, into the old file (in_place_change.h).
+// Nothing when the archive is to be written whole instead: another name or header, nothing
+// shared, too much changed, no room for the change beside the archive, or no redo file.
+std::optional<Outcome> changeInPlace(Platform& system, const NewArchive& archive,
+                                     const OldArchive& old, const PayloadRest& rest,
+                                     ProjectProgress& progress, DateTime& lastSync,
+                                     const ArchiveTroubles& report) {
+    if (old.path != archive.path || old.headerText != archive.headerText ||
+        old.payload == nullptr || rest.readyBytes == 0 || !rest.make)
+        return std::nullopt;
+    if (!rest.make()) return failure(Fault::TooLarge, archive.path);
+    const std::uint32_t size = getSize(*archive.payload);
+    const std::uint32_t shared = rest.readyBytes;
+    if (size - shared > size / 2) return std::nullopt;
+    InPlaceChange change;
+    change.archivePath = archive.path;
+    change.stampAt = static_cast<std::uint32_t>(archive.headerText.size() + 1);
+    change.oldStamp = old.stamp;
+    change.newStamp = archive.stamp;
+    change.cut = change.stampAt + static_cast<std::uint32_t>(sizeof(DateTime)) + shared;
+    change.tail.resize(size - shared);
+    setPosition(*archive.payload, shared);
+    const auto tailSize = static_cast<std::uint32_t>(change.tail.size());
+    if (read(*archive.payload, change.tail.data(), tailSize) != tailSize) return std::nullopt;
+    // The redo file and the archive's growth must both fit: a change cut for lack of room
+    // could not be finished either.
+    const std::uint64_t oldSize = change.stampAt + sizeof(DateTime) + getSize(*old.payload);
+    const std::uint64_t needed =
+        tailSize +
+        (change.cut + tailSize - std::min<std::uint64_t>(change.cut + tailSize, oldSize));
+    const SystemResult<std::int64_t> room = system.roomToWrite(folderOf(archive.path));
+    if (room && static_cast<std::uint64_t>(room.value) < needed + 4096) return std::nullopt;
+    const Made<FileTime> changed = changeArchiveInPlace(system, change);
+    // The redo file could not be written: the archive is as it was.
+    if (changed.outcome.path == redoPath(archive.path)) return std::nullopt;
+    if (!changed.outcome.done()) {
+        report(ArchiveTrouble::NotWritten, changed.outcome);
+        return changed.outcome;
+    }
+    progress.advance(tailSize);
+    takeArchiveTime(system, changed.value, lastSync);
+    return done();
+}
+
 }  // namespace
 
 Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old) {
@@ -239,6 +285,9 @@ Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArc
             return *made;
         };
     }
+    if (std::optional<Outcome> changed =
+            changeInPlace(system, archive, old, rest, progress, lastSync, report))
+        return *changed;
     progress.expect(archive.complete ? archive.readyBytes : getSize(*archive.payload));
     Made<FileTime> written = writeArchiveFile(system, temporary, archive.headerText, stamp,
                                               *archive.payload, progress, StopRequests::End, rest);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "archive/in_place_change.h"
 #include "archive/media_archive.h"
 #include "archive/safety_copy.h"
 #include "platform/files.h"
@@ -120,6 +121,7 @@ class ProjectRun {
 
 void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
                         UserPrompt& prompt) {
+    finishCutChanges(context.platform, mediumFolder);
     for (const PutBack& result : putBackSafetyCopies(context, mediumFolder)) {
         prompt.showMessage(result.outcome.done()
                                ? archivePutBackMessage(result.archivePath)

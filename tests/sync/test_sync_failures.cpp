@@ -49,6 +49,11 @@ bool exists(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+ino_t inodeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
 std::string errorText(SystemError error) {
     return systemErrorText(error);
 }
@@ -304,6 +309,9 @@ class CutOff final : public testkit::PassThroughPlatform {
     SystemResult<> flushFolder(const std::string& path) override {
         return step() ? PassThroughPlatform::flushFolder(path) : gone();
     }
+    SystemResult<> truncateFile(FileHandle handle, std::int64_t size) override {
+        return step() ? PassThroughPlatform::truncateFile(handle, size) : gone();
+    }
 
   private:
     bool step() { return --steps_ >= 0; }
@@ -338,6 +346,57 @@ TEST_F(FailureTest, KillInTheFullMediumPathNeverLosesTheProject) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(ann.settings / "ferryman/safety"))
         << "no copy is kept once the medium holds the project whole";
+}
+
+// A change written into the archive's own file (its leading blocks stay, only the tail is
+// written, through a redo file), killed at every step: once the next run (or scan) has
+// started, the medium holds the old archive or the new one, whole, and no redo file.
+TEST_F(FailureTest, KillDuringAnInPlaceChangeLeavesTheOldOrTheNewArchive) {
+    const std::string big = testkit::linesOfText(1200000, 'b');
+    const std::string header = buildHeaderText({false, project.path, "*.txt"});
+    const std::vector<ArchiveRecord> before{{project.path + "big.txt", M.ticks, big}};
+    std::filesystem::remove(ann.folder / "a.txt");
+    writeDiskFile(ann.folder / "big.txt", big);
+    setDiskFileTime(ann.folder / "big.txt", M);
+    bool cutAtAll = true;
+    for (int steps = 0; cutAtAll; ++steps) {
+        SCOPED_TRACE("killed after " + std::to_string(steps) + " changes");
+        writeDiskFile(archive(), testkit::archiveBytes(header, before));
+        setDiskFileTime(archive(), ArchiveTime);
+        const std::string oldBytes = readDiskFile(archive());
+        const ino_t inode = inodeOf(archive());
+        writeDiskFile(ann.folder / "c.txt", "new on ann's disk");
+        ann.lastSync = lastSyncBefore;
+        {
+            CutOff dying(systemPlatform(), steps);
+            sync(dying);
+            cutAtAll = dying.cut();
+        }
+        testkit::ScriptedPrompt nextRun;
+        putBackCutArchives(ann.context(), medium.path(), nextRun);
+        EXPECT_FALSE(exists(archive() + ".redo"));
+        const auto content = testkit::readArchiveFile(archive());
+        ASSERT_TRUE(content) << "whole and listable";
+        if (content->records == before) {
+            EXPECT_TRUE(readDiskFile(archive()) == oldBytes) << "the old archive to the byte";
+        } else {
+            ASSERT_EQ(content->records.size(), 2u);
+            EXPECT_EQ(content->records[1].content, "new on ann's disk");
+            EXPECT_TRUE(readDiskFile(archive()).starts_with(oldBytes.substr(0, header.size() + 1)));
+        }
+        if (!cutAtAll) {
+            EXPECT_EQ(content->records.size(), 2u) << "an uncut run changes it";
+            EXPECT_EQ(inodeOf(archive()), inode) << "in the archive's own file";
+        }
+    }
+
+    // A redo file that is not whole changes nothing and goes.
+    const std::string after = readDiskFile(archive());
+    writeDiskFile(archive() + ".redo", "FerryRedo1 cut short");
+    testkit::ScriptedPrompt nextRun;
+    putBackCutArchives(ann.context(), medium.path(), nextRun);
+    EXPECT_FALSE(exists(archive() + ".redo"));
+    EXPECT_TRUE(readDiskFile(archive()) == after);
 }
 
 // After the mask list changed the archive gets a new name: it is written whole first,
