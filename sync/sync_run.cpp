@@ -182,6 +182,10 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
             result.end = RunEnd::Stopped;
             return result;
         }
+        // The front end may have loaded its catalogue long ago, and the command line may
+        // have set a work directory or synchronized since. A preview, without a session,
+        // leaves even the settings folder as it was.
+        if (session) refreshRecord(catalogue, projects[i].key, *session);
         if (projectRun.waitsForAcceptance(projects[i])) {
             ++result.waitingProjects;
             continue;
