@@ -54,10 +54,23 @@ class ProjectRun {
             !fileExists(context_.platform, project.key))
             return false;
         const std::string path = projectPathOf(project.path);
-        if (options_.newProjects == NewProjects::Ask && !options_.preview &&
-            prompt_.askChoice(newProjectQuestion(path), std::string(NewProjectAnswers)) == 1)
-            return false;
+        if (options_.newProjects == NewProjects::Ask && !options_.preview) {
+            const std::int32_t answer =
+                prompt_.askChoice(newProjectQuestion(path), std::string(NewProjectAnswers));
+            if (answer == 1 || (answer == 2 && acceptedInChosenFolder(project, path))) return false;
+        }
         prompt_.showMessage(newProjectWaitingMessage(path));
+        return true;
+    }
+
+    // The user picks the project's work directory, which is filed as Set work dir files
+    // it; false when no folder was picked.
+    bool acceptedInChosenFolder(const ListedProject& project, const std::string& path) {
+        const std::string folder = prompt_.chooseWorkDir(path);
+        if (folder.empty()) return false;
+        ProjectRecord& record = catalogue_.add(project.key);
+        record.workDir = folder;
+        saveProjects(catalogue_, &record, session_);
         return true;
     }
 
