@@ -22,10 +22,7 @@ Outcome clearTemporaryName(Platform& system, const std::string& temporary) {
     return removed ? done() : systemFailure(temporary, removed.error);
 }
 
-// A batch of new files waits for at most this many files or bytes: enough to share one
-// flush of the device, few enough open files.
-constexpr std::size_t BatchFiles = 64;
-constexpr std::uint64_t BatchBytes = 32 * 1024 * 1024;
+constexpr std::uint64_t BatchBytes = 64 * 1024 * 1024;
 
 // Writes the temporary file whole, with its time when given, and starts its write-back;
 // the file stays open. On any failure the temporary file is gone again.
@@ -95,7 +92,7 @@ void DiskWrites::drop(Waiting& waiting) {
 Outcome DiskWrites::replace(const std::string& localPath, Stream& content, std::uint32_t size,
                             FileTime time, ProjectProgress& progress) {
     // The new files written before it take their names before it, as they came.
-    if (const Outcome placed = place(); !placed.done()) return placed;
+    if (const Outcome placed = nameWaitingFiles(); !placed.done()) return placed;
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
     Made<StreamPtr> written =
         writeTemporary(system_, localPath, temporary, content, size, time, progress);
@@ -123,7 +120,7 @@ Outcome DiskWrites::create(const std::string& localPath, Stream& content, std::u
                            FileTime time, ProjectProgress& progress) {
     // A waiting file's temporary name is the only name a waiting file holds.
     if (localPath.ends_with(DiskTemporarySuffix)) {
-        if (const Outcome placed = place(); !placed.done()) return placed;
+        if (const Outcome placed = nameWaitingFiles(); !placed.done()) return placed;
     }
     if (const SystemResult<> made = forceFolders(system_, folderOf(localPath)); !made)
         return systemFailure(localPath, made.error);
@@ -134,13 +131,13 @@ Outcome DiskWrites::create(const std::string& localPath, Stream& content, std::u
     allowRunningPrograms(system_, temporary);
     waiting_.push_back({localPath, temporary, std::move(written.value)});
     waitingBytes_ += size;
-    if (waiting_.size() < BatchFiles && waitingBytes_ < BatchBytes) return done();
-    return place();
+    if (waiting_.size() < DiskBatchFiles && waitingBytes_ < BatchBytes) return done();
+    return nameWaitingFiles();
 }
 
 // All are flushed before any takes its name: the first flush carries the others' writing
 // to the device with it, and no name is given before its file is there.
-Outcome DiskWrites::place() {
+Outcome DiskWrites::nameWaitingFiles() {
     std::vector<Waiting> batch = std::move(waiting_);
     waiting_.clear();
     waitingBytes_ = 0;
@@ -165,8 +162,13 @@ Outcome DiskWrites::place() {
         }
         changedFolders_.insert(folderOf(waiting.localPath));
     }
-    // The new names reach the device too; a file system that cannot flush a folder keeps
-    // them as it keeps everything else.
+    return outcome;
+}
+
+Outcome DiskWrites::place() {
+    Outcome outcome = nameWaitingFiles();
+    // The new names reach the device too (the next batch's first flush takes most of them
+    // along); a file system that cannot flush a folder keeps them as it keeps the rest.
     for (const std::string& folder : std::exchange(changedFolders_, {})) {
         const SystemResult<> flushed = system_.flushFolder(folder);
         if (!flushed && errorKind(flushed.error) != ErrorKind::NotSupported && outcome.done())

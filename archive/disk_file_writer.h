@@ -20,7 +20,7 @@ namespace ferry {
 
 // The files one project puts on disk. The write-back of each temporary file starts as
 // soon as it is written; new files then wait in a batch that is flushed and named
-// together, and the folders that took names are flushed once per batch, so that a first
+// together, and the folders that took names are flushed once at the end, so that a first
 // carry of thousands of small files does not wait for the device once per file.
 class DiskWrites {
   public:
@@ -47,7 +47,7 @@ class DiskWrites {
                    ProjectProgress& progress);
 
     // Flushes the waiting new files and gives them their names, then flushes the folders
-    // that took names since the last time.
+    // that took names since the last time. Nothing counts as done on disk before this.
     Outcome place();
 
   private:
@@ -57,6 +57,7 @@ class DiskWrites {
         StreamPtr file;  // open, so that it is flushed without being looked up again
     };
 
+    Outcome nameWaitingFiles();
     void drop(Waiting& waiting);
 
     Platform& system_;
@@ -64,6 +65,10 @@ class DiskWrites {
     std::uint64_t waitingBytes_ = 0;
     std::set<std::string> changedFolders_;
 };
+
+// A batch of new files waits for at most this many files (or 64 MB): enough to share one
+// flush of the device, few enough open files.
+inline constexpr std::size_t DiskBatchFiles = 256;
 
 // The suffix of the temporary file beside a target.
 inline constexpr std::string_view DiskTemporarySuffix = ".ferry-new";

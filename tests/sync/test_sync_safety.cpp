@@ -10,6 +10,7 @@
 #include <map>
 #include <thread>
 
+#include "archive/disk_file_writer.h"
 #include "archive/media_archive.h"
 #include "support/paths.h"
 #include "sync/sync_messages.h"
@@ -232,7 +233,7 @@ TEST_F(SafetyTest, AFileFromTheMediumTakesItsNameOnlyOnceFlushed) {
     Machine ann;
     project.path = ann.folder.path();
     std::vector<std::string> files;
-    for (int i = 0; i < 150; ++i) {
+    for (std::size_t i = 0; i < DiskBatchFiles + 40; ++i) {
         files.push_back((i % 2 ? "a/" : "b/") + std::to_string(1000 + i) + ".txt");
         writeDiskFile(ann.folder / files.back(), "file " + files.back());
     }
@@ -254,11 +255,12 @@ TEST_F(SafetyTest, AFileFromTheMediumTakesItsNameOnlyOnceFlushed) {
             << file;
     }
     for (const std::string& call : recorder.calls) folderFlushes += call.starts_with("folder ");
-    EXPECT_LE(folderFlushes, 2 * (files.size() / 64 + 1));
+    EXPECT_EQ(folderFlushes, 2U) << "once for each folder";
 
-    // The hundredth record fails: the batch before its batch was placed.
+    // A record of the second batch fails: the first batch was placed.
     const std::string failing =
-        testkit::readArchiveFile(archive())->records[100].name.substr(project.path.size());
+        testkit::readArchiveFile(archive())->records[DiskBatchFiles + 20].name.substr(
+            project.path.size());
     testkit::FaultPlatform faults;
     faults.failCall(testkit::Call::FlushFile, failing + ".ferry-new", testkit::NoRoom);
     Machine carl;
@@ -273,7 +275,7 @@ TEST_F(SafetyTest, AFileFromTheMediumTakesItsNameOnlyOnceFlushed) {
         placed += entry.is_regular_file();
     }
     EXPECT_FALSE(testkit::diskFileExists(carl.folder / failing));
-    EXPECT_EQ(placed, 64U) << "the batch before the failing one's";
+    EXPECT_EQ(placed, DiskBatchFiles) << "the batch before the failing one's";
 }
 
 }  // namespace
