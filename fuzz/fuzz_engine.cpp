@@ -117,7 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string before = scene.outsideSnapshot();
     ProjectInputs inputs;
-    inputs.projectNumber = 1;
     inputs.mediumRoot = scene.medium;
     inputs.projectPath = ProjectPath;
     inputs.mask = Mask;

@@ -303,7 +303,6 @@ TEST_F(SyncFromWindow, ANewProjectGoesToTheFolderPickedInItsQuestion) {
     {  // another machine's run puts the project on the medium
         const TempDir otherState;
         const ProjectInputs inputs{
-            1,
             medium.path(),
             listedPath,
             "*",
