@@ -1,5 +1,7 @@
 #include "archive/disk_file_writer.h"
 
+#include <utility>
+
 #include "compress/file_stream.h"
 #include "platform/files.h"
 #include "support/paths.h"
@@ -20,16 +22,19 @@ Outcome clearTemporaryName(Platform& system, const std::string& temporary) {
     return removed ? done() : systemFailure(temporary, removed.error);
 }
 
-// Writes the temporary file whole, with its time when given. On any failure the
-// temporary file is gone again.
-Outcome writeTemporary(Platform& system, const std::string& localPath, const std::string& temporary,
-                       Stream& content, std::uint32_t size, FileTime time,
-                       ProjectProgress& progress) {
+constexpr std::uint64_t BatchBytes = 64 * 1024 * 1024;
+
+// Writes the temporary file whole, with its time when given, and starts its write-back;
+// the file stays open. On any failure the temporary file is gone again.
+Made<StreamPtr> writeTemporary(Platform& system, const std::string& localPath,
+                               const std::string& temporary, Stream& content, std::uint32_t size,
+                               FileTime time, ProjectProgress& progress) {
     if (const Outcome cleared = clearTemporaryName(system, temporary); !cleared.done())
-        return cleared;
+        return {nullptr, cleared};
     // Created new, so that a link planted at the name meanwhile is not followed either.
     StreamPtr file = createNewFileStream(system, temporary);
-    if (getHandle(*file) == InvalidFileHandle) return systemFailure(localPath, streamError(*file));
+    if (getHandle(*file) == InvalidFileHandle)
+        return {nullptr, systemFailure(localPath, streamError(*file))};
     const Moved copied = copyWithProgress(*file, content, size, progress);
     Outcome outcome = copied.outcome.stopped() ? stopped() : done();
     if (copied.value != size && outcome.done())
@@ -38,13 +43,21 @@ Outcome writeTemporary(Platform& system, const std::string& localPath, const std
         if (const SystemResult<> set = system.setLastWriteTime(getHandle(*file), time); !set)
             outcome = systemFailure(localPath, set.error);
     }
-    // On the device before it takes the file's name: after a power cut a file that is
-    // there, with its record's time, must hold its record's bytes (a later run would
-    // count it as equal to its record and keep it).
-    if (outcome.done()) {
-        if (const SystemResult<> flushed = system.flushFile(getHandle(*file)); !flushed)
-            outcome = systemFailure(localPath, flushed.error);
-    }
+    // Best effort: the flush before the naming waits less.
+    if (outcome.done()) (void)system.startFlushing(getHandle(*file));
+    if (outcome.done()) return {std::move(file), outcome};
+    (void)closeFileStream(file);
+    (void)system.removeFile(temporary);
+    return {nullptr, outcome};
+}
+
+// The temporary file on the device and closed, ready to take its name. On any failure
+// it is gone again.
+Outcome flushTemporary(Platform& system, const std::string& localPath, const std::string& temporary,
+                       StreamPtr& file) {
+    Outcome outcome = done();
+    if (const SystemResult<> flushed = system.flushFile(getHandle(*file)); !flushed)
+        outcome = systemFailure(localPath, flushed.error);
     const SystemResult<> closed = closeFileStream(file);
     if (!closed && outcome.done()) outcome = systemFailure(localPath, closed.error);
     if (!outcome.done()) (void)system.removeFile(temporary);
@@ -67,41 +80,101 @@ void allowRunningPrograms(Platform& system, const std::string& path) {
 
 }  // namespace
 
-Outcome replaceFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
-                              std::uint32_t size, FileTime time, ProjectProgress& progress) {
+DiskWrites::~DiskWrites() {
+    for (Waiting& waiting : waiting_) drop(waiting);
+}
+
+void DiskWrites::drop(Waiting& waiting) {
+    if (waiting.file) (void)closeFileStream(waiting.file);
+    (void)system_.removeFile(waiting.temporary);
+}
+
+Outcome DiskWrites::replace(const std::string& localPath, Stream& content, std::uint32_t size,
+                            FileTime time, ProjectProgress& progress) {
+    // The new files written before it take their names before it, as they came.
+    if (const Outcome placed = nameWaitingFiles(); !placed.done()) return placed;
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written =
-        writeTemporary(system, localPath, temporary, content, size, time, progress);
-    if (!written.done()) return written;
+    Made<StreamPtr> written =
+        writeTemporary(system_, localPath, temporary, content, size, time, progress);
+    if (!written.outcome.done()) return written.outcome;
+    if (const Outcome flushed = flushTemporary(system_, localPath, temporary, written.value);
+        !flushed.done())
+        return flushed;
     // Best effort: a file system without permission bits still takes the file.
-    (void)system.copyPermissions(localPath, temporary);
+    (void)system_.copyPermissions(localPath, temporary);
     const std::string backup = localPath + std::string(BackupSuffix);
-    if (const SystemResult<> kept = system.renameReplace(localPath, backup); !kept) {
-        (void)system.removeFile(temporary);
+    if (const SystemResult<> kept = system_.renameReplace(localPath, backup); !kept) {
+        (void)system_.removeFile(temporary);
         return systemFailure(localPath, kept.error);
     }
-    if (const SystemResult<> placed = system.renameNoReplace(temporary, localPath); !placed) {
-        (void)system.renameNoReplace(backup, localPath);
-        (void)system.removeFile(temporary);
+    if (const SystemResult<> placed = system_.renameNoReplace(temporary, localPath); !placed) {
+        (void)system_.renameNoReplace(backup, localPath);
+        (void)system_.removeFile(temporary);
         return systemFailure(localPath, placed.error);
     }
+    changedFolders_.insert(folderOf(localPath));
     return done();
 }
 
-Outcome createFileFromMedium(Platform& system, const std::string& localPath, Stream& content,
-                             std::uint32_t size, FileTime time, ProjectProgress& progress) {
-    if (const SystemResult<> made = forceFolders(system, folderOf(localPath)); !made)
+Outcome DiskWrites::create(const std::string& localPath, Stream& content, std::uint32_t size,
+                           FileTime time, ProjectProgress& progress) {
+    // A waiting file's temporary name is the only name a waiting file holds.
+    if (localPath.ends_with(DiskTemporarySuffix)) {
+        if (const Outcome placed = nameWaitingFiles(); !placed.done()) return placed;
+    }
+    if (const SystemResult<> made = forceFolders(system_, folderOf(localPath)); !made)
         return systemFailure(localPath, made.error);
     const std::string temporary = localPath + std::string(DiskTemporarySuffix);
-    const Outcome written =
-        writeTemporary(system, localPath, temporary, content, size, time, progress);
-    if (!written.done()) return written;
-    allowRunningPrograms(system, temporary);
-    if (const SystemResult<> placed = system.renameNoReplace(temporary, localPath); !placed) {
-        (void)system.removeFile(temporary);
-        return systemFailure(localPath, placed.error);
+    Made<StreamPtr> written =
+        writeTemporary(system_, localPath, temporary, content, size, time, progress);
+    if (!written.outcome.done()) return written.outcome;
+    allowRunningPrograms(system_, temporary);
+    waiting_.push_back({localPath, temporary, std::move(written.value)});
+    waitingBytes_ += size;
+    if (waiting_.size() < DiskBatchFiles && waitingBytes_ < BatchBytes) return done();
+    return nameWaitingFiles();
+}
+
+// All are flushed before any takes its name: the first flush carries the others' writing
+// to the device with it, and no name is given before its file is there.
+Outcome DiskWrites::nameWaitingFiles() {
+    std::vector<Waiting> batch = std::move(waiting_);
+    waiting_.clear();
+    waitingBytes_ = 0;
+    Outcome outcome = done();
+    for (Waiting& waiting : batch) {
+        if (outcome.done())
+            outcome = flushTemporary(system_, waiting.localPath, waiting.temporary, waiting.file);
+        else
+            drop(waiting);
     }
-    return done();
+    for (Waiting& waiting : batch) {
+        if (!outcome.done()) {
+            (void)system_.removeFile(waiting.temporary);
+            continue;
+        }
+        if (const SystemResult<> placed =
+                system_.renameNoReplace(waiting.temporary, waiting.localPath);
+            !placed) {
+            (void)system_.removeFile(waiting.temporary);
+            outcome = systemFailure(waiting.localPath, placed.error);
+            continue;
+        }
+        changedFolders_.insert(folderOf(waiting.localPath));
+    }
+    return outcome;
+}
+
+Outcome DiskWrites::place() {
+    Outcome outcome = nameWaitingFiles();
+    // The new names reach the device too (the next batch's first flush takes most of them
+    // along); a file system that cannot flush a folder keeps them as it keeps the rest.
+    for (const std::string& folder : std::exchange(changedFolders_, {})) {
+        const SystemResult<> flushed = system_.flushFolder(folder);
+        if (!flushed && errorKind(flushed.error) != ErrorKind::NotSupported && outcome.done())
+            outcome = systemFailure(folder, flushed.error);
+    }
+    return outcome;
 }
 
 }  // namespace ferry

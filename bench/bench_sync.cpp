@@ -9,6 +9,8 @@
 // the project's bytes in the archive's blocks and level on one thread, and `rsync -a` of the
 // same tree to a folder, the first time, again with nothing changed, and with
 // `rsync -a --fsync` for the new file (the archive is flushed, so the copy is too).
+// Then the first carry of the project to a second machine (into an empty work directory),
+// as it is and with every flush of the platform made a no-op.
 // The benchmark keeps itself and its children to the first two cores; the synchronization
 // takes as many worker threads as it may use cores, and that count is printed.
 //
@@ -50,6 +52,7 @@
 #include "settings/settings_store.h"
 #include "sync/new_project.h"
 #include "sync/sync_run.h"
+#include "tests/testkit/pass_through_platform.h"
 
 namespace {
 
@@ -430,6 +433,68 @@ struct MemoryFigure {
     double boundMb = 0;
 };
 
+// --- a first carry to a second machine ---------------------------------------------------
+
+// What the carry would cost if nothing were flushed: every flush a no-op.
+class UnflushedPlatform final : public testkit::PassThroughPlatform {
+  public:
+    SystemResult<> flushFile(FileHandle) override { return succeeded(); }
+    SystemResult<> startFlushing(FileHandle) override { return succeeded(); }
+    SystemResult<> flushFolder(const std::string&) override { return succeeded(); }
+};
+
+// A machine that has the project's work directory set to the empty folder `target` takes
+// every file from the medium: "carry", or "carry-unflushed".
+int runCarry(const std::string& scenario, const fs::path& work, const fs::path& target,
+             std::uint32_t files) {
+    SilentPrompt prompt;
+    UnflushedPlatform unflushed;
+    const RunContext context{
+        scenario == "carry-unflushed" ? static_cast<Platform&>(unflushed) : systemPlatform(),
+        settingsFolder()};
+    const std::string medium = mediumFolderOf(context.platform, (work / "medium").string());
+    MediumScan scan = scanMedium(context.platform, medium, prompt);
+    LoadedSettings settings = loadSettings();
+    for (const ListedProject& project : scan.projects)
+        settings.catalogue.findOrCreateRecord(project.key).workDir = target.string();
+    saveProjects(settings.catalogue, nullptr);
+    const RunResult result = runSynchronization(context, medium, scan.projects, settings.catalogue,
+                                                prompt, SyncOptions{});
+    if (result.end != RunEnd::Completed || result.counters.addedToProjects != files) {
+        std::fprintf(stderr, "%s: the carry did not complete: %s\n", scenario.c_str(),
+                     prompt.lastMessage.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+// Each run as a machine of its own (settings and work directory made afresh), with the
+// medium that the first synchronization wrote.
+void reportFirstCarry(const std::string& self, const fs::path& work, std::uint32_t files,
+                      std::uint64_t bytes) {
+    const fs::path config = work / "carry-config";
+    const fs::path target = work / "carried";
+    const char* previousHome = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = previousHome != nullptr ? previousHome : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    std::vector<Scenario> carries;
+    for (const char* name : {"carry", "carry-unflushed"}) {
+        carries.push_back(timeRuns(
+            SlowRuns, self,
+            {"--carry", name, work.string(), target.string(), std::to_string(files)}, [&](int) {
+                fs::remove_all(config);
+                fs::remove_all(target);
+                fs::create_directories(target);
+                sync();  // the previous run's files are not written back during this one
+            }));
+    }
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    fs::remove_all(target);
+    report("first carry to a second machine", carries[0], bytes);
+    report("the same, nothing flushed", carries[1], bytes);
+    std::printf("carry_flushed_vs_unflushed %.3f\n", carries[0].seconds / carries[1].seconds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -441,6 +506,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && mode == "--many") return runManyProjects(argv[2]);
     const bool ownTree = argc > 2 && mode == "--tree";
     const int folderArgument = ownTree ? 3 : 1;
+    if (argc == 6 && mode == "--carry")
+        return runCarry(argv[2], argv[3], argv[4], static_cast<std::uint32_t>(std::atoi(argv[5])));
 
     // Children inherit the cores, so every figure is taken on the same two.
     if (!keepToFirstCores(MeasuredCores))
@@ -573,6 +640,7 @@ int main(int argc, char** argv) {
     std::printf("archive on the medium: %.1f MB\n", static_cast<double>(archive) / 1e6);
     std::printf("medium read, nothing changed: %.3f MB; written, one new file: %.3f MB\n",
                 noChangeIo.readMb, oneNewIo.writtenMb);
+    reportFirstCarry(self, work, files, bytes);
     fs::remove_all(work);
 
     // The first synchronization has no old payload; the later ones have one as large as

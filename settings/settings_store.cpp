@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <optional>
 #include <vector>
 
 #include "settings/settings_key.h"
@@ -145,6 +146,30 @@ void saveProjects(Catalogue& catalogue, const ProjectRecord* onlyRecord,
     if (onlyRecord == nullptr || appended) {
         writeString(key, numberedName("Project", static_cast<std::int32_t>(store.size()) + 1), "");
     }
+}
+
+void refreshRecord(Catalogue& catalogue, std::string_view key, const SettingsSession& session) {
+    const RegistryKey store = session.key();
+    if (store == NoKey) return;
+    std::int32_t index = catalogue.indexOf(key);
+    std::int32_t number = catalogue.stored(index).number;
+    if (number == 0 || readString(store, numberedName("Project", number)) != key)
+        number = storedNumberOfKey(store, key);
+    if (number == 0) return;
+    const std::optional<StoredValues> there = readStoredEntry(store, number);
+    if (!there) return;
+    if (index < 0) {
+        catalogue.add(key);
+        index = catalogue.count() - 1;
+    } else if (changedHere(catalogue, index)) {
+        return;
+    }
+    ProjectRecord& record = *catalogue.record(index);
+    record.workDir = there->workDir;
+    // The store keeps whole seconds: a time it agrees with keeps its fraction.
+    if (storedTimeOf(record.lastSync) != there->lastSync)
+        record.lastSync = lastSyncOf(there->lastSync);
+    catalogue.markStored(index, number);
 }
 
 }  // namespace ferry

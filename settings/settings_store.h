@@ -65,4 +65,12 @@ class SettingsSession {
     ScopedKey key_;
 };
 
+// Brings the record filed under `key` up to what the store holds now: another program (the
+// command line beside an open window) may have set its work directory or synchronized it
+// since the catalogue was loaded. Reads only that entry's values while the number it was
+// stored under still holds its key, else looks the key up among the stored keys; an entry
+// the store has and the catalogue lacks is added. A record with a change this process has
+// not saved yet is left as it is. Through the session's open store.
+void refreshRecord(Catalogue& catalogue, std::string_view key, const SettingsSession& session);
+
 }  // namespace ferry

@@ -60,6 +60,14 @@ std::optional<StoredValues> readStoredEntry(RegistryKey key, std::int32_t number
                          readDword(key, numberedName("LastSyncTime", number))}};
 }
 
+std::int32_t storedNumberOfKey(RegistryKey key, std::string_view projectKey) {
+    for (std::int32_t n = 1;; ++n) {
+        const std::string there = readString(key, numberedName("Project", n));
+        if (there.empty()) return 0;
+        if (there == projectKey) return n;
+    }
+}
+
 void writeStoredEntry(RegistryKey key, std::int32_t number, const StoredValues& values) {
     writeString(key, numberedName("Project", number), values.key);
     writeString(key, numberedName("WorkDir", number), values.workDir);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/project_catalogue.h"
@@ -34,6 +35,9 @@ struct StoredValues {
 std::vector<StoredValues> readStoredCatalogue(RegistryKey key);
 // Entry `number` alone; nothing when its "Project"+number is empty or missing.
 std::optional<StoredValues> readStoredEntry(RegistryKey key, std::int32_t number);
+// The number of the first entry filed under `projectKey`, reading only the keys; 0 for
+// none.
+std::int32_t storedNumberOfKey(RegistryKey key, std::string_view projectKey);
 
 // Writes entry `number` whole.
 void writeStoredEntry(RegistryKey key, std::int32_t number, const StoredValues& values);

@@ -113,7 +113,7 @@ std::string runInProgressMessage() {
 std::string newProjectQuestion(std::string_view projectPath) {
     return "The medium carries the project " + std::string(projectPath) +
            ", which is new to this machine. Create it in the folder " + std::string(projectPath) +
-           "? (No: it is skipped; set a work directory for it to keep it elsewhere)";
+           "? (Choose a work directory: it is kept in a folder you pick; No: it is skipped)";
 }
 
 std::string newProjectWaitingMessage(std::string_view projectPath) {

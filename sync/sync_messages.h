@@ -53,8 +53,9 @@ std::string mediumGoneMessage(std::string_view mediumFolder);
 std::string cutArchiveFinishedMessage(std::string_view temporaryPath);
 std::string cutArchiveRemovedMessage(std::string_view temporaryPath);
 
-// A project on the medium that this machine has no record of.
-inline constexpr std::string_view NewProjectAnswers = "Yes/No";
+// A project on the medium that this machine has no record of: created at its path, put
+// in a work directory the user picks, or skipped.
+inline constexpr std::string_view NewProjectAnswers = "Yes/Choose a work directory/No";
 std::string newProjectQuestion(std::string_view projectPath);
 std::string newProjectWaitingMessage(std::string_view projectPath);
 // Refusals and stops of one project beyond the ones above.

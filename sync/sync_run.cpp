@@ -55,10 +55,23 @@ class ProjectRun {
             !fileExists(context_.platform, project.key))
             return false;
         const std::string path = projectPathOf(project.path);
-        if (options_.newProjects == NewProjects::Ask && !options_.preview &&
-            prompt_.askChoice(newProjectQuestion(path), std::string(NewProjectAnswers)) == 1)
-            return false;
+        if (options_.newProjects == NewProjects::Ask && !options_.preview) {
+            const std::int32_t answer =
+                prompt_.askChoice(newProjectQuestion(path), std::string(NewProjectAnswers));
+            if (answer == 1 || (answer == 2 && acceptedInChosenFolder(project, path))) return false;
+        }
         prompt_.showMessage(newProjectWaitingMessage(path));
+        return true;
+    }
+
+    // The user picks the project's work directory, which is filed as Set work dir files
+    // it; false when no folder was picked.
+    bool acceptedInChosenFolder(const ListedProject& project, const std::string& path) {
+        const std::string folder = prompt_.chooseWorkDir(path);
+        if (folder.empty()) return false;
+        ProjectRecord& record = catalogue_.add(project.key);
+        record.workDir = folder;
+        saveProjects(catalogue_, &record, session_);
         return true;
     }
 
@@ -184,6 +197,10 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
             result.end = RunEnd::Stopped;
             return result;
         }
+        // The front end may have loaded its catalogue long ago, and the command line may
+        // have set a work directory or synchronized since. A preview, without a session,
+        // leaves even the settings folder as it was.
+        if (session) refreshRecord(catalogue, projects[i].key, *session);
         if (projectRun.waitsForAcceptance(projects[i])) {
             ++result.waitingProjects;
             continue;

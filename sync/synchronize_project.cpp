@@ -92,6 +92,7 @@ class ProjectSync {
     Outcome keepRecord(const RecordHead& head);
     Outcome skipRecord(const RecordHead& head);
     Outcome putOnDisk(const RecordHead& head, const std::string& path, DiskTarget target);
+    Outcome diskWriteFailed(const Outcome& written, const std::string& path, DiskTarget target);
     Outcome phaseTwo();
     struct TailFile;
     Outcome addAtTheEnd(const TailFile& file);
@@ -124,6 +125,7 @@ class ProjectSync {
     LocalFiles files_;
     ProjectProgress progress_;
     const std::string archivePath_;
+    DiskWrites diskWrites_{system_};
 
     LoadedArchive old_;
     bool hasOldArchive_ = false;
@@ -334,7 +336,8 @@ Outcome ProjectSync::phaseOne() {
         if (const Outcome outcome = handleRecord(head); !outcome.done()) return outcome;
         contentAt += head.size;
     }
-    return done();
+    const Outcome placed = diskWrites_.place();
+    return placed.done() ? placed : diskWriteFailed(placed, placed.path, DiskTarget::Create);
 }
 
 // Every record stays as it is, and so does its file.
@@ -445,17 +448,22 @@ Outcome ProjectSync::putOnDisk(const RecordHead& head, const std::string& path, 
     }
     const Outcome written =
         target == DiskTarget::Replace
-            ? replaceFileFromMedium(system_, path, *content.value, head.size, head.time, progress_)
-            : createFileFromMedium(system_, path, *content.value, head.size, head.time, progress_);
-    if (written.stopped()) return written;
-    if (written.fault == Fault::LinkInWay) return stop(linkInWayMessage(path, written.path));
-    if (written.failed()) {
-        if (target == DiskTarget::Create && errorKind(written.error) == ErrorKind::Exists)
-            return stop(pathTakenMessage(path));
-        return stop(cannotWriteFileMessage(path, errorText(written)));
-    }
+            ? diskWrites_.replace(path, *content.value, head.size, head.time, progress_)
+            : diskWrites_.create(path, *content.value, head.size, head.time, progress_);
+    if (!written.done()) return diskWriteFailed(written, path, target);
     setPosition(*content.value, 0);
     return passOn(head, *content.value);
+}
+
+// A new file waiting in its batch may be the one that failed: the failure names it.
+Outcome ProjectSync::diskWriteFailed(const Outcome& written, const std::string& path,
+                                     DiskTarget target) {
+    if (written.stopped()) return written;
+    if (written.fault == Fault::LinkInWay) return stop(linkInWayMessage(path, written.path));
+    const std::string& failed = written.path.empty() ? path : written.path;
+    if (target == DiskTarget::Create && errorKind(written.error) == ErrorKind::Exists)
+        return stop(pathTakenMessage(failed));
+    return stop(cannotWriteFileMessage(failed, errorText(written)));
 }
 
 Outcome ProjectSync::keepRecord(const RecordHead& head) {

@@ -47,6 +47,13 @@ class UserPrompt : public ProgressReceiver {
     // Each decision taken for a file, in the order taken; in a preview, instead of its
     // effect.
     virtual void noteDecision(const FileDecisionNote& note) { (void)note; }
+    // A folder the user picks as the work directory of a project new to this machine,
+    // listed at `projectPath`; "" when none is picked (or this prompt cannot show a
+    // folder picker).
+    virtual std::string chooseWorkDir(const std::string& projectPath) {
+        (void)projectPath;
+        return {};
+    }
 };
 
 }  // namespace ferry

@@ -90,6 +90,7 @@ MainWindow& MainWindow::build(Window& application, DesktopServices services) {
     window.hookEvents();
     window.folderDialog_->setOwner(form);
     window.prompt_.showIn(*form);
+    window.prompt_.pickFoldersIn(*window.folderDialog_);
     form->center();
     window.loadSettings();
     return window;

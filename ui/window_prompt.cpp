@@ -1,5 +1,6 @@
 #include "ui/window_prompt.h"
 
+#include "window/folder_dialog.h"
 #include "window/window.h"
 
 namespace ferry {
@@ -12,6 +13,16 @@ std::int32_t WindowPrompt::askChoice(const std::string& text, const std::string&
     std::int32_t answer = 0;
     callOnWindowThread([&] { answer = QtUserPrompt::askChoice(text, answers); });
     return answer;
+}
+
+std::string WindowPrompt::chooseWorkDir(const std::string& projectPath) {
+    std::string folder;
+    if (folders_ == nullptr) return folder;
+    callOnWindowThread([&] {
+        folders_->setInitialPath(projectPath);
+        if (folders_->execute()) folder = folders_->path();
+    });
+    return folder;
 }
 
 void WindowPrompt::showProgress(const SyncProgress& progress) {

@@ -15,6 +15,7 @@
 
 namespace ferry {
 
+class FolderDialog;
 class Window;
 
 class WindowPrompt final : public QtUserPrompt {
@@ -24,12 +25,15 @@ class WindowPrompt final : public QtUserPrompt {
 
     // The window whose thread shows the progress; set before the first run.
     void showIn(Window& window) { window_ = &window; }
+    // The dialog in which a work directory is picked; without one none can be.
+    void pickFoldersIn(FolderDialog& dialog) { folders_ = &dialog; }
 
     void showMessage(const std::string& text) override;
     std::int32_t askChoice(const std::string& text, const std::string& answers) override;
     void showProgress(const SyncProgress& progress) override;
     void noteDecision(const FileDecisionNote& note) override { decisions_.push_back(note); }
     bool stopRequested() override { return stop_; }
+    std::string chooseWorkDir(const std::string& projectPath) override;
 
     // The run in progress ends at its next progress report, as "Cancel" would end it.
     void requestStop() { stop_ = true; }
@@ -45,6 +49,7 @@ class WindowPrompt final : public QtUserPrompt {
 
     ProgressHandler onProgress_;
     Window* window_ = nullptr;
+    FolderDialog* folders_ = nullptr;
     std::atomic<bool> stop_ = false;
     // Only the latest report is shown, and only one waits for the window at a time, so
     // that a fast run does not flood the window with reports.

@@ -491,5 +491,49 @@ TEST_F(SyncRunTest, OneRunAtATimePerUserAndPerMedium) {
     EXPECT_TRUE(acquireRunLock(context(noLocks), medium).held());
 }
 
+// Windows left open while the command line works: each project's record is read from the
+// store when the project starts. One window opened before the command line gave the
+// project a work directory, the other after that but before it synchronized the project.
+TEST_F(SyncRunTest, AWindowLeftOpenRunsWithWhatTheCommandLineStored) {
+    const std::string proj = project("proj");
+    writeDiskFile(proj + "a.txt", "from another machine");
+    std::vector<ListedProject> listed = added({{proj, "*", false, ""}});
+    {
+        const testkit::TempConfigHome otherMachine;
+        ScriptedPrompt prompt;
+        ASSERT_EQ(run(listed, prompt).end, RunEnd::Completed);
+    }
+    std::filesystem::remove_all(proj);
+    const auto commandLine = [&](const std::function<void(Catalogue&)>& change) {
+        LoadedSettings settings = loadSettings();
+        change(settings.catalogue);
+        saveProjects(settings.catalogue, nullptr);
+    };
+    const std::string work = project("work");
+    std::filesystem::create_directories(work);
+
+    LoadedSettings firstWindow = loadSettings();
+    commandLine([&](Catalogue& c) { c.findOrCreateRecord(listed[0].key).workDir = work; });
+    LoadedSettings secondWindow = loadSettings();
+    ScriptedPrompt prompt;
+    ASSERT_EQ(run(listed, prompt).end, RunEnd::Completed);
+    ASSERT_EQ(readDiskFile(work + "a.txt"), "from another machine");
+    writeDiskFile(work + "b.txt", "new here");
+
+    for (LoadedSettings* window : {&secondWindow, &firstWindow}) {
+        ScriptedPrompt shown;
+        std::vector<ListedProject> projects = listed;
+        const RunResult result =
+            runSynchronization(context(), medium, projects, window->catalogue, shown, {});
+        EXPECT_EQ(result.end, RunEnd::Completed);
+        EXPECT_TRUE(shown.questions.empty());
+        EXPECT_TRUE(shown.messages.empty());
+        expectCounts(result.counters, 0, 0, 0, window == &secondWindow ? 1 : 0, 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(proj));
+    EXPECT_EQ(testkit::readArchiveFile(listed[0].key)->records.size(), 2U);
+    expectStored({listed[0].key}, listed[0].key, work, fileDateTime(listed[0].key));
+}
+
 }  // namespace
 }  // namespace ferry

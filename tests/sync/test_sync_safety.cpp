@@ -3,15 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
+#include "archive/disk_file_writer.h"
 #include "archive/media_archive.h"
+#include "support/paths.h"
 #include "sync/sync_messages.h"
 #include "tests/sync/sync_testkit.h"
 #include "tests/testkit/disk_files.h"
+#include "tests/testkit/fault_platform.h"
+#include "tests/testkit/pass_through_platform.h"
 
 namespace ferry {
 namespace {
@@ -186,6 +192,90 @@ TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
     EXPECT_EQ(syncBob().end, ProjectEnd::Refused);
     EXPECT_EQ(bob.prompt.messages, std::vector<std::string>{unsafeArchiveMessage(archive())});
     EXPECT_EQ(readDiskFile(archive()), damaged);
+}
+
+// Tells the calls that put a file on the device and give it its name, in their order.
+class FlushRecorder final : public testkit::PassThroughPlatform {
+  public:
+    std::vector<std::string> calls;  // "flush PATH", "name PATH", "folder PATH"
+
+    SystemResult<FileHandle> openFile(const std::string& path, FileAccess access,
+                                      FileCreation creation) override {
+        SystemResult<FileHandle> opened = PassThroughPlatform::openFile(path, access, creation);
+        if (opened) paths_[opened.value] = path;
+        return opened;
+    }
+    SystemResult<> flushFile(FileHandle handle) override {
+        calls.push_back("flush " + paths_[handle]);
+        return PassThroughPlatform::flushFile(handle);
+    }
+    SystemResult<> renameNoReplace(const std::string& from, const std::string& to) override {
+        calls.push_back("name " + to);
+        return PassThroughPlatform::renameNoReplace(from, to);
+    }
+    SystemResult<> flushFolder(const std::string& path) override {
+        calls.push_back("folder " + withoutTrailingSeparator(path));
+        return PassThroughPlatform::flushFolder(path);
+    }
+    std::ptrdiff_t at(const std::string& call) const {
+        return std::find(calls.begin(), calls.end(), call) - calls.begin();
+    }
+
+  private:
+    std::map<FileHandle, std::string> paths_;
+};
+
+// A first carry of many files: no file takes its name before its bytes were flushed, and
+// its folder is flushed after it took its name, in batches rather than file by file. A
+// flush that fails stops the project with that file named, and no file of its batch, nor
+// any temporary file, is left at a name.
+TEST_F(SafetyTest, AFileFromTheMediumTakesItsNameOnlyOnceFlushed) {
+    Machine ann;
+    project.path = ann.folder.path();
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < DiskBatchFiles + 40; ++i) {
+        files.push_back((i % 2 ? "a/" : "b/") + std::to_string(1000 + i) + ".txt");
+        writeDiskFile(ann.folder / files.back(), "file " + files.back());
+    }
+    ASSERT_EQ(testkit::synchronizeOn(ann, medium.path(), project, ann.folder.path()).end,
+              ProjectEnd::Synchronized);
+
+    FlushRecorder recorder;
+    bob.platform = &recorder;
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    std::size_t folderFlushes = 0;
+    for (const std::string& file : files) {
+        const std::string path = bob.folder / file;
+        EXPECT_EQ(readDiskFile(path), "file " + file);
+        const std::ptrdiff_t named = recorder.at("name " + path);
+        EXPECT_LT(recorder.at("flush " + path + ".ferry-new"), named) << file;
+        EXPECT_NE(std::find(recorder.calls.begin() + named, recorder.calls.end(),
+                            "folder " + withoutTrailingSeparator(folderOf(path))),
+                  recorder.calls.end())
+            << file;
+    }
+    for (const std::string& call : recorder.calls) folderFlushes += call.starts_with("folder ");
+    EXPECT_EQ(folderFlushes, 2U) << "once for each folder";
+
+    // A record of the second batch fails: the first batch was placed.
+    const std::string failing =
+        testkit::readArchiveFile(archive())->records[DiskBatchFiles + 20].name.substr(
+            project.path.size());
+    testkit::FaultPlatform faults;
+    faults.failCall(testkit::Call::FlushFile, failing + ".ferry-new", testkit::NoRoom);
+    Machine carl;
+    carl.platform = &faults;
+    EXPECT_EQ(testkit::synchronizeOn(carl, medium.path(), project, carl.folder.path()).end,
+              ProjectEnd::Stopped);
+    EXPECT_EQ(carl.prompt.messages, std::vector<std::string>{cannotWriteFileMessage(
+                                        carl.folder / failing, systemErrorText(testkit::NoRoom))});
+    std::size_t placed = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(carl.folder.path())) {
+        EXPECT_FALSE(entry.path().string().ends_with(".ferry-new")) << entry.path();
+        placed += entry.is_regular_file();
+    }
+    EXPECT_FALSE(testkit::diskFileExists(carl.folder / failing));
+    EXPECT_EQ(placed, DiskBatchFiles) << "the batch before the failing one's";
 }
 
 }  // namespace

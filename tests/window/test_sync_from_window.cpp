@@ -15,6 +15,7 @@
 #include "settings/registry.h"
 #include "sync/run_lock.h"
 #include "sync/sync_messages.h"
+#include "sync/synchronize_project.h"
 #include "tests/testkit/fault_platform.h"
 #include "tests/testkit/pass_through_platform.h"
 #include "tests/window/main_window_kit.h"
@@ -25,6 +26,7 @@ namespace {
 using testkit::dword;
 using testkit::readDiskFile;
 using testkit::sz;
+using testkit::TempDir;
 using testkit::writeDiskFile;
 
 // Holds the run (on its own thread) when it first opens a file whose path holds `part`,
@@ -290,6 +292,63 @@ TEST_F(SyncFromWindow, ConflictIsAskedInTheQuestionDialog) {
     EXPECT_NE(question.find("On the medium: "), std::string::npos) << question;
     EXPECT_EQ(readDiskFile(file), "a.txt") << "updated from the medium";
     EXPECT_EQ(readDiskFile(file + ".old"), "changed here");
+    EXPECT_TRUE(reportShown());
+}
+
+// A project new to this machine is kept in a folder picked from its question, which is
+// filed as Set work dir files it; a picker closed without a folder skips the project.
+TEST_F(SyncFromWindow, ANewProjectGoesToTheFolderPickedInItsQuestion) {
+    const std::string listedPath = "/nowhere/proj/";
+    writeDiskFile(disk / "other/a.txt", "from the other machine");
+    {  // another machine's run puts the project on the medium
+        const TempDir otherState;
+        const ProjectInputs inputs{
+            medium.path(),
+            listedPath,
+            "*",
+            true,
+            mediaArchivePath(medium.path(), mediaFileName(listedPath, "*", true)),
+            disk / "other/"};
+        std::filesystem::create_directories(medium / "Ferry");
+        DateTime lastSync = 0;
+        SyncCounters counters;
+        struct : UserPrompt {
+            void showMessage(const std::string&) override {}
+            std::int32_t askChoice(const std::string&, const std::string&) override { return -1; }
+        } quiet;
+        ASSERT_EQ(
+            synchronizeProject({system, otherState.path()}, inputs, lastSync, counters, quiet, {})
+                .end,
+            ProjectEnd::Synchronized);
+    }
+    storeMedium(1, "", medium.path());
+    start();
+    const std::string work = disk / "work";
+    std::filesystem::create_directories(work);
+
+    dialog_script::answerNextChoice(2);
+    dialog_script::cancelNextFolder();
+    dialog_script::answerNextMessage();  // waiting for acceptance
+    dialog_script::answerNextMessage();  // the report
+    clickSynchronize();
+    dialog_script::answerNextChoice(2);
+    dialog_script::answerNextFolder(work);
+    dialog_script::answerNextMessage();
+    clickSynchronize();
+
+    const dialog_script::Question asked{newProjectQuestion(listedPath),
+                                        std::string(NewProjectAnswers)};
+    ASSERT_EQ(dialog_script::askedQuestions().size(), 2u);
+    for (const dialog_script::Question& question : dialog_script::askedQuestions()) {
+        EXPECT_EQ(question.text, asked.text);
+        EXPECT_EQ(question.answers, "Yes/Choose a work directory/No");
+    }
+    EXPECT_EQ(dialog_script::folderStarts(),
+              (std::vector<std::string>{"/nowhere/proj", "/nowhere/proj"}));
+    EXPECT_EQ(dialog_script::shownMessages()[0], newProjectWaitingMessage(listedPath));
+    EXPECT_EQ(readDiskFile(work + "/a.txt"), "from the other machine");
+    EXPECT_FALSE(std::filesystem::exists(listedPath));
+    EXPECT_EQ(stored("WorkDir1"), sz(work));
     EXPECT_TRUE(reportShown());
 }
 
