@@ -63,27 +63,7 @@ Made<FileTime> writeArchiveFile(Platform& system, const std::string& path,
         setPosition(payload, written);
         result.outcome = copyPayload(*file, path, payload, size - written, progress, stops);
     }
-    if (result.outcome.done()) {
-        if (const SystemResult<> flushed = system.flushFile(handle); !flushed) {
-            result.outcome = systemFailure(path, flushed.error);
-        } else if (const SystemResult<FileTime> time = system.lastWriteTime(handle); !time) {
-            result.outcome = systemFailure(path, time.error);
-        } else {
-            result.value = time.value;
-        }
-    }
-    const SystemResult<> closed = closeFileStream(file);
-    if (!closed && result.outcome.done()) result.outcome = systemFailure(path, closed.error);
-    return result;
-}
-
-// The folder's entries reach the medium too; a file system that cannot flush a folder
-// is no failure.
-Outcome flushArchiveFolder(Platform& system, const std::string& archivePath) {
-    const std::string folder = folderOf(archivePath);
-    const SystemResult<> flushed = system.flushFolder(folder);
-    if (flushed || errorKind(flushed.error) == ErrorKind::NotSupported) return done();
-    return systemFailure(folder, flushed.error);
+    return closeWrittenFile(system, file, path, result.outcome);
 }
 
 // lastSync becomes the archive's time, so that both say the same synchronization.
@@ -202,6 +182,31 @@ std::optional<Outcome> changeInPlace(Platform& system, const NewArchive& archive
 }
 
 }  // namespace
+
+Made<FileTime> closeWrittenFile(Platform& system, StreamPtr& file, const std::string& path,
+                                Outcome outcome) {
+    Made<FileTime> result{{}, std::move(outcome)};
+    const FileHandle handle = getHandle(*file);
+    if (result.outcome.done()) {
+        if (const SystemResult<> flushed = system.flushFile(handle); !flushed) {
+            result.outcome = systemFailure(path, flushed.error);
+        } else if (const SystemResult<FileTime> time = system.lastWriteTime(handle); !time) {
+            result.outcome = systemFailure(path, time.error);
+        } else {
+            result.value = time.value;
+        }
+    }
+    const SystemResult<> closed = closeFileStream(file);
+    if (!closed && result.outcome.done()) result.outcome = systemFailure(path, closed.error);
+    return result;
+}
+
+Outcome flushArchiveFolder(Platform& system, const std::string& archivePath) {
+    const std::string folder = folderOf(archivePath);
+    const SystemResult<> flushed = system.flushFolder(folder);
+    if (flushed || errorKind(flushed.error) == ErrorKind::NotSupported) return done();
+    return systemFailure(folder, flushed.error);
+}
 
 Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old) {
     ProgressReceiver quiet;

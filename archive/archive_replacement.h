@@ -71,6 +71,15 @@ Outcome replaceArchive(Platform& system, const NewArchive& archive, const OldArc
 // one is, when there is no room for both); else a lack of room or the system's refusal.
 SystemError mediumRefusal(Platform& system, const NewArchive& archive, const OldArchive& old);
 
+// Flushes a file just written (when `outcome`, the writing's own, is done), takes its
+// last-write time and closes it; the first failure met.
+Made<FileTime> closeWrittenFile(Platform& system, StreamPtr& file, const std::string& path,
+                                Outcome outcome);
+
+// The folder's entries reach the medium too; a file system that cannot flush a folder
+// is no failure.
+Outcome flushArchiveFolder(Platform& system, const std::string& archivePath);
+
 // Writes the archive `old` describes at `path`, to the byte and with its time, flushed
 // with its folder: to this machine and to others it is the archive it was.
 Outcome writeArchiveAsItWas(Platform& system, const std::string& path, const OldArchive& old);

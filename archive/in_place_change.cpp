@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "archive/archive_replacement.h"
 #include "archive/media_archive.h"
 #include "compress/file_stream.h"
 #include "platform/files.h"
@@ -85,28 +86,18 @@ std::optional<InPlaceChange> parseRedo(std::span<const std::byte> bytes, std::st
     return change;
 }
 
-Outcome flushFolderOf(Platform& system, const std::string& path) {
-    const SystemResult<> flushed = system.flushFolder(folderOf(path));
-    if (flushed || errorKind(flushed.error) == ErrorKind::NotSupported) return done();
-    return systemFailure(path, flushed.error);
-}
-
 // Written whole and flushed with its folder, or removed.
 Outcome writeRedo(Platform& system, const std::string& path, std::span<const std::byte> bytes) {
     StreamPtr file = createWriteFileStream(system, path);
-    const FileHandle handle = getHandle(*file);
     Outcome outcome = done();
     const auto size = static_cast<std::uint32_t>(bytes.size());
-    if (handle == InvalidFileHandle) {
+    if (getHandle(*file) == InvalidFileHandle) {
         outcome = systemFailure(path, streamError(*file));
     } else if (write(*file, bytes.data(), size) != size) {
         outcome = systemFailure(path, shortWriteCause(*file));
-    } else if (const SystemResult<> flushed = system.flushFile(handle); !flushed) {
-        outcome = systemFailure(path, flushed.error);
     }
-    const SystemResult<> closed = closeFileStream(file);
-    if (outcome.done() && !closed) outcome = systemFailure(path, closed.error);
-    if (outcome.done()) outcome = flushFolderOf(system, path);
+    outcome = closeWrittenFile(system, file, path, outcome).outcome;
+    if (outcome.done()) outcome = flushArchiveFolder(system, path);
     if (!outcome.done()) (void)system.removeFile(path);
     return outcome;
 }
@@ -129,34 +120,25 @@ Made<FileTime> applyChange(Platform& system, const InPlaceChange& change) {
     const std::string& path = change.archivePath;
     if (!fileExists(system, path)) return {{}, failure(Fault::Damaged, path)};
     StreamPtr file = openReadWriteFileStream(system, path);
-    const FileHandle handle = getHandle(*file);
-    if (handle == InvalidFileHandle) return {{}, systemFailure(path, streamError(*file))};
-    Made<FileTime> result;
+    if (getHandle(*file) == InvalidFileHandle) return {{}, systemFailure(path, streamError(*file))};
+    Outcome outcome = done();
     StampBytes found{};
     const StampBytes oldStamp = stampBytes(change.oldStamp);
     const StampBytes newStamp = stampBytes(change.newStamp);
     if (setPosition(*file, change.stampAt) != change.stampAt ||
         read(*file, found.data(), found.size()) != found.size() ||
         (found != oldStamp && found != newStamp)) {
-        result.outcome = failure(Fault::Damaged, path);
+        outcome = failure(Fault::Damaged, path);
     } else if (!writeChange(*file, change)) {
-        result.outcome = systemFailure(path, streamError(*file));
-    } else if (const SystemResult<> flushed = system.flushFile(handle); !flushed) {
-        result.outcome = systemFailure(path, flushed.error);
-    } else if (const SystemResult<FileTime> time = system.lastWriteTime(handle); !time) {
-        result.outcome = systemFailure(path, time.error);
-    } else {
-        result.value = time.value;
+        outcome = systemFailure(path, streamError(*file));
     }
-    const SystemResult<> closed = closeFileStream(file);
-    if (result.outcome.done() && !closed) result.outcome = systemFailure(path, closed.error);
-    return result;
+    return closeWrittenFile(system, file, path, outcome);
 }
 
 // The redo file goes once the change is made; its folder is flushed so that it does not
 // come back to be made again over a later change.
 void removeRedo(Platform& system, const std::string& path) {
-    if (system.removeFile(path)) (void)flushFolderOf(system, path);
+    if (system.removeFile(path)) (void)flushArchiveFolder(system, path);
 }
 
 }  // namespace
