@@ -25,7 +25,8 @@ namespace ferry {
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key);
 
-// Puts back the archives of `mediumFolder` whose writing over their only other copy was
+// Finishes the in-place changes of `mediumFolder`'s archives that were cut off (from their
+// redo files), and puts back the archives whose writing over their only other copy was
 // cut off, from the copies this machine kept, telling the user of each. A run does it
 // first; a scan of the medium should too.
 void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
