@@ -1,5 +1,6 @@
 #include "archive/archive_replacement.h"
 
+#include <new>
 #include <optional>
 
 #include "archive/archive_check.h"
@@ -157,7 +158,11 @@ std::optional<Outcome> changeInPlace(Platform& system, const NewArchive& archive
     change.oldStamp = old.stamp;
     change.newStamp = archive.stamp;
     change.cut = change.stampAt + static_cast<std::uint32_t>(sizeof(DateTime)) + shared;
-    change.tail.resize(size - shared);
+    try {
+        change.tail.resize(size - shared);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;  // written whole from the payload instead
+    }
     setPosition(*archive.payload, shared);
     const auto tailSize = static_cast<std::uint32_t>(change.tail.size());
     if (read(*archive.payload, change.tail.data(), tailSize) != tailSize) return std::nullopt;

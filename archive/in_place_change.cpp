@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "archive/archive_replacement.h"
@@ -25,8 +26,11 @@ constexpr DigestKey RedoKey{};
 
 using StampBytes = std::array<std::byte, sizeof(DateTime)>;
 
+// As the archive holds it.
 StampBytes stampBytes(DateTime stamp) {
-    return std::bit_cast<StampBytes>(stamp);
+    StampBytes bytes;
+    storeLittleEndian(bytes.data(), std::bit_cast<std::uint64_t>(stamp), sizeof(DateTime));
+    return bytes;
 }
 
 // Redo file (integers little-endian): the magic, where the stamp lies, the old and the
@@ -69,12 +73,7 @@ std::optional<InPlaceChange> parseRedo(std::span<const std::byte> bytes, std::st
         at += static_cast<std::size_t>(width);
         return value;
     };
-    const auto stamp = [&] {
-        StampBytes raw;
-        std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(at), raw.size(), raw.begin());
-        at += raw.size();
-        return std::bit_cast<DateTime>(raw);
-    };
+    const auto stamp = [&] { return std::bit_cast<DateTime>(number(sizeof(DateTime))); };
     InPlaceChange change;
     change.archivePath = std::move(archivePath);
     change.stampAt = static_cast<std::uint32_t>(number(4));
@@ -169,8 +168,13 @@ void finishCutChanges(Platform& system, std::string_view mediumFolder) {
     reader.value.reset();
     for (const std::string& redo : redos) {
         StreamPtr file = openReadFileStream(system, redo);
-        std::vector<std::byte> bytes(getSize(*file));
-        const auto size = static_cast<std::uint32_t>(bytes.size());
+        const std::uint32_t size = getSize(*file);
+        std::vector<std::byte> bytes;
+        try {
+            bytes.resize(size);
+        } catch (const std::bad_alloc&) {
+            continue;  // a later run, with more memory, may finish it
+        }
         // One the system could not read may be whole: it stays for a later run.
         if (getHandle(*file) == InvalidFileHandle || read(*file, bytes.data(), size) != size)
             continue;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/archive_replacement.h"
+#include "archive/in_place_change.h"
 #include "archive/media_archive.h"
 #include "archive/medium_write_time.h"
 #include "platform/files.h"
@@ -67,6 +68,13 @@ void settleCutFirstWrites(Platform& system, std::string_view mediumFolder, UserP
     }
 }
 
+// In-place changes of archives whose run was cut off: finished from their redo files.
+// Only while no run holds the medium, for a run writes them.
+void finishCutChangesWhileFree(Platform& system, std::string_view mediumFolder) {
+    const RunLock lock = acquireRunLock({system, {}}, mediumFolder, RunLockUse::Preview);
+    if (lock.held()) finishCutChanges(system, mediumFolder);
+}
+
 }  // namespace
 
 std::string mediumFolderOf(Platform& system, std::string_view text) {
@@ -79,6 +87,7 @@ MediumScan scanMedium(Platform& system, std::string_view mediumFolder, UserPromp
     // Without a medium there is nothing to list (the current folder is no medium).
     if (mediumFolder.empty()) return scan;
     settleCutFirstWrites(system, mediumFolder, prompt);
+    finishCutChangesWhileFree(system, mediumFolder);
     const FolderListing listing = listFolderWithMask(
         system, withTrailingSeparator(mediumFolder) + std::string(MediaFolderName),
         std::string("*").append(ArchiveExtension), FileAttributeNormal | FileAttributeDirectory);

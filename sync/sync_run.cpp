@@ -134,7 +134,6 @@ class ProjectRun {
 
 void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
                         UserPrompt& prompt) {
-    finishCutChanges(context.platform, mediumFolder);
     for (const PutBack& result : putBackSafetyCopies(context, mediumFolder)) {
         prompt.showMessage(result.outcome.done()
                                ? archivePutBackMessage(result.archivePath)
@@ -184,6 +183,7 @@ RunResult runSynchronization(const RunContext& context, std::string_view mediumF
     if (!mediumGone(system, mediumFolder, ferryFolder, false)) {
         (void)forceFolders(system, ferryFolder);
         ferryMade = folderExists(system, ferryFolder);
+        finishCutChanges(system, mediumFolder);
         putBackCutArchives(run, mediumFolder, prompt);
     }
     const std::optional<SettingsSession> session =

@@ -25,8 +25,7 @@ namespace ferry {
 std::int32_t catalogueEntryOf(Platform& system, const Catalogue& catalogue,
                               std::string_view mediumFolder, std::string_view key);
 
-// Finishes the in-place changes of `mediumFolder`'s archives that were cut off (from their
-// redo files), and puts back the archives whose writing over their only other copy was
+// Puts back the archives of `mediumFolder` whose writing over their only other copy was
 // cut off, from the copies this machine kept, telling the user of each. A run does it
 // first; a scan of the medium should too.
 void putBackCutArchives(const RunContext& context, std::string_view mediumFolder,
@@ -51,7 +50,8 @@ struct RunResult {
 // project's record after it (not in a preview); stops at the first project that stops.
 // A project whose archive moved has its key and record refiled under the new path; a
 // record filed under the same archive on a medium mounted elsewhere is found and
-// refiled. Only one run at a time per user and per medium: a run first takes both locks
+// refiled. A run first finishes the in-place changes of archives that were cut off.
+// Only one run at a time per user and per medium: a run first takes both locks
 // (else it shows runInProgressMessage and ends Busy). A medium folder that goes away
 // during the run stops it with mediumGoneMessage. `mediumFolder` is mediumFolderOf's
 // result ("" for none: nothing is made then). The report is the caller's to show

@@ -349,7 +349,7 @@ TEST_F(FailureTest, KillInTheFullMediumPathNeverLosesTheProject) {
 }
 
 // A change written into the archive's own file (its leading blocks stay, only the tail is
-// written, through a redo file), killed at every step: once the next run (or scan) has
+// written, through a redo file), killed at every step: once the next scan (or run) has
 // started, the medium holds the old archive or the new one, whole, and no redo file.
 TEST_F(FailureTest, KillDuringAnInPlaceChangeLeavesTheOldOrTheNewArchive) {
     const std::string big = testkit::linesOfText(1200000, 'b');
@@ -372,8 +372,8 @@ TEST_F(FailureTest, KillDuringAnInPlaceChangeLeavesTheOldOrTheNewArchive) {
             sync(dying);
             cutAtAll = dying.cut();
         }
-        testkit::ScriptedPrompt nextRun;
-        putBackCutArchives(ann.context(), medium.path(), nextRun);
+        testkit::ScriptedPrompt nextScan;
+        scanMedium(systemPlatform(), medium.path(), nextScan);
         EXPECT_FALSE(exists(archive() + ".redo"));
         const auto content = testkit::readArchiveFile(archive());
         ASSERT_TRUE(content) << "whole and listable";
@@ -393,8 +393,8 @@ TEST_F(FailureTest, KillDuringAnInPlaceChangeLeavesTheOldOrTheNewArchive) {
     // A redo file that is not whole changes nothing and goes.
     const std::string after = readDiskFile(archive());
     writeDiskFile(archive() + ".redo", "FerryRedo1 cut short");
-    testkit::ScriptedPrompt nextRun;
-    putBackCutArchives(ann.context(), medium.path(), nextRun);
+    testkit::ScriptedPrompt nextScan;
+    scanMedium(systemPlatform(), medium.path(), nextScan);
     EXPECT_FALSE(exists(archive() + ".redo"));
     EXPECT_TRUE(readDiskFile(archive()) == after);
 }
