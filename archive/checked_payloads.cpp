@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "compress/file_stream.h"
-#include "compress/memory_stream.h"
 #include "platform/cpu.h"
 #include "platform/files.h"
 #include "support/keyed_digest.h"
@@ -27,6 +26,8 @@ constexpr std::string_view MemoryFolderName = "checked/";
 constexpr std::string_view KeyFileName = "key";
 constexpr std::string_view NewFileEnding = ".new";
 constexpr std::string_view SynchronizedEnding = ".synchronized";
+// The form of the ".synchronized" file: this byte, then the archive's digest.
+constexpr std::uint8_t SynchronizedVersion = 2;
 constexpr std::string_view LookEnding = ".look";
 constexpr std::uint32_t EntryVersion = 1;
 // Far more than the record heads of a real project take; a larger entry is not read,
@@ -272,11 +273,6 @@ std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t en
     return {};
 }
 
-PayloadBytes memoryPayloadBytes(Stream& payload) {
-    setPosition(payload, 0);
-    return {memoryAhead(payload), {}};
-}
-
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,
                                                  const std::string& archivePath,
                                                  std::span<const std::byte> payload) {
@@ -305,7 +301,7 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
 
 std::optional<Digest> rememberCheckedPayload(const RunContext& context,
                                              const std::string& archivePath,
-                                             const PayloadBytes& payload, PayloadSurvey survey) {
+                                             const PayloadBytes& payload, PayloadSurvey& survey) {
     const std::string folder = memoryFolder(context);
     if (folder.empty() || !survey.outcome.done() || !blocksCover(survey.blocks, payload.size()))
         return std::nullopt;
@@ -332,48 +328,53 @@ std::optional<Digest> rememberCheckedPayload(const RunContext& context,
                            entry.bytes());
 }
 
-namespace {
-
-Digest archiveDigest(const DigestKey& key, std::string_view headerText, DateTime stamp,
-                     const PayloadBytes& payload) {
-    KeyedDigest digest(key);
-    digest.add(std::as_bytes(std::span(headerText)));
-    const auto stampBits = std::bit_cast<std::array<std::byte, sizeof stamp>>(stamp);
-    digest.add(stampBits);
-    digest.add(payload.head);
-    digest.add(payload.rest);
+std::optional<Digest> synchronizedDigestOf(const RunContext& context, std::string_view headerText,
+                                           DateTime stamp, const std::vector<BlockEnd>& blocks,
+                                           std::size_t payloadSize) {
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory || !blocksCover(blocks, payloadSize)) return std::nullopt;
+    KeyedDigest digest(memory->key);
+    EntryWriter fields;
+    fields.raw(std::as_bytes(std::span(headerText)));
+    fields.number(std::bit_cast<std::uint64_t>(stamp), 8);
+    fields.number(blocks.size(), 8);
+    for (const BlockEnd& block : blocks) {
+        if (!block.digest) return std::nullopt;
+        fields.number(block.compressed, 4);
+        fields.number(block.decoded, 4);
+        fields.raw(*block.digest);
+    }
+    digest.add(fields.bytes());
     return digest.finish();
 }
 
-}  // namespace
-
 SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
                                               const std::string& archivePath,
-                                              std::string_view headerText, DateTime stamp,
-                                              const PayloadBytes& payload) {
-    const std::string folder = memoryFolder(context);
-    if (folder.empty()) return SynchronizedArchive::Unknown;
-    const std::optional<DigestKey> key = keyIn(context.platform, folder);
-    if (!key) return SynchronizedArchive::Unknown;
-    const auto bytes = readFileBytes(
-        context.platform, entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding));
-    if (!bytes || bytes->size() != Digest{}.size()) return SynchronizedArchive::Unknown;
-    return sameDigest(*bytes, archiveDigest(*key, headerText, stamp, payload))
-               ? SynchronizedArchive::Same
-               : SynchronizedArchive::Other;
+                                              const std::optional<Digest>& archive) {
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory || !archive) return SynchronizedArchive::Unknown;
+    const auto bytes =
+        readFileBytes(context.platform, entryPath(memory->folder, memory->key, archivePath) +
+                                            std::string(SynchronizedEnding));
+    // One kept in an earlier form (a digest of all the payload's bytes) is not compared.
+    if (!bytes || bytes->size() != 1 + Digest{}.size() ||
+        (*bytes)[0] != std::byte{SynchronizedVersion})
+        return SynchronizedArchive::Unknown;
+    return sameDigest(std::span(*bytes).subspan(1), *archive) ? SynchronizedArchive::Same
+                                                              : SynchronizedArchive::Other;
 }
 
 void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
-                                 std::string_view headerText, DateTime stamp,
-                                 const PayloadBytes& payload) {
+                                 const std::optional<Digest>& archive) {
     const std::string folder = memoryFolder(context);
-    if (folder.empty()) return;
+    if (folder.empty() || !archive) return;
     std::optional<DigestKey> key = keyIn(context.platform, folder);
     if (!key) key = makeKeyIn(context.platform, folder);
     if (!key) return;
+    std::vector<std::byte> bytes{std::byte{SynchronizedVersion}};
+    bytes.insert(bytes.end(), archive->begin(), archive->end());
     writeFileBytes(context.platform,
-                   entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding),
-                   archiveDigest(*key, headerText, stamp, payload));
+                   entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding), bytes);
 }
 
 namespace {

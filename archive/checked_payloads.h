@@ -44,9 +44,6 @@ struct Recollection {
     bool whole = false;
 };
 
-// The bytes of a payload held whole in a memory stream.
-PayloadBytes memoryPayloadBytes(Stream& payload);
-
 // Nothing when nothing is remembered of the archive at `archivePath`.
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,
                                                  const std::string& archivePath,
@@ -54,29 +51,32 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
 
 // Remembers a sound `survey` of these payload bytes for the archive at `archivePath`, in
 // place of what was remembered for it before. Blocks that carry a digest keep it (it must
-// be of these bytes); the others are digested now. Nothing is said when that fails: the
-// next run checks the payload whole.
-// The seal of what was remembered; nothing when it could not be.
+// be of these bytes); the others are digested now, in `survey` too. Nothing is said when
+// that fails: the next run checks the payload whole. The seal of what was remembered;
+// nothing when it could not be.
 std::optional<Digest> rememberCheckedPayload(const RunContext& context,
                                              const std::string& archivePath,
-                                             const PayloadBytes& payload, PayloadSurvey survey);
+                                             const PayloadBytes& payload, PayloadSurvey& survey);
 
 // The archive this machine last finished synchronizing a project with, known by a keyed
-// digest of its header, stamp and payload: whether the medium was written since can then be
-// told exactly, whatever the clocks say.
+// digest of its header, its stamp and its blocks (their ends and their digests, which are
+// keyed digests of their bytes): whether the medium was written since can then be told
+// exactly, whatever the clocks say. Nothing when a block has no digest, the blocks do not
+// cover the payload, or this machine keeps no memory.
+std::optional<Digest> synchronizedDigestOf(const RunContext& context, std::string_view headerText,
+                                           DateTime stamp, const std::vector<BlockEnd>& blocks,
+                                           std::size_t payloadSize);
 enum class SynchronizedArchive {
-    Unknown,  // nothing remembered for the path
+    Unknown,  // nothing remembered for the path (or no digest of the archive)
     Same,     // these are the bytes this machine last synchronized with
     Other     // another run (another machine's, or one that did not finish) wrote them
 };
 SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
                                               const std::string& archivePath,
-                                              std::string_view headerText, DateTime stamp,
-                                              const PayloadBytes& payload);
+                                              const std::optional<Digest>& archive);
 // Nothing is said when it cannot be remembered: the next run goes by the clocks.
 void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
-                                 std::string_view headerText, DateTime stamp,
-                                 const PayloadBytes& payload);
+                                 const std::optional<Digest>& archive);
 
 // An archive file that still looks exactly as when this machine last finished a run with
 // it (size, write and change times, identity: no program sets a change time back) is taken

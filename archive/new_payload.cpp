@@ -71,8 +71,8 @@ PayloadBytes NewPayload::bytes() {
     return {memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
 }
 
-std::optional<Digest> NewPayload::rememberAs(const RunContext& context,
-                                             const std::string& archivePath) {
+RememberedPayload NewPayload::rememberAs(const RunContext& context,
+                                         const std::string& archivePath) {
     const PayloadBytes bytes = this->bytes();
     PayloadSurvey survey;
     survey.outcome = done();
@@ -83,7 +83,7 @@ std::optional<Digest> NewPayload::rememberAs(const RunContext& context,
     std::uint64_t decodedEnd = 0;
     while (bytes.size() - compressedEnd >= 4) {
         const std::span<const std::byte> length = bytes.range(compressedEnd, compressedEnd + 4);
-        if (length.empty()) return std::nullopt;
+        if (length.empty()) return {};
         compressedEnd += 4 + loadLittleEndian(length.data(), 4);
         decodedEnd = std::min(decodedEnd + ArchiveBlockSize, decodedSize);
         survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
@@ -92,9 +92,12 @@ std::optional<Digest> NewPayload::rememberAs(const RunContext& context,
     // The copied blocks keep the digests they were known by.
     for (std::size_t i = 0; i < copiedBlocks_ && i < survey.blocks.size(); ++i)
         survey.blocks[i].digest = oldBlocks_[i].digest;
-    if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return std::nullopt;
+    if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return {};
     survey.records = std::move(heads_);
-    return rememberCheckedPayload(context, archivePath, bytes, std::move(survey));
+    RememberedPayload remembered;
+    remembered.seal = rememberCheckedPayload(context, archivePath, bytes, survey);
+    remembered.blocks = std::move(survey.blocks);
+    return remembered;
 }
 
 Outcome NewPayload::send(const RecordHead& head, Stream& content, ProjectProgress& progress) {

@@ -22,6 +22,13 @@
 
 namespace ferry {
 
+// What NewPayload::rememberAs kept: the seal of the remembered survey (nothing when it
+// could not be kept), and the payload's blocks with the digests they are known by.
+struct RememberedPayload {
+    std::optional<Digest> seal;
+    std::vector<BlockEnd> blocks;
+};
+
 class NewPayload {
   public:
     // `old` is the old compressed payload (an empty stream without an archive) and
@@ -50,9 +57,8 @@ class NewPayload {
     // Once settled: the compressed payload, the copied old blocks followed by the new ones.
     Stream& compressed();
     // Once finished and written as the archive at `archivePath`: remembers it as checked
-    // (checked_payloads.h), so the next run need not decode it to trust it. The seal of
-    // what was remembered.
-    std::optional<Digest> rememberAs(const RunContext& context, const std::string& archivePath);
+    // (checked_payloads.h), so the next run need not decode it to trust it.
+    RememberedPayload rememberAs(const RunContext& context, const std::string& archivePath);
     // The complete payload's bytes: the copied leading blocks, then the new ones.
     PayloadBytes bytes();
 

@@ -81,7 +81,6 @@ class ProjectSync {
     Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
     bool mayAskConflict() const;
-    PayloadBytes oldPayloadBytes() const;
     Outcome phaseOne();
     Outcome keepAll();
     Outcome handleRecord(const RecordHead& head);
@@ -134,6 +133,8 @@ class ProjectSync {
     std::vector<BlockEnd> oldBlocks_;
     std::vector<RecordHead> oldRecords_;
     std::optional<Digest> oldSurveySeal_;
+    // The old archive as this machine's memory of synchronized archives knows archives.
+    std::optional<Digest> oldArchiveDigest_;
     // The archive looks as this machine left it and no file changed since: its payload is
     // neither read nor written.
     bool untouched_ = false;
@@ -211,8 +212,6 @@ Outcome ProjectSync::loadWholeArchive() {
     if (const Outcome loaded = loadPayload(old_, in_.existingArchivePath, progress_);
         !loaded.done())
         return stopForRead(loaded);
-    synchronized_ = recallSynchronizedArchive(context_, in_.existingArchivePath, old_.headerText,
-                                              old_.stamp, oldPayloadBytes());
     PayloadSurvey survey =
         surveyArchivePayload(context_, in_.existingArchivePath, *old_.payload, names_, progress_);
     if (survey.outcome.fault == Fault::Damaged)
@@ -221,6 +220,9 @@ Outcome ProjectSync::loadWholeArchive() {
         survey.outcome.path = in_.existingArchivePath;
         return stopForRead(survey.outcome);
     }
+    oldArchiveDigest_ = synchronizedDigestOf(context_, old_.headerText, old_.stamp, survey.blocks,
+                                             getSize(*old_.payload));
+    synchronized_ = recallSynchronizedArchive(context_, in_.existingArchivePath, oldArchiveDigest_);
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
     progress_.expect(survey.contentBytes);
@@ -317,10 +319,6 @@ bool ProjectSync::mayAskConflict() const {
     if (synchronized_ == SynchronizedArchive::Unknown)
         return mediumWrittenSince(mediaSync_, lastSync_);
     return synchronized_ == SynchronizedArchive::Other;
-}
-
-PayloadBytes ProjectSync::oldPayloadBytes() const {
-    return memoryPayloadBytes(*old_.payload);
 }
 
 // The records as the check read them; a record's content is decoded only when it is
@@ -551,8 +549,7 @@ ProjectResult ProjectSync::endWithoutChanges() {
     lastSync_ = now(system_);
     if (!hasOldArchive_) return {ProjectEnd::Synchronized, {}};
     if (synchronized_ != SynchronizedArchive::Same)
-        rememberSynchronizedArchive(context_, in_.existingArchivePath, old_.headerText, old_.stamp,
-                                    oldPayloadBytes());
+        rememberSynchronizedArchive(context_, in_.existingArchivePath, oldArchiveDigest_);
     // Only the archive's time changes: it says when the medium was last synchronized.
     FileTime stamp;
     if (dateTimeToFileTime(system_, lastSync_, stamp))
@@ -600,10 +597,13 @@ ProjectResult ProjectSync::endWithNewArchive() {
         return {ProjectEnd::Stopped, old.path};
     }
     if (replaced.done()) {
-        const std::optional<Digest> survey = newPayload_.rememberAs(context_, archivePath_);
-        rememberSynchronizedArchive(context_, archivePath_, archive.headerText, archive.stamp,
-                                    newPayload_.bytes());
-        rememberArchiveLook(context_, archivePath_, system_.pathInfo(archivePath_), survey);
+        const RememberedPayload remembered = newPayload_.rememberAs(context_, archivePath_);
+        rememberSynchronizedArchive(
+            context_, archivePath_,
+            synchronizedDigestOf(context_, archive.headerText, archive.stamp, remembered.blocks,
+                                 newPayload_.bytes().size()));
+        rememberArchiveLook(context_, archivePath_, system_.pathInfo(archivePath_),
+                            remembered.seal);
         noteMediumWrite(system_, in_.mediumRoot);
         return {ProjectEnd::Synchronized, archivePath_};
     }
