@@ -366,15 +366,15 @@ SynchronizedArchive recallSynchronizedArchive(const RunContext& context,
 
 void rememberSynchronizedArchive(const RunContext& context, const std::string& archivePath,
                                  const std::optional<Digest>& archive) {
-    const std::string folder = memoryFolder(context);
-    if (folder.empty() || !archive) return;
-    std::optional<DigestKey> key = keyIn(context.platform, folder);
-    if (!key) key = makeKeyIn(context.platform, folder);
-    if (!key) return;
+    // The digest was taken under this machine's key, so the memory is there already.
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory || !archive) return;
     std::vector<std::byte> bytes{std::byte{SynchronizedVersion}};
     bytes.insert(bytes.end(), archive->begin(), archive->end());
-    writeFileBytes(context.platform,
-                   entryPath(folder, *key, archivePath) + std::string(SynchronizedEnding), bytes);
+    writeFileBytes(
+        context.platform,
+        entryPath(memory->folder, memory->key, archivePath) + std::string(SynchronizedEnding),
+        bytes);
 }
 
 namespace {

@@ -153,11 +153,14 @@ void refreshRecord(Catalogue& catalogue, std::string_view key, const SettingsSes
     if (store == NoKey) return;
     std::int32_t index = catalogue.indexOf(key);
     std::int32_t number = catalogue.stored(index).number;
-    if (number == 0 || readString(store, numberedName("Project", number)) != key)
+    std::optional<StoredValues> there;
+    if (number > 0) there = readStoredEntry(store, number);
+    if (!there || there->key != key) {
         number = storedNumberOfKey(store, key);
-    if (number == 0) return;
-    const std::optional<StoredValues> there = readStoredEntry(store, number);
-    if (!there) return;
+        if (number == 0) return;
+        there = readStoredEntry(store, number);
+        if (!there) return;
+    }
     if (index < 0) {
         catalogue.add(key);
         index = catalogue.count() - 1;
