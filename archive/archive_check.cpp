@@ -154,7 +154,7 @@ PayloadSurvey surveyArchivePayload(const RunContext& context, const std::string&
     PayloadSurvey survey =
         checkFrom(payload, names, progress, recalled ? knownStart(*recalled) : CheckStart{});
     if (survey.outcome.done())
-        survey.rememberedAs = rememberCheckedPayload(context, archivePath, {bytes, {}}, survey);
+        survey.rememberedAs = rememberCheckedPayload(context, archivePath, PayloadBytes(bytes), survey);
     return survey;
 }
 

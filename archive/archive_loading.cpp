@@ -43,15 +43,19 @@ LoadedArchive openArchive(Platform& system, const std::string& path) {
         archive.outcome = systemFailure(path, streamError(*archive.file));
         return archive;
     }
+    archive.payloadStart = start;
     archive.payloadSize = static_cast<std::uint32_t>(fileSize.value) - start;
     return archive;
 }
 
 Outcome loadPayload(LoadedArchive& archive, const std::string& path, ProjectProgress& progress) {
     if (!archive.file) return done();
+    archive.payload = newMemoryStream();
     Stream& file = *archive.file;
     const std::uint32_t payloadSize = archive.payloadSize;
     progress.expect(payloadSize);
+    if (setPosition(file, archive.payloadStart) != archive.payloadStart)
+        return systemFailure(path, streamError(file));
     // One allocation of the known size, filled in place.
     setSize(*archive.payload, payloadSize);
     setPosition(*archive.payload, 0);

@@ -26,11 +26,12 @@ struct LoadedArchive {
     // How the open file looks (size, times, identity); not `exists` when it could not be
     // told for the file that is open.
     PathInfo look;
-    // The compressed payload at position 0, once loaded; empty before and without an
-    // archive.
+    // The compressed payload at position 0, once loaded (or read from `file` where it is
+    // used: verified_payload.h); empty before and without an archive.
     StreamPtr payload;
-    // The open archive, at the payload's start, until the payload is loaded.
+    // The open archive until the payload is loaded.
     StreamPtr file;
+    std::uint32_t payloadStart = 0;  // where the payload begins in the file
     std::uint32_t payloadSize = 0;
 };
 

@@ -161,7 +161,10 @@ void digestBlocks(const DigestKey& key, const PayloadBytes& payload,
         for (std::size_t i = first; i < blocks.size(); i += step) {
             if (blocks[i].digest) continue;
             const std::uint32_t start = i == 0 ? 0 : blocks[i - 1].compressed;
-            blocks[i].digest = keyedDigestOf(key, payload.range(start, blocks[i].compressed));
+            const std::span<const std::byte> bytes = payload.range(start, blocks[i].compressed);
+            // A block out of memory keeps having none.
+            if (bytes.size() == blocks[i].compressed - start)
+                blocks[i].digest = keyedDigestOf(key, bytes);
         }
     };
     const std::size_t threads = std::min<std::size_t>(usableCores(), blocks.size());
@@ -267,10 +270,17 @@ std::optional<PayloadSurvey> readSurvey(Platform& system, const Memory& memory,
 }  // namespace
 
 std::span<const std::byte> PayloadBytes::range(std::size_t start, std::size_t end) const {
-    if (end <= head.size()) return head.subspan(start, end - start);
-    if (start >= head.size() && end <= size())
-        return rest.subspan(start - head.size(), end - start);
+    if (end <= headSize)
+        return head.size() == headSize ? head.subspan(start, end - start)
+                                       : std::span<const std::byte>{};
+    if (start >= headSize && end <= size()) return rest.subspan(start - headSize, end - start);
     return {};
+}
+
+std::optional<DigestKey> memoryKey(const RunContext& context) {
+    const std::optional<Memory> memory = memoryOf(context);
+    if (!memory) return std::nullopt;
+    return memory->key;
 }
 
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,
@@ -287,7 +297,7 @@ std::optional<Recollection> recallCheckedPayload(const RunContext& context,
         if (block.compressed < start || block.compressed > payload.size()) break;
         found.push_back({block.compressed, block.decoded, std::nullopt});
     }
-    digestBlocks(memory->key, PayloadBytes{payload, {}}, found);
+    digestBlocks(memory->key, PayloadBytes(payload), found);
     Recollection recollection;
     while (recollection.matchingBlocks < found.size() &&
            found[recollection.matchingBlocks].digest ==
@@ -309,6 +319,9 @@ std::optional<Digest> rememberCheckedPayload(const RunContext& context,
     if (!key) key = makeKeyIn(context.platform, folder);
     if (!key) return std::nullopt;
     digestBlocks(*key, payload, survey.blocks);
+    if (std::any_of(survey.blocks.begin(), survey.blocks.end(),
+                    [](const BlockEnd& block) { return !block.digest; }))
+        return std::nullopt;
     EntryWriter entry;
     entry.number(EntryVersion, 4);
     entry.number(survey.blocks.size(), 4);

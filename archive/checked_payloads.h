@@ -20,15 +20,23 @@
 
 namespace ferry {
 
-// A payload's bytes in up to two pieces that lie apart in memory (the leading blocks of an
-// older payload, then new ones); no block lies across both.
+// A payload's bytes in up to two pieces that lie apart (the leading blocks of an older
+// payload, then new ones); no block lies across both. The leading ones may be left on the
+// medium, out of memory, when their blocks' digests are known already.
 struct PayloadBytes {
+    explicit PayloadBytes(std::span<const std::byte> whole) : head(whole), headSize(whole.size()) {}
+    // `first` is empty when its `firstSize` bytes are not in memory.
+    PayloadBytes(std::span<const std::byte> first, std::size_t firstSize,
+                 std::span<const std::byte> second)
+        : head(first), rest(second), headSize(firstSize) {}
+
     std::span<const std::byte> head;
     std::span<const std::byte> rest;
+    std::size_t headSize = 0;
 
-    std::size_t size() const { return head.size() + rest.size(); }
+    std::size_t size() const { return headSize + rest.size(); }
     // The bytes from `start` to `end` of the payload; empty when they lie across both
-    // pieces or past the end.
+    // pieces, past the end or out of memory.
     std::span<const std::byte> range(std::size_t start, std::size_t end) const;
 };
 
@@ -43,6 +51,9 @@ struct Recollection {
     // Every block matches and the payload ends with the last: the survey holds for it.
     bool whole = false;
 };
+
+// This machine's key for the digests it keeps; nothing when it keeps no memory.
+std::optional<DigestKey> memoryKey(const RunContext& context);
 
 // Nothing when nothing is remembered of the archive at `archivePath`.
 std::optional<Recollection> recallCheckedPayload(const RunContext& context,

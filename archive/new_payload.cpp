@@ -68,7 +68,10 @@ Stream& NewPayload::compressed() {
 PayloadBytes NewPayload::bytes() {
     setPosition(*old_, 0);
     setPosition(*payload_, 0);
-    return {memoryAhead(*old_).first(copiedBytes_), memoryAhead(*payload_)};
+    // An old payload read only where it was used is not in memory.
+    const std::span<const std::byte> old = memoryAhead(*old_);
+    return {old.size() >= copiedBytes_ ? old.first(copiedBytes_) : std::span<const std::byte>{},
+            copiedBytes_, memoryAhead(*payload_)};
 }
 
 RememberedPayload NewPayload::rememberAs(const RunContext& context,
@@ -79,8 +82,11 @@ RememberedPayload NewPayload::rememberAs(const RunContext& context,
     // Each block is its length field and that many bytes; every block but the last
     // decodes to a whole block, the last ends with the terminator.
     const std::uint64_t decodedSize = recordBytes_ + TerminatorBytes;
-    std::uint64_t compressedEnd = 0;
-    std::uint64_t decodedEnd = 0;
+    // The copied blocks keep the ends and digests they were known by.
+    survey.blocks.assign(oldBlocks_.begin(),
+                         oldBlocks_.begin() + static_cast<std::ptrdiff_t>(copiedBlocks_));
+    std::uint64_t compressedEnd = copiedBytes_;
+    std::uint64_t decodedEnd = survey.blocks.empty() ? 0 : survey.blocks.back().decoded;
     while (bytes.size() - compressedEnd >= 4) {
         const std::span<const std::byte> length = bytes.range(compressedEnd, compressedEnd + 4);
         if (length.empty()) return {};
@@ -89,9 +95,6 @@ RememberedPayload NewPayload::rememberAs(const RunContext& context,
         survey.blocks.push_back({static_cast<std::uint32_t>(compressedEnd),
                                  static_cast<std::uint32_t>(decodedEnd), std::nullopt});
     }
-    // The copied blocks keep the digests they were known by.
-    for (std::size_t i = 0; i < copiedBlocks_ && i < survey.blocks.size(); ++i)
-        survey.blocks[i].digest = oldBlocks_[i].digest;
     if (compressedEnd != bytes.size() || decodedEnd != decodedSize) return {};
     survey.records = std::move(heads_);
     RememberedPayload remembered;

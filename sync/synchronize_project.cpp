@@ -19,6 +19,7 @@
 #include "archive/record_names.h"
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
+#include "archive/verified_payload.h"
 #include "platform/files.h"
 #include "platform/local_paths.h"
 #include "platform/system_error.h"
@@ -76,7 +77,8 @@ class ProjectSync {
     Outcome loadOldArchive();
     Outcome loadWholeArchive();
     void takeSurvey(PayloadSurvey& survey);
-    bool changesNothing();
+    std::size_t recordsKeptAsTheyAre(std::unordered_set<std::string>& matchKeys);
+    Outcome readBlocksInUse(std::size_t firstChanged);
     Outcome openPayloads();
     Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
@@ -133,6 +135,7 @@ class ProjectSync {
     std::vector<BlockEnd> oldBlocks_;
     std::vector<RecordHead> oldRecords_;
     std::optional<Digest> oldSurveySeal_;
+    std::uint64_t oldContentBytes_ = 0;
     // The old archive as this machine's memory of synchronized archives knows archives.
     std::optional<Digest> oldArchiveDigest_;
     // The archive looks as this machine left it and no file changed since: its payload is
@@ -223,10 +226,10 @@ Outcome ProjectSync::loadWholeArchive() {
     oldArchiveDigest_ = synchronizedDigestOf(context_, old_.headerText, old_.stamp, survey.blocks,
                                              getSize(*old_.payload));
     synchronized_ = recallSynchronizedArchive(context_, in_.existingArchivePath, oldArchiveDigest_);
+    takeSurvey(survey);
     // Every record's content goes to the new payload once; steps that also write it to
     // disk or read a disk file add their bytes when they come.
-    progress_.expect(survey.contentBytes);
-    takeSurvey(survey);
+    progress_.expect(oldContentBytes_);
     return done();
 }
 
@@ -234,22 +237,46 @@ void ProjectSync::takeSurvey(PayloadSurvey& survey) {
     oldBlocks_ = std::move(survey.blocks);
     oldRecords_ = std::move(survey.records);
     oldSurveySeal_ = survey.rememberedAs;
+    oldContentBytes_ = survey.contentBytes;
 }
 
-// Every record has its file on disk with the record's time, and every listed file its
-// record: the run would keep everything as it is.
-bool ProjectSync::changesNothing() {
-    if (in_.existingArchivePath != archivePath_) return false;
-    std::unordered_set<std::string> matchKeys;
+// How many leading records have their file on disk with the record's time, each its own
+// file: the run keeps them as they are.
+std::size_t ProjectSync::recordsKeptAsTheyAre(std::unordered_set<std::string>& matchKeys) {
+    std::size_t kept = 0;
     for (const RecordHead& head : oldRecords_) {
         const std::string localPath = *names_.localPathOf(head.name);
         const std::int32_t index = files_.find(localPath);
-        if (index < 0 || !matchKeys.insert(names_.matchKey(localPath)).second) return false;
+        if (index < 0 || !matchKeys.insert(names_.matchKey(localPath)).second) break;
         const PathInfo disk = system_.pathInfo(files_.path(index));
         if (!disk.exists || disk.isFolder || compareDiskWithRecord(disk.lastWrite, head.time) != 0)
-            return false;
+            break;
+        ++kept;
     }
-    return matchKeys.size() == static_cast<std::size_t>(files_.count());
+    return kept;
+}
+
+// Something is to change in the archive this machine left: of its payload only the blocks
+// from the first record that may change on are read, each checked against the digest
+// this machine keeps for it, before anything changes (the blocks before it are checked the
+// same way if a run reads them). A block that differs has the archive read and checked
+// whole. An archive that moves to a new name is copied whole, so all of it is checked.
+Outcome ProjectSync::readBlocksInUse(std::size_t firstChanged) {
+    untouched_ = false;
+    std::uint64_t decodedAt = 0;
+    if (in_.existingArchivePath == archivePath_) {
+        for (std::size_t i = 0; i < firstChanged; ++i)
+            decodedAt += recordHeadSize(oldRecords_[i]) + oldRecords_[i].size;
+    }
+    const std::optional<DigestKey> key = memoryKey(context_);
+    StreamPtr payload = key ? newVerifiedPayload(system_, in_.existingArchivePath,
+                                                 old_.payloadStart, oldBlocks_, *key)
+                            : nullptr;
+    if (!payload || !verifyBlocksFrom(*payload, decodedAt)) return loadWholeArchive();
+    old_.payload = std::move(payload);
+    old_.file.reset();
+    progress_.expect(oldContentBytes_);
+    return done();
 }
 
 Outcome ProjectSync::openPayloads() {
@@ -262,13 +289,16 @@ Outcome ProjectSync::openPayloads() {
                                               : caseTwinsMessage(file.twin, file.path));
         ++counters_.uncarriedFiles;
     }
-    if (untouched_ && changesNothing()) {
-        old_.file.reset();
-        return done();
-    }
     if (untouched_) {
-        // Something is to change: the payload is read and checked before anything does.
-        if (const Outcome loaded = loadWholeArchive(); !loaded.done()) return loaded;
+        std::unordered_set<std::string> matchKeys;
+        const std::size_t kept = recordsKeptAsTheyAre(matchKeys);
+        // Every record has its file with the record's time and every listed file its record.
+        if (in_.existingArchivePath == archivePath_ && kept == oldRecords_.size() &&
+            matchKeys.size() == static_cast<std::size_t>(files_.count())) {
+            old_.file.reset();
+            return done();
+        }
+        if (const Outcome read = readBlocksInUse(kept); !read.done()) return read;
     }
     reader_ = newOldPayloadReader(*old_.payload, oldBlocks_);
     if (!newPayload_.open(*old_.payload, std::move(oldBlocks_), options_.wholeRecompression))

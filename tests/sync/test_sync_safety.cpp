@@ -194,6 +194,66 @@ TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
     EXPECT_EQ(readDiskFile(archive()), damaged);
 }
 
+// A medium whose files tell no change time of their own (a FAT stick gives its creation
+// time): a rewrite in place with the write time set back keeps the archive's whole look.
+class NoChangeTimes final : public testkit::PassThroughPlatform {
+  public:
+    PathInfo pathInfo(const std::string& path) override {
+        PathInfo info = PassThroughPlatform::pathInfo(path);
+        info.lastChange = {};
+        return info;
+    }
+};
+
+// When the look is all the same, the blocks a change uses are still checked before
+// anything changes: a crafted last record is taken as another machine's and comes to the
+// disk, a damaged leading block refuses the project once a change reaches it.
+TEST_F(SafetyTest, BlocksThatOnlyLookRememberedAreCheckedBeforeUse) {
+    NoChangeTimes fat;
+    bob.platform = &fat;
+    const std::string big = testkit::linesOfText(1500000, 'b');
+    const ArchiveRecord bigRecord{project.path + "big.txt", utcFileTime(2020, 6, 6, 6).ticks, big};
+    putArchive({bigRecord, {project.path + "a.txt", Old.ticks, "ann 1"}});
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    const auto rewriteInPlace = [&](const std::string& bytes) {
+        ASSERT_EQ(bytes.size(), readDiskFile(archive()).size());
+        const FileTime archiveTime = testkit::diskFileTime(archive());
+        std::fstream(archive(), std::ios::in | std::ios::out | std::ios::binary) << bytes;
+        setDiskFileTime(archive(), archiveTime);
+    };
+    std::string crafted;
+    for (char c = 'A'; c <= 'z' && crafted.size() != readDiskFile(archive()).size(); ++c) {
+        crafted = testkit::archiveBytes(
+            buildHeaderText({project.includeSubfolders, project.path, project.mask}),
+            {bigRecord, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
+    }
+    rewriteInPlace(crafted);
+    writeDiskFile(bob.folder / "c.txt", "bob's new file");
+    ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    EXPECT_NE(readDiskFile(bob.folder / "a.txt"), "ann 1");
+    std::optional<testkit::ArchiveContent> carried = testkit::readArchiveFile(archive());
+    ASSERT_TRUE(carried);
+    ASSERT_EQ(carried->records.size(), 3u);
+    EXPECT_EQ(carried->records[1].content, readDiskFile(bob.folder / "a.txt"));
+    EXPECT_EQ(carried->records[2].content, "bob's new file");
+
+    // The first block's length made impossible; a change in the last block uses none of
+    // it and goes through; dropping big.txt then needs it.
+    std::string damaged = readDiskFile(archive());
+    const std::size_t payload = damaged.find('\0') + 9;
+    damaged.replace(payload, 4, "\xff\xff\xff\x7f");
+    rewriteInPlace(damaged);
+    writeDiskFile(bob.folder / "c.txt", "bob's newer file");
+    bob.prompt.clear();
+    EXPECT_EQ(syncBob().end, ProjectEnd::Synchronized);
+    std::filesystem::remove(bob.folder / "big.txt");
+    const std::string before = readDiskFile(archive());
+    EXPECT_EQ(before.substr(payload, 4), damaged.substr(payload, 4));  // still damaged
+    EXPECT_EQ(syncBob().end, ProjectEnd::Refused);
+    EXPECT_EQ(bob.prompt.messages, std::vector<std::string>{unsafeArchiveMessage(archive())});
+    EXPECT_EQ(readDiskFile(archive()), before);
+}
+
 // Tells the calls that put a file on the device and give it its name, in their order.
 class FlushRecorder final : public testkit::PassThroughPlatform {
   public:
