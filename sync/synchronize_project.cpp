@@ -82,6 +82,7 @@ class ProjectSync {
     Outcome openPayloads();
     Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
+    const PathInfo& listedFileInfo(std::int32_t index);
     bool mayAskConflict() const;
     Outcome phaseOne();
     Outcome keepAll();
@@ -155,6 +156,8 @@ class ProjectSync {
         FileTime time;
     };
     std::vector<TailFile> tail_;
+    // The listed files as the checks before any change found them, each asked once.
+    std::vector<std::optional<PathInfo>> listedInfo_;
     bool refused_ = false;  // the project ends before anything changed; the run goes on
 };
 
@@ -248,7 +251,7 @@ std::size_t ProjectSync::recordsKeptAsTheyAre(std::unordered_set<std::string>& m
         const std::string localPath = *names_.localPathOf(head.name);
         const std::int32_t index = files_.find(localPath);
         if (index < 0 || !matchKeys.insert(names_.matchKey(localPath)).second) break;
-        const PathInfo disk = system_.pathInfo(files_.path(index));
+        const PathInfo& disk = listedFileInfo(index);
         if (!disk.exists || disk.isFolder || compareDiskWithRecord(disk.lastWrite, head.time) != 0)
             break;
         ++kept;
@@ -336,8 +339,9 @@ Outcome ProjectSync::checkBeforeChanges() {
 // one, or a newer one the conflict question may give up.
 bool ProjectSync::mayReachDisk(const RecordHead& head, const std::string& localPath) {
     const std::int32_t index = files_.find(localPath);
-    const PathInfo disk = system_.pathInfo(index < 0 ? localPath : files_.path(index));
-    if (index < 0 || !disk.exists || disk.isFolder) return files_.wouldList(localPath);
+    if (index < 0) return files_.wouldList(localPath);
+    const PathInfo& disk = listedFileInfo(index);
+    if (!disk.exists || disk.isFolder) return files_.wouldList(localPath);
     const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
     return order < 0 || (order > 0 && mayAskConflict());
 }
@@ -349,6 +353,16 @@ bool ProjectSync::mayAskConflict() const {
     if (synchronized_ == SynchronizedArchive::Unknown)
         return mediumWrittenSince(mediaSync_, lastSync_);
     return synchronized_ == SynchronizedArchive::Other;
+}
+
+// A large project's run spends most of its time asking the system about files: the
+// checks before any change ask about each listed file once. Phase one asks again, as a
+// file may have changed while earlier records were written.
+const PathInfo& ProjectSync::listedFileInfo(std::int32_t index) {
+    if (listedInfo_.empty()) listedInfo_.resize(static_cast<std::size_t>(files_.count()));
+    std::optional<PathInfo>& info = listedInfo_[static_cast<std::size_t>(index)];
+    if (!info) info = system_.pathInfo(files_.path(index));
+    return *info;
 }
 
 // The records as the check read them; a record's content is decoded only when it is
