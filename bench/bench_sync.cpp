@@ -14,8 +14,14 @@
 // The benchmark keeps itself and its children to the first two cores; the synchronization
 // takes as many worker threads as it may use cores, and that count is printed.
 //
-//     bench_sync [folder]     (the work folder is made inside it; default: the system's
-//                              temporary folder; it must be on the disk to measure)
+//     bench_sync [--tree DIR] [--medium DIR] [--cold] [folder]
+//         folder    the work folder is made inside it; default: the system's temporary
+//                   folder; it must be on the disk to measure
+//         --tree    the project is a copy of DIR instead of the generated one
+//         --medium  the media (and rsync's copies) go into a folder made inside DIR, as
+//                   on a USB stick mounted there (bench/throttled_stick.sh)
+//         --cold    the page cache is dropped before every run (root only), as when the
+//                   stick was just plugged in
 //
 // Each figure comes with its processor time as well, and "first_vs_compressor_cpu" is
 // the ratio of processor times: on a shared machine wall times vary more. The last five
@@ -38,6 +44,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,6 +66,8 @@ namespace {
 using namespace ferry;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+bool coldRuns = false;  // --cold
 
 constexpr int Folders = 50;
 constexpr int FilesPerFolder = 100;  // 5,000 files
@@ -280,6 +289,13 @@ ChildRun runChild(const std::string& program, const std::vector<std::string>& ar
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     std::fflush(stdout);
+    if (coldRuns) {
+        sync();
+        if (!(std::ofstream("/proc/sys/vm/drop_caches") << "3\n")) {
+            std::fprintf(stderr, "cannot drop the page cache (not root?)\n");
+            std::exit(1);
+        }
+    }
     const auto start = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
@@ -494,6 +510,40 @@ void reportFirstCarry(const std::string& self, const fs::path& work, std::uint64
     std::printf("carry_flushed_vs_unflushed %.3f\n", carries[0].seconds / carries[1].seconds);
 }
 
+// The benchmark's own options (see the top of this file).
+struct Options {
+    std::string tree;
+    std::string medium;
+    std::string folder;
+};
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if ((argument == "--tree" || argument == "--medium") && i + 1 < argc) {
+            (argument == "--tree" ? options.tree : options.medium) = argv[++i];
+        } else if (argument == "--cold") {
+            coldRuns = true;
+        } else if (!argument.starts_with("--") && options.folder.empty()) {
+            options.folder = argument;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// A folder made inside `parent` from `pattern`; ends the benchmark when it cannot be.
+fs::path madeFolder(const fs::path& parent, const char* pattern) {
+    std::string path = (parent / pattern).string();
+    if (mkdtemp(path.data()) == nullptr) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
+        std::exit(1);
+    }
+    return fs::absolute(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -503,9 +553,12 @@ int main(int argc, char** argv) {
     }
     if (argc == 4 && mode == "--compressor") return runCompressor(argv[2], argv[3]);
     if (argc == 3 && mode == "--many") return runManyProjects(argv[2]);
-    const bool ownTree = argc > 2 && mode == "--tree";
-    const int folderArgument = ownTree ? 3 : 1;
     if (argc == 5 && mode == "--carry") return runCarry(argv[2], argv[3], argv[4]);
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: bench_sync [--tree DIR] [--medium DIR] [--cold] [folder]\n");
+        return 2;
+    }
 
     // Children inherit the cores, so every figure is taken on the same two.
     if (!keepToFirstCores(MeasuredCores))
@@ -514,23 +567,28 @@ int main(int argc, char** argv) {
     const unsigned workers = usableCores();
     std::printf("worker threads: %u (the cores this process may use)\n", workers);
 
-    const fs::path parent =
-        argc > folderArgument ? fs::path(argv[folderArgument]) : fs::temp_directory_path();
-    std::string pattern = (parent / "ferry-bench-sync-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
-        return 1;
-    }
-    const fs::path work = fs::absolute(pattern);
+    const fs::path work =
+        madeFolder(options->folder.empty() ? fs::temp_directory_path() : fs::path(options->folder),
+                   "ferry-bench-sync-XXXXXX");
     const fs::path project = work / "project";
     const fs::path medium = work / "medium";
     const fs::path config = work / "config";
-    const fs::path copy = work / "rsync-copy";
+    // The scenarios find the media in the work folder: there they lead to the stick.
+    const fs::path media =
+        options->medium.empty() ? work : madeFolder(options->medium, "ferry-bench-media-XXXXXX");
+    const fs::path copy = media / "rsync-copy";
+    if (media != work) {
+        fs::create_directory(media / "medium");
+        fs::create_directory(media / "many-medium");
+        fs::create_directory_symlink(media / "medium", medium);
+        fs::create_directory_symlink(media / "many-medium", work / "many-medium");
+    }
     fs::create_directories(medium);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     const std::string self = fs::read_symlink("/proc/self/exe").string();
 
-    const Project generated = ownTree ? copyTree(argv[2], project) : generateProject(project);
+    const Project generated =
+        options->tree.empty() ? generateProject(project) : copyTree(options->tree, project);
     const auto files = static_cast<std::uint32_t>(generated.files.size());
     const auto bytes = generated.bytes;
     std::printf("project: %u files, %.1f MB, largest file %.2f MB, in %s\n", files,
@@ -640,6 +698,7 @@ int main(int argc, char** argv) {
                 noChangeIo.readMb, oneNewIo.writtenMb);
     reportFirstCarry(self, work, bytes);
     fs::remove_all(work);
+    fs::remove_all(media);
 
     // The first synchronization has no old payload; the later ones have one as large as
     // the new. The figure shown is the scenario closest to its bound.
