@@ -83,11 +83,12 @@ class ProjectSync {
     Outcome checkBeforeChanges();
     bool mayReachDisk(const RecordHead& head, const std::string& localPath);
     const PathInfo& listedFileInfo(std::int32_t index);
+    PathInfo currentFileInfo(std::int32_t index);
     bool mayAskConflict() const;
     Outcome phaseOne();
     Outcome keepAll();
     Outcome handleRecord(const RecordHead& head);
-    Outcome handleListedFile(const RecordHead& head, const std::string& diskPath);
+    Outcome handleListedFile(const RecordHead& head, std::int32_t index);
     Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
     Outcome sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
     Outcome takeMediumVersion(const RecordHead& head, const std::string& diskPath);
@@ -158,6 +159,7 @@ class ProjectSync {
     std::vector<TailFile> tail_;
     // The listed files as the checks before any change found them, each asked once.
     std::vector<std::optional<PathInfo>> listedInfo_;
+    FileTime checksAt_;     // when the first of them was asked
     bool refused_ = false;  // the project ends before anything changed; the run goes on
 };
 
@@ -356,13 +358,27 @@ bool ProjectSync::mayAskConflict() const {
 }
 
 // A large project's run spends most of its time asking the system about files: the
-// checks before any change ask about each listed file once. Phase one asks again, as a
-// file may have changed while earlier records were written.
+// checks before any change ask about each listed file once, and phase one takes their
+// answer while it is fresh.
 const PathInfo& ProjectSync::listedFileInfo(std::int32_t index) {
-    if (listedInfo_.empty()) listedInfo_.resize(static_cast<std::size_t>(files_.count()));
+    if (listedInfo_.empty()) {
+        listedInfo_.resize(static_cast<std::size_t>(files_.count()));
+        checksAt_ = system_.currentTime();
+    }
     std::optional<PathInfo>& info = listedInfo_[static_cast<std::size_t>(index)];
     if (!info) info = system_.pathInfo(files_.path(index));
     return *info;
+}
+
+// A listed file as it is now: as the checks found it when they asked less than a second
+// ago, else asked again (it may have changed while earlier records were written).
+PathInfo ProjectSync::currentFileInfo(std::int32_t index) {
+    const auto at = static_cast<std::size_t>(index);
+    const std::uint64_t now = system_.currentTime().ticks;
+    if (at < listedInfo_.size() && listedInfo_[at] && now >= checksAt_.ticks &&
+        now - checksAt_.ticks < FileTicksPerSecond)
+        return *listedInfo_[at];
+    return system_.pathInfo(files_.path(index));
 }
 
 // The records as the check read them; a record's content is decoded only when it is
@@ -407,14 +423,15 @@ Outcome ProjectSync::handleRecord(const RecordHead& head) {
     }
     if (index < 0) return handleMissingFile(head, localPath);
     files_.mark(index);
-    return handleListedFile(head, diskPath);
+    return handleListedFile(head, index);
 }
 
 // The file is opened only when its bytes are needed: most files only have their time
 // compared, and a read-only file is no reason to stop.
-Outcome ProjectSync::handleListedFile(const RecordHead& head, const std::string& diskPath) {
+Outcome ProjectSync::handleListedFile(const RecordHead& head, std::int32_t index) {
+    const std::string& diskPath = files_.path(index);
     // A listed file that went meanwhile is not found.
-    const PathInfo disk = system_.pathInfo(diskPath);
+    const PathInfo disk = currentFileInfo(index);
     if (!disk.exists || disk.isFolder) return handleMissingFile(head, diskPath);
     const std::int32_t order = compareDiskWithRecord(disk.lastWrite, head.time);
     bool diskNewer = order > 0;
