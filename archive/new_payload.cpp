@@ -14,6 +14,9 @@ namespace {
 
 // The empty name that ends the record sequence.
 constexpr std::uint64_t TerminatorBytes = 1;
+// Replaced records wait in memory until the payload is written; beyond this many bytes
+// the rest of the payload is compressed as it comes instead.
+constexpr std::uint64_t LargestWaitingReplacements = 64u << 20;
 
 }  // namespace
 
@@ -38,6 +41,20 @@ Outcome NewPayload::passOn(const RecordHead& head, Stream& content, ProjectProgr
 Outcome NewPayload::add(const RecordHead& head, Stream& content, ProjectProgress& progress) {
     differs_ = true;
     return counted(head, send(head, content, progress));
+}
+
+Outcome NewPayload::replace(const RecordHead& head, Stream& content, ProjectProgress& progress) {
+    const std::uint64_t size = recordHeadSize(head) + head.size;
+    if (writing_ || differs_ || replacedBytes_ + size > LargestWaitingReplacements)
+        return add(head, content, progress);
+    Replaced record{unchangedBytes_, newMemoryStream()};
+    const Outcome kept = sendRecord(*record.bytes, head, content, progress);
+    if (!kept.done()) return counted(head, kept);
+    setPosition(*record.bytes, 0);
+    replaced_.push_back(std::move(record));
+    replacedBytes_ += size;
+    unchangedBytes_ += size;
+    return counted(head, done());
 }
 
 Outcome NewPayload::counted(const RecordHead& head, Outcome outcome) {
@@ -114,27 +131,79 @@ bool NewPayload::startWriting() {
     return writeUnchangedStart();
 }
 
-// The unchanged bytes: the leading old blocks that hold a whole block of them copied, the
-// rest decoded again and compressed. A block of another size (an archive from another
-// writer) ends the copying: the blocks after it lie elsewhere.
+// The unchanged bytes: the leading old blocks that hold a whole block of them copied
+// (those before the first replaced record where they lie, the others into the new
+// bytes, or compressed again when a replaced record changes them), the rest decoded again
+// and compressed. A block of another size (an archive from another writer) ends the
+// copying: the blocks after it lie elsewhere.
 bool NewPayload::writeUnchangedStart() {
+    const std::uint64_t firstReplaced = replaced_.empty() ? unchangedBytes_ : replaced_[0].at;
     std::uint32_t compressedEnd = 0;
     std::uint32_t decodedEnd = 0;
     for (const BlockEnd& block : oldBlocks_) {
         if (block.decoded - decodedEnd != ArchiveBlockSize || block.decoded > unchangedBytes_)
             break;
+        if (block.decoded > firstReplaced) {
+            if (!placeBlock(decodedEnd, compressedEnd, block.compressed)) return false;
+        } else {
+            copiedBytes_ = block.compressed;
+            ++copiedBlocks_;
+        }
         compressedEnd = block.compressed;
         decodedEnd = block.decoded;
-        ++copiedBlocks_;
     }
-    copiedBytes_ = compressedEnd;
-    if (setPosition(*oldBytes_, decodedEnd) != decodedEnd) return false;
     // A block at a time: a copy between two streams without buffers takes one of its size.
-    for (std::uint64_t left = unchangedBytes_ - decodedEnd; left > 0;) {
-        const auto piece =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(left, ArchiveBlockSize));
-        if (copyStream(*writer_, *oldBytes_, piece) != piece) return false;
-        left -= piece;
+    std::vector<std::byte> piece;
+    for (std::uint64_t at = decodedEnd; at < unchangedBytes_;) {
+        const auto count = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(unchangedBytes_ - at, ArchiveBlockSize));
+        piece.resize(count);
+        if (!readReplaced(at, piece.data(), count) || write(*writer_, piece.data(), count) != count)
+            return false;
+        at += count;
+    }
+    return true;
+}
+
+// An old whole block after a replaced record: copied into the new bytes when it decodes as
+// it did, else its new bytes compressed as one block (the compressor gives the block the
+// whole payload's compression would).
+bool NewPayload::placeBlock(std::uint32_t decodedStart, std::uint32_t compressedStart,
+                            std::uint32_t compressedEnd) {
+    std::vector<std::byte> old(ArchiveBlockSize);
+    std::vector<std::byte> now(ArchiveBlockSize);
+    if (setPosition(*oldBytes_, decodedStart) != decodedStart ||
+        read(*oldBytes_, old.data(), ArchiveBlockSize) != ArchiveBlockSize ||
+        !readReplaced(decodedStart, now.data(), ArchiveBlockSize))
+        return false;
+    if (old == now) {
+        const std::uint32_t length = compressedEnd - compressedStart;
+        const std::uint32_t resume = position(*old_);
+        const bool copied = setPosition(*old_, compressedStart) == compressedStart &&
+                            copyStream(*payload_, *old_, length) == length;
+        return setPosition(*old_, resume) == resume && copied;
+    }
+    StreamPtr block =
+        newCompressingStream(ArchiveCompressionLevel, ArchiveBlockSize, *payload_, {}, 1);
+    return block && write(*block, now.data(), ArchiveBlockSize) == ArchiveBlockSize &&
+           finishCompressing(*block);
+}
+
+// The unchanged bytes from `from` on as the new payload holds them: the old payload's,
+// with the replaced records in their places.
+bool NewPayload::readReplaced(std::uint64_t from, std::byte* target, std::uint32_t count) {
+    if (from >= StreamFailure ||
+        setPosition(*oldBytes_, static_cast<std::uint32_t>(from)) != from ||
+        read(*oldBytes_, target, count) != count)
+        return false;
+    const std::uint64_t end = from + count;
+    for (const Replaced& record : replaced_) {
+        const std::uint64_t recordEnd = record.at + getSize(*record.bytes);
+        if (recordEnd <= from || record.at >= end) continue;
+        const std::uint64_t start = std::max(from, record.at);
+        const std::span<const std::byte> bytes = memoryAhead(*record.bytes);
+        std::copy_n(bytes.data() + (start - record.at), std::min(end, recordEnd) - start,
+                    target + (start - from));
     }
     return true;
 }

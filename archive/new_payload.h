@@ -43,6 +43,10 @@ class NewPayload {
     Outcome passOn(const RecordHead& head, Stream& content, ProjectProgress& progress);
     // A record the old payload does not hold at this place.
     Outcome add(const RecordHead& head, Stream& content, ProjectProgress& progress);
+    // A new version of the old record at this place, of the same name and size: the bytes
+    // after it stay where they were, so the blocks it does not reach are copied as they
+    // are and only those whose bytes it changes are compressed again.
+    Outcome replace(const RecordHead& head, Stream& content, ProjectProgress& progress);
     // An old record is left out: the payload differs from here on.
     void leaveOut() { differs_ = true; }
 
@@ -65,6 +69,9 @@ class NewPayload {
   private:
     bool startWriting();
     bool writeUnchangedStart();
+    bool placeBlock(std::uint32_t decodedStart, std::uint32_t compressedStart,
+                    std::uint32_t compressedEnd);
+    bool readReplaced(std::uint64_t from, std::byte* target, std::uint32_t count);
     Outcome send(const RecordHead& head, Stream& content, ProjectProgress& progress);
     Outcome counted(const RecordHead& head, Outcome outcome);
 
@@ -75,8 +82,15 @@ class NewPayload {
     StreamPtr writer_;
     StreamPtr joined_;
     std::uint32_t copiedBytes_ = 0;  // the old payload's bytes that lead the new one
-    // The old payload's decoded bytes passed on unchanged from its start, not yet written.
+    // The old payload's decoded bytes passed on unchanged from its start, not yet written;
+    // records replaced by ones of the same size (`replaced_`) count among them.
     std::uint64_t unchangedBytes_ = 0;
+    struct Replaced {
+        std::uint64_t at = 0;  // the decoded position of the record's head
+        StreamPtr bytes;       // the new record, head and content
+    };
+    std::vector<Replaced> replaced_;
+    std::uint64_t replacedBytes_ = 0;
     bool differs_ = false;
     bool writing_ = false;
     // The records in the payload, and its decoded size without the terminator.

@@ -91,6 +91,7 @@ class ProjectSync {
     Outcome handleListedFile(const RecordHead& head, std::int32_t index);
     Outcome handleMissingFile(const RecordHead& head, const std::string& localPath);
     Outcome sendDiskVersion(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
+    Outcome replaceInPlace(const RecordHead& head, FileTime diskTime, const std::string& diskPath);
     Outcome takeMediumVersion(const RecordHead& head, const std::string& diskPath);
     Outcome keepRecord(const RecordHead& head);
     Outcome skipRecord(const RecordHead& head);
@@ -448,7 +449,10 @@ Outcome ProjectSync::handleListedFile(const RecordHead& head, std::int32_t index
                            : FileDecision::Keep,
              diskPath, head.name);
     }
-    if (diskNewer) return sendDiskVersion(head, disk.lastWrite, diskPath);
+    if (diskNewer) {
+        return disk.size == head.size ? replaceInPlace(head, disk.lastWrite, diskPath)
+                                      : sendDiskVersion(head, disk.lastWrite, diskPath);
+    }
     if (mediumNewer) return takeMediumVersion(head, diskPath);
     return keepRecord(head);
 }
@@ -476,7 +480,7 @@ std::optional<ConflictAnswer> ProjectSync::answerConflict(const std::string& dis
     return answer;
 }
 
-// The disk's version goes at the end: a file someone works on changes again soon, and
+// A version of another size goes at the end: a file someone works on changes again soon, and
 // its next version then costs a rewrite of the archive's tail only (the blocks before it
 // are copied as they are).
 Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
@@ -484,6 +488,29 @@ Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
     if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
     newPayload_.leaveOut();
     tail_.push_back({diskPath, head.name, diskTime});
+    return done();
+}
+
+// A version of the same size takes the record's place: nothing after it moves, so the
+// blocks it leaves as they were are copied (a touched file changes one block's bytes).
+Outcome ProjectSync::replaceInPlace(const RecordHead& head, FileTime diskTime,
+                                    const std::string& diskPath) {
+    const Made<DiskFile> opened = openDiskFile(system_, diskPath);
+    if (!opened.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
+    const Made<StreamPtr> content =
+        readDiskContent(system_, *opened.value.stream, diskPath, progress_);
+    if (!content.outcome.done()) return stopForRead(content.outcome);
+    // One that changed its size meanwhile goes at the end, read again there.
+    if (getSize(*content.value) != head.size) return sendDiskVersion(head, diskTime, diskPath);
+    if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
+    progress_.expect(head.size);
+    const RecordHead version{head.name, opened.value.time, head.size};
+    if (const Outcome fit = fits(version); !fit.done()) return fit;
+    if (const Outcome put = sent(newPayload_.replace(version, *content.value, progress_));
+        !put.done())
+        return put;
+    ++counters_.replacedOnMedia;
+    ++changes_;
     return done();
 }
 
