@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint64_t TerminatorBytes = 1;
 // Replaced records wait in memory until the payload is written; beyond this many bytes
 // the rest of the payload is compressed as it comes instead.
-constexpr std::uint64_t LargestWaitingReplacements = 64u << 20;
+constexpr std::uint64_t LargestWaitingReplacements = 32u << 20;
 
 }  // namespace
 
@@ -138,6 +138,9 @@ bool NewPayload::startWriting() {
 // copying: the blocks after it lie elsewhere.
 bool NewPayload::writeUnchangedStart() {
     const std::uint64_t firstReplaced = replaced_.empty() ? unchangedBytes_ : replaced_[0].at;
+    // The old blocks after the first replaced record come into the new bytes: room for
+    // them at once, not a step at a time.
+    if (!replaced_.empty()) reserve(*payload_, getSize(*old_));
     std::uint32_t compressedEnd = 0;
     std::uint32_t decodedEnd = 0;
     for (const BlockEnd& block : oldBlocks_) {
@@ -170,12 +173,21 @@ bool NewPayload::writeUnchangedStart() {
 // whole payload's compression would).
 bool NewPayload::placeBlock(std::uint32_t decodedStart, std::uint32_t compressedStart,
                             std::uint32_t compressedEnd) {
-    std::vector<std::byte> old(ArchiveBlockSize);
-    std::vector<std::byte> now(ArchiveBlockSize);
-    if (setPosition(*oldBytes_, decodedStart) != decodedStart ||
-        read(*oldBytes_, old.data(), ArchiveBlockSize) != ArchiveBlockSize ||
-        !readReplaced(decodedStart, now.data(), ArchiveBlockSize))
-        return false;
+    const std::uint64_t decodedEnd = std::uint64_t{decodedStart} + ArchiveBlockSize;
+    // Only a block that a replaced record reaches into is decoded to be compared.
+    const bool reached = std::any_of(replaced_.begin(), replaced_.end(), [&](const Replaced& r) {
+        return r.at < decodedEnd && r.at + getSize(*r.bytes) > decodedStart;
+    });
+    std::vector<std::byte> old;
+    std::vector<std::byte> now;
+    if (reached) {
+        old.resize(ArchiveBlockSize);
+        now.resize(ArchiveBlockSize);
+        if (setPosition(*oldBytes_, decodedStart) != decodedStart ||
+            read(*oldBytes_, old.data(), ArchiveBlockSize) != ArchiveBlockSize ||
+            !readReplaced(decodedStart, now.data(), ArchiveBlockSize))
+            return false;
+    }
     if (old == now) {
         const std::uint32_t length = compressedEnd - compressedStart;
         const std::uint32_t resume = position(*old_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "compress/file_stream.h"
 
@@ -16,7 +17,7 @@ struct VerifiedState {
     std::vector<BlockEnd> blocks;
     DigestKey key{};
     // A block's bytes once read and found to be the remembered ones.
-    std::vector<std::vector<std::byte>> checked;
+    std::vector<std::unique_ptr<std::byte[]>> checked;
     std::uint32_t position = 0;
 
     std::uint32_t size() const { return blocks.empty() ? 0 : blocks.back().compressed; }
@@ -44,27 +45,27 @@ class ArchiveFile {
     StreamPtr file_;
 };
 
-// The block's bytes, read and checked the first time; nothing when they cannot be had or
-// differ from the remembered ones.
-const std::vector<std::byte>* checkedBlock(VerifiedState& state, std::size_t index,
-                                           ArchiveFile& archive) {
-    std::vector<std::byte>& bytes = state.checked[index];
+// The block's bytes, read and checked the first time; empty when they cannot be had or
+// differ from the remembered ones (a block holds at least its length field).
+std::span<const std::byte> checkedBlock(VerifiedState& state, std::size_t index,
+                                        ArchiveFile& archive) {
+    std::unique_ptr<std::byte[]>& bytes = state.checked[index];
     const std::uint32_t begin = state.blockStart(index);
-    const std::uint32_t length = state.blocks[index].compressed - begin;
-    if (bytes.size() == length && length > 0) return &bytes;
-    try {
-        bytes.resize(length);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    const std::span<std::byte> block(bytes.get(), state.blocks[index].compressed - begin);
+    if (bytes) return block;
+    // Not cleared: every byte is read over.
+    bytes.reset(new (std::nothrow) std::byte[block.size()]);
+    if (!bytes) return {};
+    const std::span<std::byte> target(bytes.get(), block.size());
     const std::uint64_t at = std::uint64_t{state.start} + begin;
+    const auto length = static_cast<std::uint32_t>(target.size());
     Stream* file = archive.get();
     const bool read = file != nullptr && at < StreamFailure &&
                       setPosition(*file, static_cast<std::uint32_t>(at)) == at &&
-                      ferry::read(*file, bytes.data(), length) == length;
-    if (read && keyedDigestOf(state.key, bytes) == *state.blocks[index].digest) return &bytes;
-    std::vector<std::byte>().swap(bytes);
-    return nullptr;
+                      ferry::read(*file, target.data(), length) == length;
+    if (read && keyedDigestOf(state.key, target) == *state.blocks[index].digest) return target;
+    bytes.reset();
+    return {};
 }
 
 // The block holding the byte at `at` (which lies before the end).
@@ -82,12 +83,12 @@ std::uint32_t verifiedRead(Stream& stream, void* target, std::uint32_t count) {
     std::uint32_t delivered = 0;
     while (delivered < count && state.position < state.size()) {
         const std::size_t index = blockAt(state, state.position);
-        const std::vector<std::byte>* bytes = checkedBlock(state, index, archive);
-        if (bytes == nullptr) return StreamFailure;
+        const std::span<const std::byte> bytes = checkedBlock(state, index, archive);
+        if (bytes.empty()) return StreamFailure;
         const std::uint32_t offset = state.position - state.blockStart(index);
         const std::uint32_t piece =
-            std::min(count - delivered, static_cast<std::uint32_t>(bytes->size()) - offset);
-        std::copy_n(bytes->data() + offset, piece, out + delivered);
+            std::min(count - delivered, static_cast<std::uint32_t>(bytes.size()) - offset);
+        std::copy_n(bytes.data() + offset, piece, out + delivered);
         delivered += piece;
         state.position += piece;
     }
@@ -145,7 +146,7 @@ bool verifyBlocksFrom(Stream& payload, std::uint64_t decodedAt) {
     VerifiedState& state = stateOf(payload);
     ArchiveFile archive(state);
     for (std::size_t i = 0; i < state.blocks.size(); ++i) {
-        if (state.blocks[i].decoded > decodedAt && checkedBlock(state, i, archive) == nullptr)
+        if (state.blocks[i].decoded > decodedAt && checkedBlock(state, i, archive).empty())
             return false;
     }
     return true;

@@ -20,6 +20,7 @@
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
 #include "archive/verified_payload.h"
+#include "compress/memory_stream.h"
 #include "platform/files.h"
 #include "platform/local_paths.h"
 #include "platform/system_error.h"
@@ -491,18 +492,30 @@ Outcome ProjectSync::sendDiskVersion(const RecordHead& head, FileTime diskTime,
     return done();
 }
 
-// A version of the same size takes the record's place: nothing after it moves, so the
-// blocks it leaves as they were are copied (a touched file changes one block's bytes).
+// A file whose bytes are still the record's (touched: a checkout, a copy, a tool that
+// wrote the same output again) keeps the record's place with its new time: nothing after
+// it moves, so the blocks after it are copied as they are and only the one holding its
+// time is compressed again. A file someone changed goes at the end, even at the same size:
+// kept in place, each of its next changes would move everything after it.
 Outcome ProjectSync::replaceInPlace(const RecordHead& head, FileTime diskTime,
                                     const std::string& diskPath) {
+    const std::uint32_t contentAt = position(*reader_);
     const Made<DiskFile> opened = openDiskFile(system_, diskPath);
     if (!opened.outcome.done()) return stop(cannotOpenFileMessage(diskPath));
     const Made<StreamPtr> content =
         readDiskContent(system_, *opened.value.stream, diskPath, progress_);
     if (!content.outcome.done()) return stopForRead(content.outcome);
-    // One that changed its size meanwhile goes at the end, read again there.
     if (getSize(*content.value) != head.size) return sendDiskVersion(head, diskTime, diskPath);
-    if (const Outcome skipped = skipRecord(head); !skipped.done()) return skipped;
+    Made<StreamPtr> recorded = readRecordBytes(*reader_, head.size, progress_);
+    if (!recorded.outcome.done()) {
+        recorded.outcome.path = in_.existingArchivePath;
+        return stopForRead(recorded.outcome);
+    }
+    setPosition(*content.value, 0);
+    if (!std::ranges::equal(memoryAhead(*content.value), memoryAhead(*recorded.value))) {
+        setPosition(*reader_, contentAt);
+        return sendDiskVersion(head, diskTime, diskPath);
+    }
     progress_.expect(head.size);
     const RecordHead version{head.name, opened.value.time, head.size};
     if (const Outcome fit = fits(version); !fit.done()) return fit;
