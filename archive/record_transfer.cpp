@@ -66,6 +66,12 @@ Made<StreamPtr> readRecordBytes(Stream& reader, std::uint32_t size, ProjectProgr
     return content;
 }
 
+bool sameContent(Stream& first, Stream& second) {
+    setPosition(first, 0);
+    setPosition(second, 0);
+    return std::ranges::equal(memoryAhead(first), memoryAhead(second));
+}
+
 bool skipRecordBytes(Stream& reader, std::uint32_t size) {
     while (size > 0) {
         const std::uint32_t step = std::min(size, LongestSkip);

@@ -34,6 +34,9 @@ Made<StreamPtr> readDiskContent(Platform& system, Stream& file, const std::strin
 // Fails as damage when the payload ends early.
 Made<StreamPtr> readRecordBytes(Stream& reader, std::uint32_t size, ProjectProgress& progress);
 
+// Whether two contents read into memory above hold the same bytes.
+bool sameContent(Stream& first, Stream& second);
+
 // Passes over the current record's content.
 bool skipRecordBytes(Stream& reader, std::uint32_t size);
 

@@ -20,7 +20,6 @@
 #include "archive/record_transfer.h"
 #include "archive/safety_copy.h"
 #include "archive/verified_payload.h"
-#include "compress/memory_stream.h"
 #include "platform/files.h"
 #include "platform/local_paths.h"
 #include "platform/system_error.h"
@@ -511,8 +510,7 @@ Outcome ProjectSync::replaceInPlace(const RecordHead& head, FileTime diskTime,
         recorded.outcome.path = in_.existingArchivePath;
         return stopForRead(recorded.outcome);
     }
-    setPosition(*content.value, 0);
-    if (!std::ranges::equal(memoryAhead(*content.value), memoryAhead(*recorded.value))) {
+    if (!sameContent(*content.value, *recorded.value)) {
         setPosition(*reader_, contentAt);
         return sendDiskVersion(head, diskTime, diskPath);
     }
