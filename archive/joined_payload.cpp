@@ -48,17 +48,9 @@ std::uint32_t joinedRead(Stream& stream, void* target, std::uint32_t count) {
 
 std::uint32_t joinedSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     JoinedState& state = stateOf(stream);
-    std::int64_t target = offset;
-    switch (origin) {
-        case SeekOrigin::fromBeginning: break;
-        case SeekOrigin::fromCurrent: target += state.position; break;
-        case SeekOrigin::fromEnd: target += static_cast<std::int64_t>(state.size()); break;
-        default: return StreamFailure;
-    }
-    if (target < 0 || static_cast<std::uint64_t>(target) > state.size() || target >= StreamFailure)
-        return StreamFailure;
-    state.position = static_cast<std::uint32_t>(target);
-    return state.position;
+    const std::uint32_t target = seekTarget(state.position, state.size(), offset, origin);
+    if (target != StreamFailure) state.position = target;
+    return target;
 }
 
 std::uint32_t joinedSize(Stream& stream) {

@@ -85,15 +85,10 @@ std::uint32_t oldPayloadRead(Stream& stream, void* target, std::uint32_t count) 
 
 std::uint32_t oldPayloadSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     OldPayloadState& state = stateOf(stream);
-    std::int64_t target = offset;
-    switch (origin) {
-        case SeekOrigin::fromBeginning: break;
-        case SeekOrigin::fromCurrent: target += state.position; break;
-        default: return StreamFailure;
-    }
-    if (target < 0 || target > state.end()) return StreamFailure;
-    state.position = static_cast<std::uint32_t>(target);
-    return state.position;
+    if (origin == SeekOrigin::fromEnd) return StreamFailure;
+    const std::uint32_t target = seekTarget(state.position, state.end(), offset, origin);
+    if (target != StreamFailure) state.position = target;
+    return target;
 }
 
 std::uint32_t oldPayloadSize(Stream& stream) {

@@ -97,16 +97,9 @@ std::uint32_t verifiedRead(Stream& stream, void* target, std::uint32_t count) {
 
 std::uint32_t verifiedSeek(Stream& stream, std::int32_t offset, SeekOrigin origin) {
     VerifiedState& state = stateOf(stream);
-    std::int64_t target = offset;
-    switch (origin) {
-        case SeekOrigin::fromBeginning: break;
-        case SeekOrigin::fromCurrent: target += state.position; break;
-        case SeekOrigin::fromEnd: target += state.size(); break;
-        default: return StreamFailure;
-    }
-    if (target < 0 || target > state.size()) return StreamFailure;
-    state.position = static_cast<std::uint32_t>(target);
-    return state.position;
+    const std::uint32_t target = seekTarget(state.position, state.size(), offset, origin);
+    if (target != StreamFailure) state.position = target;
+    return target;
 }
 
 std::uint32_t verifiedSize(Stream& stream) {

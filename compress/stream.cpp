@@ -12,6 +12,20 @@ void StreamDeleter::operator()(Stream* stream) const {
     delete stream;
 }
 
+std::uint32_t seekTarget(std::uint32_t position, std::uint64_t size, std::int32_t offset,
+                         SeekOrigin origin) {
+    std::int64_t target = offset;
+    switch (origin) {
+        case SeekOrigin::fromBeginning: break;
+        case SeekOrigin::fromCurrent: target += position; break;
+        case SeekOrigin::fromEnd: target += static_cast<std::int64_t>(size); break;
+        default: return StreamFailure;
+    }
+    if (target < 0 || static_cast<std::uint64_t>(target) > size || target >= StreamFailure)
+        return StreamFailure;
+    return static_cast<std::uint32_t>(target);
+}
+
 std::uint32_t readNothing(Stream&, void*, std::uint32_t) {
     return 0;
 }

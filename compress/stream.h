@@ -121,6 +121,11 @@ std::uint32_t writeNothing(Stream& stream, const void* source, std::uint32_t cou
 std::uint32_t sizeZero(Stream& stream);
 void keepSize(Stream& stream, std::uint32_t size);
 
+// Where a seek by `offset` from `origin` leads in a stream of `size` bytes now at
+// `position`: StreamFailure before 0, past the end, at StreamFailure or for another origin.
+std::uint32_t seekTarget(std::uint32_t position, std::uint64_t size, std::int32_t offset,
+                         SeekOrigin origin);
+
 // A stream with its own copy of `ops`. Every kind's constructor starts here. Never null.
 StreamPtr newStreamWithOps(const StreamOps& ops);
 

@@ -52,6 +52,23 @@ class SafetyTest : public ::testing::Test {
     ProjectResult syncBob() {
         return testkit::synchronizeOn(bob, medium.path(), project, bob.folder.path());
     }
+    // The archive overwritten with `bytes` of its size, its write time then set to `time`.
+    void rewriteInPlace(const std::string& bytes, FileTime time) {
+        ASSERT_EQ(bytes.size(), readDiskFile(archive()).size());
+        std::fstream(archive(), std::ios::in | std::ios::out | std::ios::binary) << bytes;
+        setDiskFileTime(archive(), time);
+    }
+    // An archive of `big` and a newer a.txt, its content chosen so that the archive keeps
+    // its size.
+    std::string craftedArchive(const ArchiveRecord& big) {
+        std::string crafted;
+        for (char c = 'A'; c <= 'z' && crafted.size() != readDiskFile(archive()).size(); ++c) {
+            crafted = testkit::archiveBytes(
+                buildHeaderText({project.includeSubfolders, project.path, project.mask}),
+                {big, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
+        }
+        return crafted;
+    }
 };
 
 struct LinkRow {
@@ -163,21 +180,13 @@ TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
     putArchive({bigRecord, {project.path + "a.txt", Old.ticks, "ann 1"}});
     ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
     const FileTime archiveTime = testkit::diskFileTime(archive());
-    const auto rewriteInPlace = [&](std::string bytes) {
-        ASSERT_EQ(bytes.size(), readDiskFile(archive()).size());
+    const auto rewriteLater = [&](const std::string& bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later change time
-        std::fstream(archive(), std::ios::in | std::ios::out | std::ios::binary) << bytes;
-        setDiskFileTime(archive(), archiveTime);
+        rewriteInPlace(bytes, archiveTime);
     };
 
     // A newer a.txt, its content chosen so that the archive keeps its size.
-    std::string crafted;
-    for (char c = 'A'; c <= 'z' && crafted.size() != readDiskFile(archive()).size(); ++c) {
-        crafted = testkit::archiveBytes(
-            buildHeaderText({project.includeSubfolders, project.path, project.mask}),
-            {bigRecord, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
-    }
-    rewriteInPlace(crafted);
+    rewriteLater(craftedArchive(bigRecord));
     ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
     EXPECT_EQ(readDiskFile(bob.folder / "a.txt").substr(0, 4), "ann ");
     EXPECT_NE(readDiskFile(bob.folder / "a.txt"), "ann 1");
@@ -186,7 +195,7 @@ TEST_F(SafetyTest, AnArchiveThatOnlyLooksUnchangedIsStillRead) {
     std::string damaged = readDiskFile(archive());
     const std::size_t payload = damaged.find('\0') + 9;
     damaged.replace(payload, 4, "\xff\xff\xff\x7f");
-    rewriteInPlace(damaged);
+    rewriteLater(damaged);
     writeDiskFile(bob.folder / "a.txt", "bob 3");
     bob.prompt.clear();
     EXPECT_EQ(syncBob().end, ProjectEnd::Refused);
@@ -215,19 +224,11 @@ TEST_F(SafetyTest, BlocksThatOnlyLookRememberedAreCheckedBeforeUse) {
     const ArchiveRecord bigRecord{project.path + "big.txt", utcFileTime(2020, 6, 6, 6).ticks, big};
     putArchive({bigRecord, {project.path + "a.txt", Old.ticks, "ann 1"}});
     ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
-    const auto rewriteInPlace = [&](const std::string& bytes) {
-        ASSERT_EQ(bytes.size(), readDiskFile(archive()).size());
-        const FileTime archiveTime = testkit::diskFileTime(archive());
-        std::fstream(archive(), std::ios::in | std::ios::out | std::ios::binary) << bytes;
-        setDiskFileTime(archive(), archiveTime);
+    // Rewritten with its write time as it is: its whole look stays.
+    const auto rewriteUnseen = [&](const std::string& bytes) {
+        rewriteInPlace(bytes, testkit::diskFileTime(archive()));
     };
-    std::string crafted;
-    for (char c = 'A'; c <= 'z' && crafted.size() != readDiskFile(archive()).size(); ++c) {
-        crafted = testkit::archiveBytes(
-            buildHeaderText({project.includeSubfolders, project.path, project.mask}),
-            {bigRecord, {project.path + "a.txt", New.ticks, std::string("ann ") + c}});
-    }
-    rewriteInPlace(crafted);
+    rewriteUnseen(craftedArchive(bigRecord));
     writeDiskFile(bob.folder / "c.txt", "bob's new file");
     ASSERT_EQ(syncBob().end, ProjectEnd::Synchronized);
     EXPECT_NE(readDiskFile(bob.folder / "a.txt"), "ann 1");
@@ -242,7 +243,7 @@ TEST_F(SafetyTest, BlocksThatOnlyLookRememberedAreCheckedBeforeUse) {
     std::string damaged = readDiskFile(archive());
     const std::size_t payload = damaged.find('\0') + 9;
     damaged.replace(payload, 4, "\xff\xff\xff\x7f");
-    rewriteInPlace(damaged);
+    rewriteUnseen(damaged);
     writeDiskFile(bob.folder / "c.txt", "bob's newer file");
     bob.prompt.clear();
     EXPECT_EQ(syncBob().end, ProjectEnd::Synchronized);
